@@ -1,0 +1,59 @@
+#pragma once
+// The settings store: one JSON file, one getter and setter per key. A getter
+// of a missing key stores its default. Every setter rewrites the whole file
+// (written to a temporary file, synced and renamed over the old one).
+#include <json/json.h>
+#include <mutex>
+#include <string>
+
+class Config {
+public:
+    Config();
+
+    bool getBuzzerStatus();                 // general.buzzerStatus, default true
+    void setBuzzerStatus(bool on);
+    bool getLedStatus();                    // general.ledStatus, default true
+    void setLedStatus(bool on);
+    bool getFilamentDetect();               // general.filamentDetect, default true
+    void setFilamentDetect(bool on);
+    bool getPowerOffResumePrintStatus();    // general.powerOffResumePrintStatus, default true
+    void setPowerOffResumePrintStatus(bool on);
+    std::string getPowerOffResumePrintFileName();  // general.powerOffResumePrintFileName, default ""
+    void setPowerOffResumePrintFileName(const std::string& path);
+    double getExtruderCalibrationValue();   // general.extruderCalibrationValue, default 3.0
+    void setExtruderCalibrationValue(double mm);
+    int getPrinterTotalTime();              // general.printerTotalTime, minutes, default 0
+    void setPrinterTotalTime(int minutes);  // adds minutes to the stored total
+    std::string getLanguage();              // general.language, default "english"
+    void setLanguage(const std::string& language);
+    int getLogLevel();                      // log.level, default 4
+    float getAutoPoint1(); float getAutoPoint2(); float getAutoPoint3();
+    float getAutoPoint4(); float getAutoPoint5(); float getAutoPoint6();
+    float getAutoPoint7(); float getAutoPoint8(); float getAutoPoint9();
+    float getAutoPoint(int n);              // autoCalibration.point<n>, n 1..9, default 0.0
+    void setAutoPoint(int n, float value);
+
+    // Gives the file the next "modifyTime" stamp as access and modification time,
+    // so a copy into internal storage lists as the newest file of its folder.
+    void updateFileModifyTime(const std::string& path);
+    std::string getModifyTime();            // general.modifyTime, default "202001010101.01"
+
+    // Tests: forget the cached document and read the file again.
+    void reload();
+
+private:
+    Json::Value& value(const char* section, const char* key, const Json::Value& def);
+    void set(const char* section, const char* key, const Json::Value& v);
+    void save();
+    void load();
+    std::recursive_mutex m_mutex;
+    Json::Value m_root;
+    bool m_loaded = false;
+};
+
+class GetConfigFile {
+public:
+    Config* configFile();
+};
+
+GetConfigFile& getConfigFile();

@@ -1,0 +1,73 @@
+#pragma once
+#include <QMainWindow>
+#include <QMutex>
+#include <atomic>
+#include <string>
+
+namespace Ui { class MainWindow; }
+class ServerListener;
+class PolarClient;
+class QTimer;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    static MainWindow* instMainWindow;
+
+    // LAN status pair: indices into the LAN "M119" reply's MachineStatus and MoveMode tables.
+    std::atomic<int> m_machineStatus{0};
+    std::atomic<int> m_moveMode{0};
+    void setLanStatus(int machineStatus, int moveMode) { m_machineStatus = machineStatus; m_moveMode = moveMode; }
+
+    // True while a USB stick is mounted on /media.
+    std::atomic<bool> m_usbFlag{false};
+    bool usbFlag() const { return m_usbFlag.load(); }
+    void usbUp();
+    void usbDown();
+
+    ServerListener* m_serverListener = nullptr;
+    PolarClient* m_polarClient = nullptr;   // null until the cloud client exists
+
+    int getCurrentExtruderTemp();
+    int getTargetExtruderTemp();
+    int getCurrentPlatformTemp();
+    int getTargetPlatformTemp();
+
+    bool filamentCheckStatu();
+    int setPrintTimeUsed(int seconds);
+    int getPrintTimeUsed() const { return m_printTimeUsed; }
+    int setprintFileIsGxFile(bool isGx);
+    bool printFileIsGxFile() const { return m_printFileIsGx; }
+    void setPrintBuildTime(int seconds);
+    int printBuildTime() const { return m_printBuildTime; }
+    void setLocalPrintJobId(std::string id);
+
+    // Runs one status poll at once (the 1 s timer does the same).
+    void pollStatus();
+
+signals:
+    void sig_usbMount();
+    void sig_usbUnmount();
+
+public slots:
+    void on_showBuild_clicked();
+    void on_showControl_clicked();
+    void on_showSetting_clicked();
+    void on_showInfo_clicked();
+    void slo_jumpToPrint(QString filePath);
+    void slot_ThreadM23(QString filePath);
+    void powerOffResumePrint(QString filePath);
+    void clearAgoState();
+
+private:
+    Ui::MainWindow* ui;
+    QMutex m_tempMutex;
+    int m_curNozzle = 0, m_targetNozzle = 0, m_curBed = 0, m_targetBed = 0;
+    std::atomic<int> m_printTimeUsed{0};
+    std::atomic<bool> m_printFileIsGx{false};
+    std::atomic<int> m_printBuildTime{0};
+    // Private helpers of the shell may be added below.
+};

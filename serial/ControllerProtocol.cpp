@@ -1,0 +1,95 @@
+#include "serial/ControllerProtocol.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace ControllerProtocol {
+
+QString frame(const QString& command) { return "~" + command + "\r\n"; }
+
+QString reply(int free, const QString& payload) { return QString::number(free) + " " + payload + "\n"; }
+
+int freeSlots(const QString& reply)
+{
+    const QString head = reply.trimmed().section(' ', 0, 0);
+    bool ok = false;
+    const int n = head.toInt(&ok);
+    return ok && n >= 0 ? n : -1;
+}
+
+static QString payloadOf(const QString& reply)
+{
+    const QString t = reply.trimmed();
+    const int blank = t.indexOf(' ');
+    return blank < 0 ? QString() : t.mid(blank + 1);
+}
+
+QString formatM105(const Temperatures& t)
+{
+    return QString("T:%1/%2 B:%3/%4").arg(t.nozzle).arg(t.nozzleTarget).arg(t.bed).arg(t.bedTarget);
+}
+
+std::optional<Temperatures> parseM105(const QString& reply)
+{
+    static const QRegularExpression re(R"(T:(-?\d+)/(-?\d+)\s+B:(-?\d+)/(-?\d+))");
+    const auto m = re.match(reply);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return Temperatures{m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4).toInt()};
+}
+
+QString formatM114(const Position& p)
+{
+    return QString("X:%1 Y:%2 Z:%3 E:%4")
+        .arg(p.x, 0, 'f', 2).arg(p.y, 0, 'f', 2).arg(p.z, 0, 'f', 2).arg(p.e, 0, 'f', 2);
+}
+
+std::optional<Position> parseM114(const QString& reply)
+{
+    // "<n> X:<x> Y:<y> Z:<z> E:<e>": split at blanks and colons, X Y Z at pieces 2, 4, 6.
+    static const QRegularExpression sep("[ :]");
+    const QStringList p = reply.trimmed().split(sep);
+    if (p.size() < 9 || p[1] != "X" || p[3] != "Y" || p[5] != "Z" || p[7] != "E")
+        return std::nullopt;
+    bool ok[4];
+    Position pos{p[2].toDouble(&ok[0]), p[4].toDouble(&ok[1]), p[6].toDouble(&ok[2]), p[8].toDouble(&ok[3])};
+    if (!(ok[0] && ok[1] && ok[2] && ok[3]))
+        return std::nullopt;
+    return pos;
+}
+
+bool motionEnded(const QString& m121Reply)
+{
+    return m121Reply.split(' ').value(1).trimmed() == "F";
+}
+
+QString formatM119(const EndStops& e)
+{
+    return QString("X:%1 Y:%2 Z:%3").arg(int(e.x)).arg(int(e.y)).arg(int(e.z));
+}
+
+std::optional<EndStops> parseM119(const QString& reply)
+{
+    static const QRegularExpression re(R"(X:([01])\s+Y:([01])\s+Z:([01]))");
+    const auto m = re.match(reply);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return EndStops{m.captured(1) == "1", m.captured(2) == "1", m.captured(3) == "1"};
+}
+
+QString formatM113(bool present) { return present ? "FIL:1" : "FIL:0"; }
+
+bool filamentPresent(const QString& m113Reply)
+{
+    if (m113Reply.contains("Fail"))
+        return true;
+    return !payloadOf(m113Reply).startsWith("FIL:0");
+}
+
+QString formatM130(bool fitted) { return fitted ? "PROBE:1" : "PROBE:0"; }
+
+bool probeFitted(const QString& m130Reply) { return payloadOf(m130Reply).startsWith("PROBE:1"); }
+
+QString homeCommand(char axis) { return QString("G28 ") + QChar(axis); }
+
+}

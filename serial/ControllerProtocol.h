@@ -1,0 +1,61 @@
+#pragma once
+// The controller's line protocol, shared by the controller link and the
+// controller simulator so both sides agree on one reply format per query.
+//
+// Request:  "~" + command + "\r\n"
+// Reply:    "<free> <payload>\n"   <free> = free buffer slots in the controller
+//
+//   query          payload                         meaning
+//   M105           T:<cur>/<target> B:<cur>/<target>   nozzle and bed, whole degrees C
+//   M114           X:<x> Y:<y> Z:<z> E:<e>          position, mm, two decimals
+//   M121           F | B                           every move ended | still moving
+//   M119           X:<0|1> Y:<0|1> Z:<0|1>         end stop triggered (1) per axis
+//   M113           FIL:1 | FIL:0                   filament present | run out
+//   M117           ok                              only the free-slot count matters
+//   M130           PROBE:<0|1>                     probe fitted
+//   anything else  ok
+//
+// Homing one axis: "G28 <axis>" (a single letter); the axis' end stop reads 1
+// in M119 once the axis has reached home.
+// Probe: "M141 T65" arms it, "M141 T219" disarms it; an armed probe stops a
+// descending Z move at the bed and M114 then reports where it stopped.
+#include <QString>
+#include <optional>
+
+namespace ControllerProtocol {
+
+constexpr const char* SendFailed = "send failed.";
+constexpr const char* FlowTimeout = "flow control timeout.";
+constexpr int DefaultBufferSlots = 16;
+
+QString frame(const QString& command);                    // "~cmd\r\n"
+QString reply(int freeSlots, const QString& payload);     // "<n> payload\n"
+
+// First number of a reply, or -1 when the reply does not start with one.
+int freeSlots(const QString& reply);
+
+struct Temperatures { int nozzle = 0, nozzleTarget = 0, bed = 0, bedTarget = 0; };
+QString formatM105(const Temperatures& t);
+std::optional<Temperatures> parseM105(const QString& reply);
+
+struct Position { double x = 0, y = 0, z = 0, e = 0; };
+QString formatM114(const Position& p);
+std::optional<Position> parseM114(const QString& reply);
+
+// The motion-end rule every page uses: second field, split at single blanks and trimmed, is "F".
+bool motionEnded(const QString& m121Reply);
+
+struct EndStops { bool x = false, y = false, z = false; };
+QString formatM119(const EndStops& e);
+std::optional<EndStops> parseM119(const QString& reply);
+
+QString formatM113(bool filamentPresent);
+// Present also when the controller could not tell ("Fail") or the reply is unreadable.
+bool filamentPresent(const QString& m113Reply);
+
+QString formatM130(bool probeFitted);
+bool probeFitted(const QString& m130Reply);
+
+QString homeCommand(char axis);                           // "G28 Z"
+
+}

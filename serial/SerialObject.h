@@ -1,0 +1,88 @@
+#pragma once
+// The single link to the motion and heater controller, and the print loop
+// that streams one file through it.
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <mutex>
+#include <string>
+
+class SerialPort;
+
+struct PrintingAdjust {
+    int speed = 100;      // percent, scales feed rates
+    int zOffset = 0;      // hundredths of a millimetre, added to Z
+    int extrusion = 100;  // percent, scales E
+};
+
+class SerialObject : public QObject {
+    Q_OBJECT
+public:
+    // portPath: a printer path ("/dev/ttyS2"), mapped under the sandbox root.
+    // busyGpio: the controller's buffer-busy line, -1 for none.
+    explicit SerialObject(const QString& portPath, int busyGpio, QObject* parent = nullptr);
+    ~SerialObject() override;
+
+    bool open();          // false when the port cannot be opened
+    bool isOpen() const;
+    void close();
+
+    // Flow-controlled send of a motion, motor or heater command. Waits (60 s at
+    // most) for a free buffer slot; on time-out nothing is sent and an error text returned.
+    QString serialSendCode(const QString& code);
+    // One command and reply under the I/O mutex; "send failed." after a failed retry.
+    QString serialCheckCode(const QString& code);
+
+    void Heating(int temp);
+    void HeatingPlatform(int temp);
+    void HeatingHalmetII(int nozzle, int bed);
+    void stopHalmetIIHeating();
+
+    // Print loop: runs on the caller's thread until the file ends or the job is quit.
+    int serialPrint(QString path);
+    int printFile(const std::string& path);
+    // Start streaming at this G-code line (power-off resume); 0 streams from the start.
+    void setResumeLine(int line);
+
+    void setInitPrintingPersent();
+    float printingPersent() const { return m_persent.load(); }
+    bool isPrinting() const { return m_printing.load(); }
+    bool isPaused() const { return m_paused.load(); }
+
+    void setPrintingAdjust(PrintingAdjust adjust);
+    PrintingAdjust printingAdjust() const;
+    void resetPrintingAdjust();
+    void printingAdjustNozzleTemp(int temp);
+    void printingAdjustPlatformTemp(int temp);
+    // In-print override flags; the printing page clears both when a fresh job starts.
+    std::atomic<bool> m_nozzleTempOverride{false};
+    std::atomic<bool> m_platformTempOverride{false};
+    int nozzleTarget() const { return m_nozzleTarget.load(); }
+    int platformTarget() const { return m_platformTarget.load(); }
+
+signals:
+    void sendPrintPersent(float persent);
+    void printOver();
+    void printPause();
+    void printResume();
+    void printStart();
+    void printQuit();
+    void readM25();
+    void sendPrintLayer();
+    void sig_returnHome();
+
+public slots:
+    void slo_printingPause();
+    void slo_printingContinue();
+    void slo_printingQuit();
+    void slo_printCtlInit();
+
+private:
+    struct Impl;
+    Impl* d;
+    std::atomic<float> m_persent{0.f};
+    std::atomic<bool> m_printing{false};
+    std::atomic<bool> m_paused{false};
+    std::atomic<int> m_nozzleTarget{0};
+    std::atomic<int> m_platformTarget{0};
+};

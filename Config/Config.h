@@ -41,7 +41,16 @@ public:
     // Tests: forget the cached document and read the file again.
     void reload();
 
+    // The stamp that follows a "modifyTime" stamp (one second later).
+    static std::string nextModifyTime(const std::string& stamp);
+
 private:
+    void ensureLoaded();
+    bool getBool(const char* section, const char* key, bool def);
+    int getInt(const char* section, const char* key, int def);
+    double getDouble(const char* section, const char* key, double def);
+    std::string getString(const char* section, const char* key, const std::string& def);
+    void setValue(const char* section, const char* key, const Json::Value& v);
     Json::Value& value(const char* section, const char* key, const Json::Value& def);
     void set(const char* section, const char* key, const Json::Value& v);
     void save();
@@ -49,6 +58,7 @@ private:
     std::recursive_mutex m_mutex;
     Json::Value m_root;
     bool m_loaded = false;
+    std::string m_path;     // the file m_root was read from (follows the sandbox root)
 };
 
 class GetConfigFile {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QObject>
+#include <QString>
 
 class QTimer;
 
@@ -17,6 +18,16 @@ public:
     void setObject(ReturnHomeListener* listener);
     void returnHome(bool zOnly);
     bool isHoming() const;
+
+private:
+    void step(unsigned run);
+    void arm(unsigned run);
+
+    ReturnHomeListener* m_listener = nullptr;
+    QString m_axes;            // axes still to home, in order
+    bool m_commandSent = false; // "G28" sent for the first axis of m_axes
+    bool m_running = false;
+    unsigned m_run = 0;        // a new run or an unregister makes older timers stale
 };
 
 CExecuteReturnHome& ExecuteReturnHome();

@@ -5,6 +5,13 @@
 class QToolButton;
 
 // Accepts one guarded button press per 100 ms anywhere in the program.
+// Style keys (table in COneTimesClicked.cpp): TOOLBUTTON_R25_STYLE (bottom-bar
+// buttons such as Back), TOOLBUTTON_DIALOG_YES_STYLE / TOOLBUTTON_DIALOG_NO_STYLE
+// (dialog buttons), TOOLBUTTON_MAIN_STYLE (main window), TOOLBUTTON_ICON_STYLE
+// (icon over text on the pages), TOOLBUTTON_RED_STYLE (filled red action button).
+// The pressed look swaps the button's icon for its "_c.png" twin under
+// ":/Resource/icon/" (found from the picture itself, or named by the button's
+// "iconName" property) and turns the text from #222222 to #C2172D.
 class COneTimesClicked : public QObject {
     Q_OBJECT
 public:

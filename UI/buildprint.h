@@ -1,9 +1,29 @@
 #pragma once
-// Placeholder: the printing page lands with its own work; only the interface
-// the main window uses is here.
+// The printing page: checks the chosen file, prepares the machine (heating,
+// homing, start position), starts the print thread and then shows progress,
+// pauses, resumes, cancels and finishes the job.
 #include <QDialog>
 #include <QString>
+#include <atomic>
+#include <mutex>
+#include <pthread.h>
 #include "Execute/CExecuteReturnHome.h"
+
+class SerialObject;
+class MainWindow;
+class PolarClient;
+class QTimer;
+class QMouseEvent;
+namespace Ui { class BuildPrint; }
+
+// What the print thread needs; owned by the thread once it runs.
+struct PrintThreadJob {
+    SerialObject* link = nullptr;
+    QString path;
+};
+// The print thread's entry: streams one file through the controller link.
+// Takes a heap-allocated PrintThreadJob and deletes it.
+void* startPrintPthread(void* job);
 
 class BuildPrint : public QDialog, public ReturnHomeListener {
     Q_OBJECT
@@ -11,9 +31,143 @@ public:
     BuildPrint(QString filePath, QWidget* parent = nullptr);
     ~BuildPrint() override;
     static BuildPrint* instBuildPrint;
-    void checkReturnHomeDone() override {}
-    void ClearBuildTime() {}
-    QString getPrintLayer() { return "0/0"; }
+
+    void checkReturnHomeDone() override;
+
+    // A fresh job: resume records, elapsed time and adjustments back to their
+    // defaults. Ignored once the file is streaming.
+    void ClearBuildTime();
+    // The power-off resume path: keep the resume records, stream from the saved
+    // line and carry the saved adjustments over. Call right after construction.
+    void markPowerOffResume();
+    // Layers reached and total ("12/215", "0/0" without a layer count). Safe from
+    // any thread, also while or after the page goes away.
+    static QString getPrintLayer();
+    int getPrintBuildTime();
+    bool getPrinterFileSendStatus();
+    void updateSetParam(float zOffset, int speedPercent);
+    bool getPrintFileParam();
+
+    // Filament change during a print.
+    void PausePrint();
+    void EnablePrint();
+
+    // 0 preparing, 1 printing (or heating for it), 2 paused, 3 ending.
+    int getPrintState() const { return printState; }
+    bool isRefused() const { return m_refused; }
+
+    // Tests: the function that creates the print thread (pthread_create by default).
+    using ThreadCreator = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static void setThreadCreator(ThreadCreator creator);
+
     int m_printSpeed = 100;   // speed copy, percent
     int m_zOffset = 0;        // Z-offset copy, hundredths of a millimetre
+
+signals:
+    void sendPrintPauseToHome();
+
+public slots:
+    void showPrintLayer();
+    void on_play_pause_pressed();
+    void on_stop_clicked();
+    void on_buildSetting_pressed();
+    void checkMove();
+    void checkPrintOverMove();
+    void checkSpecifiedLocationMove();
+    void doorOpenProcess();
+    void printContinue();
+    void printFileHasSendProcess();
+    void printFileNoSendProcess(int currentNozzle);
+    void printPause();
+    void printPlayPauseDo();
+    void printStop();
+    void showExtruderTemp();
+    void showPrintProgress(float persent);
+    void slot_printAbort();
+    void slot_printOver();
+    void slot_printPause();
+    void slot_printResume();
+    void slot_printQuit();
+
+private slots:
+    void slot_readM25();
+    void pollMotion();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    enum class PauseFrom { Button, FileM25, RunOut, Remote };
+    enum MotionWait { WaitStartPosition = 1, WaitPark = 2, WaitFinish = 4 };
+
+    void initData();
+    void initView();
+    void refuseFile();
+    void freshJobReset();
+    void applyPowerOffResume();
+    void requestPause(PauseFrom from);
+    void requestResume(bool fromButton);
+    void stopJob(bool overTemperature);
+    void cancelBeforeStart();
+    void overTemperatureStop();
+    void startPrintThread();
+    void waitMotion(int what, int delayMs);
+    void parkReached();
+    void finishReached();
+    void redoPreparation();
+    void startHoming();
+    void stopHoming();
+    void keepPauseTargets();
+    void showPauseLook(bool pauseLook);
+    void showNotice(const QString& text);
+    void hideNotice();
+    void showMessage(const QString& title, const QString& text, const QString& button);
+    bool buzzerOn();
+    void playTune(int tune);
+    MainWindow* mainWindow() const;
+    PolarClient* cloud() const;
+    bool fileSent() const { return m_fileSent.load(); }
+
+    Ui::BuildPrint* ui;
+    SerialObject* m_serial = nullptr;
+    QString m_filePath;
+    int printState = 0;
+    int m_layerCount = 0;            // this job's total, mirrored in the shared counters
+    int m_buildTime = 0;             // elapsed build time, seconds (time mutex)
+    int m_minuteTicks = 0;
+    std::atomic<int> m_timeReset{0};
+    float m_progress = 0.f;
+    int timeUsed = 0;
+    int m_materialUsed = 0;
+    bool m_gxFile = false;
+    bool m_fileAccepted = true;
+    bool m_refused = false;
+    int m_buildFileNozzleTemp = 0;
+    int m_buildFilePlatformTemp = 0;
+    int m_pauseNozzleTemp = 0;
+    int m_pausePlatformTemp = 0;
+    bool m_startPosition = false;
+    std::atomic<bool> m_fileSent{false};
+    bool m_threadStarted = false;
+    pthread_t m_printThread{};
+    bool m_filamentChangePause = false;
+    bool m_prepareRedo = false;
+    bool m_powerOffResume = false;
+    bool m_homing = false;           // our homing run is under way
+
+    // Pause and resume run in two stages; these tell a request that comes
+    // between them to wait.
+    bool m_parking = false;          // pause asked, head not parked yet
+    bool m_resuming = false;         // resume asked, print thread not streaming yet
+    bool m_pauseAfterResume = false; // an "M25" line came while resuming
+    bool m_quitReported = false;     // the print thread has stopped after a cancel
+    bool m_ending = false;           // the cancel or finish sequence has begun
+    bool m_overTemperature = false;
+
+    std::mutex m_timeMutex;
+    QTimer* m_monitor = nullptr;
+    QTimer* m_motionTimer = nullptr;
+    int m_motionWaits = 0;
+
+    static ThreadCreator s_threadCreator;
 };

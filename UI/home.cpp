@@ -1,4 +1,145 @@
 #include "UI/home.h"
+#include "ui_home.h"
+
+#include "Config/Config.h"
+#include "Execute/CExecuteGetSerialObject.h"
+#include "Execute/COneTimesClicked.h"
+#include "UI/mainwindow.h"
+#include "buzzer/buzzerPlay.h"
+#include "serial/SerialObject.h"
+#include "tools/PagePointer.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QIcon>
+#include <QPalette>
+#include <QPixmap>
+#include <QTimer>
+
+namespace HomedPosition {
+
+static int volumeField(int index)
+{
+    bool ok = false;
+    const int v = QString(BuildVolume).section('X', index, index).trimmed().toInt(&ok);
+    return ok ? v : 0;
+}
+
+int buildWidth() { return volumeField(0); }
+int buildDepth() { return volumeField(1); }
+
+QString homedZText()
+{
+    const double offset = getConfigFile().configFile()->getExtruderCalibrationValue();
+    return QString::number(HomedZ - offset, 'f', 2);
+}
+
+QString coordinateSetCommand()
+{
+    const int x = buildWidth() / 2 + HomingMargin;
+    const int y = buildDepth() / 2 + HomingMargin;
+    return QString("G92 X%1 Y%2 Z%3 A0 B0").arg(x).arg(y).arg(homedZText());
+}
+
+}
+
+void sendHomedCoordinates(SerialObject* link, bool withG90)
+{
+    if (!link)
+        return;
+    if (withG90)
+        link->serialSendCode("G90");
+    link->serialSendCode(HomedPosition::coordinateSetCommand());
+}
+
 Home* Home::instHome = nullptr;
-Home::Home(QWidget* parent) : QDialog(parent) { setAttribute(Qt::WA_DeleteOnClose); }
-Home::~Home() { instHome = nullptr; }
+int Home::homingTimeoutMs = 120000;
+
+Home::Home(QWidget* parent)
+    : QDialog(parent), ui(new Ui::Home)
+{
+    qCritical().noquote() << "UI/home" << "Home";
+    ui->setupUi(this);
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    move(0, 40);
+    QPalette pal = palette();
+    pal.setBrush(QPalette::Window, QBrush(QPixmap(":/Resource/icon/bg.png")));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    ui->label->setText(tr("Homing, please wait..."));
+    ui->yes->setEnabled(false);
+
+    m_serial = ExecuteGetSerialObject().serial();
+    if (m_serial)
+        m_serial->serialSendCode("M17");
+
+    // Homing that never reports its end must not lock the page for good.
+    m_timeout = new QTimer(this);
+    m_timeout->setSingleShot(true);
+    connect(m_timeout, &QTimer::timeout, this, &Home::homingTimedOut);
+    m_timeout->start(homingTimeoutMs);
+
+    ExecuteReturnHome().setObject(this);
+    ExecuteReturnHome().returnHome(false);
+}
+
+Home::~Home()
+{
+    qCritical().noquote() << "UI/home" << "~Home";
+    ExecuteReturnHome().setObject(nullptr);
+    if (m_serial) {
+        m_serial->serialCheckCode("M112");
+        m_serial->serialSendCode("M18");
+    }
+    if (MainWindow::instMainWindow)
+        MainWindow::instMainWindow->setLanStatus(0, 0);
+    if (instHome == this)
+        instHome = nullptr;
+    delete ui;
+}
+
+void Home::checkReturnHomeDone()
+{
+    qCritical().noquote() << "UI/home" << "checkReturnHomeDone";
+    m_timeout->stop();
+    sendHomedCoordinates(m_serial, true);
+    ui->label->setText(tr("Homing completed"));
+    ui->yes->setEnabled(true);
+    if (getConfigFile().configFile()->getBuzzerStatus()) {
+        buzzerPlay::getInstance("pwm1")->start();
+        buzzerPlay::getInstance("pwm1")->play(buzzerPlay::Tune1);
+    }
+}
+
+void Home::homingTimedOut()
+{
+    qWarning().noquote() << "UI/home" << "homingTimedOut: no end of homing after"
+                         << m_timeout->interval() << "ms";
+    ui->label->setText(tr("Homing did not finish.\nPlease check the machine."));
+    ui->yes->setEnabled(true);
+}
+
+void Home::on_yes_pressed()
+{
+    ui->yes->setIcon(QIcon(":/Resource/icon/Back_c.png"));
+    ui->yes->setStyleSheet("border: 0px;color:#C2172D;font:16px");
+}
+
+void Home::on_yes_released()
+{
+    ui->yes->setIcon(QIcon(":/Resource/icon/Back.png"));
+    ui->yes->setStyleSheet("border: 0px;color:#000000;font:16px");
+}
+
+void Home::on_yes_clicked()
+{
+    if (OneTimesClicked().isHasClicked())
+        return;
+    PageGuard alive(this);
+    OneTimesClicked().setOneTimesClicked(nullptr, "TOOLBUTTON_R25_STYLE");
+    QCoreApplication::processEvents();
+    if (!alive)
+        return;
+    close();
+}

@@ -1,6 +1,8 @@
 #pragma once
+#include <QDeadlineTimer>
 #include <QMainWindow>
 #include <QMutex>
+#include <QPointer>
 #include <atomic>
 #include <string>
 
@@ -8,6 +10,8 @@ namespace Ui { class MainWindow; }
 class ServerListener;
 class PolarClient;
 class QTimer;
+class SerialObject;
+class TwoButtonDialog;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -45,8 +49,11 @@ public:
     int printBuildTime() const { return m_printBuildTime; }
     void setLocalPrintJobId(std::string id);
 
-    // Runs one status poll at once (the 1 s timer does the same).
+    // Runs one status poll at once (the 1 s timer does the same; while the
+    // controller is silent it asks only every 5 s).
     void pollStatus();
+    // Filament fed during the current (or last) print, mm, from the "M114" polls.
+    double filamentUsed() const { return m_filamentUsed.load(); }
 
 signals:
     void sig_usbMount();
@@ -70,4 +77,22 @@ private:
     std::atomic<bool> m_printFileIsGx{false};
     std::atomic<int> m_printBuildTime{0};
     // Private helpers of the shell may be added below.
+    void changeEvent(QEvent* event) override;
+    void statusTick();
+    void updateStatusRow();
+    void checkUsb();
+    bool usbMountedNow() const;
+    void probeCheck();
+    void askResume();
+    bool startJobPage(const QString& filePath, const char* origin);
+
+    SerialObject* m_serial = nullptr;
+    QTimer* m_statusTimer = nullptr;
+    bool m_polling = false;
+    QDeadlineTimer m_silentRetry;   // a silent controller is asked again once this expires
+    bool m_haveE = false;
+    double m_lastE = 0;
+    std::atomic<double> m_filamentUsed{0};
+    QPointer<TwoButtonDialog> m_resumeQuestion;
+    bool m_resumeQuestionClosed = false;
 };

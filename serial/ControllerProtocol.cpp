@@ -17,6 +17,50 @@ int freeSlots(const QString& reply)
     return ok && n >= 0 ? n : -1;
 }
 
+void frameInto(std::string& out, std::string_view command)
+{
+    out.clear();
+    out += '~';
+    out.append(command);
+    out += "\r\n";
+}
+
+void replyInto(std::string& out, int free, std::string_view payload)
+{
+    out = std::to_string(free);
+    out += ' ';
+    out.append(payload);
+    out += '\n';
+}
+
+int freeSlots(std::string_view reply)
+{
+    // As the QString form: the first blank-separated field, trimmed, a whole number >= 0.
+    size_t b = 0, e = reply.size();
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+    while (b < e && blank(reply[b]))
+        ++b;
+    while (e > b && blank(reply[e - 1]))
+        --e;
+    size_t end = b;
+    while (end < e && reply[end] != ' ')
+        ++end;
+    if (end == b || end - b > 9)
+        return -1;
+    size_t i = b;
+    if (reply[i] == '+')
+        ++i;
+    if (i == end)
+        return -1;
+    int n = 0;
+    for (; i < end; ++i) {
+        if (reply[i] < '0' || reply[i] > '9')
+            return -1;
+        n = n * 10 + (reply[i] - '0');
+    }
+    return n;
+}
+
 static QString payloadOf(const QString& reply)
 {
     const QString t = reply.trimmed();

@@ -21,6 +21,8 @@
 // descending Z move at the bed and M114 then reports where it stopped.
 #include <QString>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace ControllerProtocol {
 
@@ -33,6 +35,12 @@ QString reply(int freeSlots, const QString& payload);     // "<n> payload\n"
 
 // First number of a reply, or -1 when the reply does not start with one.
 int freeSlots(const QString& reply);
+
+// The same framing, reply and free-slot rules on bytes, for the print loop's
+// hot path (no allocation per line).
+void frameInto(std::string& out, std::string_view command);      // out = "~cmd\r\n"
+void replyInto(std::string& out, int freeSlots, std::string_view payload);
+int freeSlots(std::string_view reply);
 
 struct Temperatures { int nozzle = 0, nozzleTarget = 0, bed = 0, bedTarget = 0; };
 QString formatM105(const Temperatures& t);

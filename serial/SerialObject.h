@@ -4,8 +4,10 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 class SerialPort;
 
@@ -13,6 +15,14 @@ struct PrintingAdjust {
     int speed = 100;      // percent, scales feed rates
     int zOffset = 0;      // hundredths of a millimetre, added to Z
     int extrusion = 100;  // percent, scales E
+};
+
+// Time limits of the link; tests shorten them.
+struct LinkTiming {
+    int replyMs = 1500;      // wait for one reply line
+    int quietMs = 60;        // silence that ends the draining of stale input after a fault
+    int flowMs = 60000;      // flow-control lock and wait for a free buffer slot
+    int portLostMs = 30000;  // a print waits this long for a lost line to come back
 };
 
 class SerialObject : public QObject {
@@ -39,10 +49,16 @@ public:
     void stopHalmetIIHeating();
 
     // Print loop: runs on the caller's thread until the file ends or the job is quit.
+    // path: the file as this machine sees it (already under the sandbox root).
+    // serialPrint: 0 after a finished or quit job, -1 when the file could not be streamed;
+    // it then clears the resume records. printFile: 0 finished, 1 quit, -1 failed.
     int serialPrint(QString path);
     int printFile(const std::string& path);
     // Start streaming at this G-code line (power-off resume); 0 streams from the start.
     void setResumeLine(int line);
+
+    void setTiming(const LinkTiming& timing);
+    LinkTiming timing() const;
 
     void setInitPrintingPersent();
     float printingPersent() const { return m_persent.load(); }
@@ -79,6 +95,17 @@ public slots:
 
 private:
     struct Impl;
+    enum class SendStatus { Sent, Unconfirmed, FlowTimeout, Aborted, PortDown };
+    enum class AbortOn { Nothing, Quit, PauseOrQuit };
+    SendStatus sendFlowControlled(std::string_view code, int flowMs, AbortOn abortOn, QString* reply);
+    enum class JobEnd { Finished, Quit, Failed };
+    JobEnd streamFile(const std::string& path);
+    enum class Step { Done, Quit, Lost };
+    Step sendJobCommand(std::string_view code, AbortOn abortOn);
+    Step pauseJob();
+    Step waitMotionEnd();
+    Step setJobHeaters(int nozzle, int bed);
+    void saveResumeLine(int64_t line);
     Impl* d;
     std::atomic<float> m_persent{0.f};
     std::atomic<bool> m_printing{false};

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace qxsdk {

@@ -1,0 +1,23 @@
+#pragma once
+// What the common dialogs share: frameless top-level windows on the 480 x 272
+// screen, deleted when closed, with the program's card look.
+#include <QPoint>
+
+class QDialog;
+class QLabel;
+class QToolButton;
+class QWidget;
+
+namespace CommonDialog {
+
+// The place of a 400 x 200 message card, centred on the screen.
+constexpr QPoint CardPos{40, 36};
+
+// Frameless, deleted when closed, placed at pos.
+void prepare(QDialog* dialog, QPoint pos);
+// Gives a button the plain look of a style key (see COneTimesClicked).
+void styleButton(QToolButton* button, const char* styleKey);
+// Shows the title, or hides it and lets the text take its room.
+void setTitle(QLabel* title, QWidget* separator, QLabel* text, const QString& value);
+
+}

@@ -1,0 +1,78 @@
+#include "UI/filepagehelpers.h"
+
+#include "Execute/COneTimesClicked.h"
+#include "UI/mainwindow.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QPalette>
+#include <QPixmap>
+#include <QTextBoundaryFinder>
+#include <QWidget>
+
+namespace FilePages {
+
+bool usbMounted()
+{
+    return MainWindow::instMainWindow && MainWindow::instMainWindow->usbFlag();
+}
+
+bool pressGuard()
+{
+    COneTimesClicked& guard = OneTimesClicked();
+    if (guard.isHasClicked())
+        return false;
+    guard.setOneTimesClicked(nullptr, "TOOLBUTTON_R25_STYLE");
+    QCoreApplication::processEvents();
+    return true;
+}
+
+void setupPage(QWidget* page)
+{
+    page->setAttribute(Qt::WA_DeleteOnClose);
+    page->setWindowFlags(page->windowFlags() | Qt::FramelessWindowHint);
+    page->move(0, 40);
+    QPalette palette = page->palette();
+    palette.setBrush(QPalette::All, QPalette::Window, QBrush(QPixmap(":/Resource/icon/bg.png")));
+    page->setPalette(palette);
+    page->setAutoFillBackground(true);
+    // The bottom bar draws its top border from its style sheet.
+    if (QWidget* bar = page->findChild<QWidget*>("widget", Qt::FindDirectChildrenOnly))
+        bar->setAttribute(Qt::WA_StyledBackground);
+}
+
+QString cutName(const QString& name, int maxChars)
+{
+    // Count grapheme clusters so that neither a surrogate pair nor a letter
+    // with its combining marks is split.
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, name);
+    int chars = 0;
+    qsizetype cut = -1;
+    while (finder.toNextBoundary() != -1) {
+        ++chars;
+        if (chars == maxChars)
+            cut = finder.position();
+        if (chars > maxChars)
+            return name.left(cut) + "...";
+    }
+    return name;
+}
+
+std::string baseName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+QString displayName(const std::string& bytes)
+{
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+bool roundTrips(const std::string& bytes)
+{
+    const QByteArray raw = QByteArray::fromStdString(bytes);
+    return QFile::encodeName(QFile::decodeName(raw)) == raw;
+}
+
+}

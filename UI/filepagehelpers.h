@@ -1,0 +1,38 @@
+#pragma once
+// Small helpers shared by the storage, file list and file pages.
+#include <QByteArray>
+#include <QString>
+#include <string>
+
+class QWidget;
+
+namespace FilePages {
+
+// The main window's USB-stick flag; false while there is no main window.
+bool usbMounted();
+
+// The one-press guard of the page buttons: false when the press must be
+// dropped. Lets pending events run, so the caller must check its page again.
+bool pressGuard();
+
+// Frameless, deleted on close, at (0, 40) below the status row, with the
+// common background picture.
+void setupPage(QWidget* page);
+
+// A name of at most maxChars characters (as the user sees them) is returned
+// whole; a longer one is cut to its first maxChars characters and "...".
+QString cutName(const QString& name, int maxChars);
+
+// The name of a path: the part after its last "/" (a "\\" is part of a
+// name on this system).
+std::string baseName(const std::string& path);
+
+// The text shown for a file name's own bytes.
+QString displayName(const std::string& bytes);
+inline QString displayName(const QByteArray& bytes) { return displayName(bytes.toStdString()); }
+
+// True when the name survives the trip through QString unchanged, so APIs
+// that take a QString path reach the same file.
+bool roundTrips(const std::string& bytes);
+
+}

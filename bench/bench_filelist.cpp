@@ -1,0 +1,139 @@
+// Listing a folder of 10,000 print files newest first, against `ls -t` on the
+// same folder in the same run, and one page turn of the file list with four
+// thumbnails to read and scale.
+//   bench_filelist [files]
+#include "UI/buildfilemanage.h"
+#include "UI/showtfcard.h"
+#include "tests/support/GxWriter.h"
+#include "tests/support/Sandbox.h"
+#include "tools/RootPath.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QToolButton>
+#include <QtTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+void quietMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+bool writeWithTime(const QByteArray& path, const QByteArray& content, time_t mtime)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, content.constData(), size_t(content.size())) == ssize_t(content.size());
+    ::close(fd);
+    const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+    return ok && ::utimensat(AT_FDCWD, path.constData(), times, 0) == 0;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int files = argc > 1 ? std::max(1, atoi(argv[1])) : 10000;
+    const int rounds = 7;
+
+    Sandbox sandbox;
+    const std::string folder = rootPath(std::string("/data"));
+    const QByteArray gcode = "G28\nG1 X10 Y10\n";
+    for (int i = 0; i < files; ++i) {
+        // Every tenth file shares its time with a neighbour: ties sort by name.
+        const time_t mtime = 1700000000 - (i % 10 == 1 ? i - 1 : i);
+        const QByteArray path = QByteArray::fromStdString(folder) + "/part" + QByteArray::number(i)
+            + (i % 3 == 0 ? ".gx" : i % 3 == 1 ? ".gcode" : ".G");
+        if (!writeWithTime(path, gcode, mtime)) {
+            fprintf(stderr, "cannot write %s\n", path.constData());
+            return 1;
+        }
+    }
+    for (int i = 0; i < files / 20; ++i)   // files the list leaves out
+        writeWithTime(QByteArray::fromStdString(folder) + "/notes" + QByteArray::number(i) + ".txt", "x", 1);
+
+    std::vector<double> ls, list;
+    size_t listed = 0;
+    for (int r = 0; r < rounds; ++r) {
+        QElapsedTimer t;
+        t.start();
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start("ls", {"-t", QString::fromStdString(folder)});
+        p.waitForFinished(-1);
+        ls.push_back(t.nsecsElapsed() / 1e6);
+
+        std::vector<qxsdk::FileInfo> out;
+        t.restart();
+        ShowTFCard::listFolder(folder, folder, out);
+        list.push_back(t.nsecsElapsed() / 1e6);
+        listed = out.size();
+    }
+    const double lsMs = median(ls), listMs = median(list);
+    printf("folder of %d print files (+%d others), median of %d rounds\n", files, files / 20, rounds);
+    printf("  ls -t                  %8.2f ms\n", lsMs);
+    printf("  file list (%zu entries) %8.2f ms  = %.2f x ls -t (target <= 2)\n", listed, listMs,
+           lsMs > 0 ? listMs / lsMs : 0.0);
+
+    // Whole page reads with the log silenced: listing, first page, indicator.
+    qInstallMessageHandler(quietMessages);
+    std::vector<double> pageOpen;
+    for (int r = 0; r < 3; ++r) {
+        QElapsedTimer t;
+        t.start();
+        auto* page = new ShowTFCard(FromMemory, nullptr);
+        pageOpen.push_back(t.nsecsElapsed() / 1e6);
+        delete page;
+    }
+    printf("  file list page opened  %8.2f ms\n", median(pageOpen));
+
+    // Page turns with four ".gx" thumbnails each.
+    QDir(QString::fromStdString(folder)).removeRecursively();
+    QDir().mkpath(QString::fromStdString(folder));
+    GxWriter::GcodeSpec g;
+    g.layers = 20;
+    for (int i = 0; i < 8; ++i) {
+        GxWriter::GxSpec spec;
+        spec.timeUsed = 3600;
+        spec.firstImage = GxWriter::drawPicture("small", 80, 80);
+        spec.secondImage = GxWriter::drawPicture(QString("part %1").arg(i), 300, 300);
+        spec.gcode = GxWriter::generateGcode(g);
+        writeWithTime(QByteArray::fromStdString(folder) + "/thumb" + QByteArray::number(i) + ".gx",
+                      GxWriter::buildGx(spec), 1700000000 - i);
+    }
+    auto* page = new ShowTFCard(FromMemory, nullptr);
+    page->show();
+    QToolButton* down = page->findChild<QToolButton*>("down");
+    QToolButton* up = page->findChild<QToolButton*>("up");
+    std::vector<double> turns;
+    for (int r = 0; r < 20; ++r) {
+        QToolButton* b = r % 2 == 0 ? down : up;
+        QElapsedTimer t;
+        t.start();
+        QTest::mousePress(b, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        turns.push_back(t.nsecsElapsed() / 1e6);
+        QTest::mouseRelease(b, Qt::LeftButton);
+    }
+    printf("  page turn, 4 thumbnails (300 x 300 PNG) %8.2f ms\n", median(turns));
+    delete page;
+    return 0;
+}

@@ -1,0 +1,109 @@
+// Print-file costs: the pre-print check of a 2 GB file against a 1 KB file (the
+// check reads a bounded number of bytes), and the thumbnails of 100 ".gx" files.
+#include "Files/PrintFile.h"
+#include "tests/support/GxWriter.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double medianMicros(std::vector<qint64>& ns)
+{
+    std::sort(ns.begin(), ns.end());
+    return ns[ns.size() / 2] / 1000.0;
+}
+
+struct Timing {
+    double micros;
+    qint64 bytesRead;
+    bool passed;
+};
+
+Timing timeCheck(const QString& path, int rounds)
+{
+    std::vector<qint64> ns;
+    PrintFile::CheckResult r;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer t;
+        t.start();
+        r = PrintFile::checkPrintFile(path);
+        ns.push_back(t.nsecsElapsed());
+    }
+    return {medianMicros(ns), r.bytesRead, r.passed};
+}
+
+void quiet(QtMsgType type, const QMessageLogContext&, const QString& msg)
+{
+    if (type >= QtWarningMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(msg));
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    qInstallMessageHandler(quiet);
+    QTemporaryDir dir;
+
+    // The same slicer-made G-code in a small file and at both ends of a sparse 2 GB one.
+    GxWriter::GcodeSpec spec;
+    spec.layers = 3;
+    const QByteArray gcode = GxWriter::generateGcode(spec);
+    const QString small = dir.filePath("small.gcode");
+    GxWriter::writeFile(small, gcode);
+
+    const QString big = dir.filePath("big.gcode");
+    const qint64 bigSize = qint64(2) << 30;
+    const QByteArray tail = gcode.right(1024);
+    {
+        QFile f(big);
+        if (!f.open(QIODevice::WriteOnly) || f.write(gcode) != gcode.size() || !f.resize(bigSize - tail.size())
+            || !f.seek(bigSize - tail.size()) || f.write(tail) != tail.size()) {
+            std::fprintf(stderr, "can't write %s\n", qPrintable(big));
+            return 1;
+        }
+    }
+
+    const int rounds = 2000;
+    const Timing a = timeCheck(small, rounds);
+    const Timing b = timeCheck(big, rounds);
+    std::printf("pre-print check (median of %d)\n", rounds);
+    std::printf("  %-28s %10.1f us  %8lld bytes read  %s\n", "1 KB file", a.micros, (long long)a.bytesRead,
+                a.passed ? "accepted" : "REFUSED");
+    std::printf("  %-28s %10.1f us  %8lld bytes read  %s\n", "2 GB file (sparse)", b.micros,
+                (long long)b.bytesRead, b.passed ? "accepted" : "REFUSED");
+
+    // 100 ".gx" files with two pictures each, read as the file list does (100 x 130).
+    QStringList files;
+    for (int i = 0; i < 100; ++i) {
+        GxWriter::GxSpec gx;
+        gx.firstImage = GxWriter::drawPicture(QString("part %1").arg(i), 60, 60);
+        gx.secondImage = GxWriter::drawPicture(QString("part %1").arg(i), 200, 200);
+        gx.gcode = gcode;
+        files << dir.filePath(QString("part%1.gx").arg(i));
+        GxWriter::writeFile(files.last(), GxWriter::buildGx(gx));
+    }
+    std::vector<qint64> ns;
+    int shown = 0;
+    for (int round = 0; round < 10; ++round) {
+        QElapsedTimer t;
+        t.start();
+        shown = 0;
+        for (const QString& f : files)
+            shown += !PrintFile::readThumbnail(f, 100, 130).isNull();
+        ns.push_back(t.nsecsElapsed());
+    }
+    std::printf("thumbnails of 100 .gx files (median of 10): %.1f ms, %d shown\n", medianMicros(ns) / 1000.0,
+                shown);
+    return a.passed && b.passed && shown == 100 ? 0 : 1;
+}

@@ -1,0 +1,78 @@
+// Arbitrary bytes as a print file: the header, thumbnail and pre-print check
+// readers must neither crash nor read out of bounds.
+#include "Files/PrintFile.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QtGlobal>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+QString workDir;
+
+void removeWorkDir()
+{
+    if (!workDir.isEmpty())
+        QDir(workDir).removeRecursively();
+}
+
+bool writeAll(const QString& path, const uint8_t* data, size_t size)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return false;
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    ::close(fd);
+    return done == size;
+}
+
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    qInstallMessageHandler(quiet);
+    QByteArray tmpl = QDir::tempPath().toLocal8Bit() + "/fuzz_printfile-XXXXXX";
+    if (!mkdtemp(tmpl.data()))
+        std::abort();
+    workDir = QString::fromLocal8Bit(tmpl);
+    std::atexit(removeWorkDir);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // The last byte chooses the kind, so the same bytes are read both ways.
+    const bool gx = size == 0 || (data[size - 1] & 1) == 0;
+    const QString path = workDir + (gx ? "/input.gx" : "/input.gcode");
+    if (!writeAll(path, data, size))
+        std::abort();
+
+    const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
+    if (const auto h = PrintFile::parseHeader(bytes))
+        (void)PrintFile::thumbnailRange(*h, qint64(size));
+    (void)PrintFile::readHeader(path);
+    (void)PrintFile::readThumbnail(path, 110, 110);
+    const PrintFile::CheckResult r = PrintFile::checkPrintFile(path);
+    if (r.nozzleTemp < 0 || r.nozzleTemp > 260 || r.platformTemp < 0 || r.platformTemp > 110)
+        std::abort();
+    if (r.bytesRead < 0 || r.bytesRead > qint64(size) + 4096)
+        std::abort();
+    // The decoder's own guard, on the raw bytes.
+    (void)PrintFile::decodeThumbnail(bytes);
+    return 0;
+}

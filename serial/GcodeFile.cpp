@@ -1,0 +1,170 @@
+#define _FILE_OFFSET_BITS 64   // 64-bit offsets on the 32-bit board too
+#include "serial/GcodeFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+GcodeFileReader::~GcodeFileReader() { close(); }
+
+bool GcodeFileReader::open(const std::string& path, int64_t offset)
+{
+    close();
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0)
+        return false;
+    if (::lseek(m_fd, off_t(offset), SEEK_SET) != off_t(offset)) {
+        close();
+        return false;
+    }
+#ifdef POSIX_FADV_SEQUENTIAL
+    posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    m_buf.resize(BufferSize);
+    m_begin = m_end = 0;
+    m_eof = m_failed = m_tooLong = m_skipRest = false;
+    return true;
+}
+
+void GcodeFileReader::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+bool GcodeFileReader::fill()
+{
+    if (m_begin > 0) {
+        std::memmove(m_buf.data(), m_buf.data() + m_begin, m_end - m_begin);
+        m_end -= m_begin;
+        m_begin = 0;
+    }
+    while (m_end < m_buf.size()) {
+        const ssize_t n = ::read(m_fd, m_buf.data() + m_end, m_buf.size() - m_end);
+        if (n > 0) {
+            m_end += size_t(n);
+            return true;
+        }
+        if (n == 0) {
+            m_eof = true;
+            return false;
+        }
+        if (errno == EINTR)
+            continue;
+        m_failed = true;   // e.g. the USB stick was pulled
+        m_eof = true;
+        return false;
+    }
+    return true;
+}
+
+bool GcodeFileReader::next(std::string_view& line)
+{
+    if (m_fd < 0)
+        return false;
+    for (;;) {
+        const char* start = m_buf.data() + m_begin;
+        const void* nl = m_end > m_begin ? std::memchr(start, '\n', m_end - m_begin) : nullptr;
+        if (nl) {
+            const size_t len = size_t(static_cast<const char*>(nl) - start);
+            m_begin += len + 1;
+            if (m_skipRest) {          // tail of a line already handed out cut
+                m_skipRest = false;
+                continue;
+            }
+            m_tooLong = false;
+            line = std::string_view(start, len);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            return true;
+        }
+        if (m_skipRest && m_end > m_begin) {
+            m_begin = m_end;           // still inside the cut line
+            continue;
+        }
+        if (m_begin == 0 && m_end == m_buf.size()) {
+            // A line longer than the buffer: hand out its start, marked, and drop the rest.
+            m_tooLong = true;
+            m_skipRest = true;
+            line = std::string_view(m_buf.data(), m_end);
+            m_begin = m_end;
+            return true;
+        }
+        if (m_eof || !fill()) {
+            if (m_failed)
+                return false;
+            if (m_end > m_begin) {    // last line without "\n"
+                const size_t len = m_end - m_begin;
+                line = std::string_view(m_buf.data() + m_begin, len);
+                m_begin = m_end;
+                if (m_skipRest) {
+                    m_skipRest = false;
+                    return false;
+                }
+                m_tooLong = false;
+                if (!line.empty() && line.back() == '\r')
+                    line.remove_suffix(1);
+                return true;
+            }
+            return false;
+        }
+    }
+}
+
+uint64_t countNewlines(const char* data, size_t size)
+{
+    // Sixteen lanes at a time; portable vector code that becomes SSE2 or NEON.
+    typedef unsigned char v16 __attribute__((vector_size(16)));
+    uint64_t total = 0;
+    size_t i = 0;
+    const v16 nl = {'\n', '\n', '\n', '\n', '\n', '\n', '\n', '\n', '\n', '\n', '\n', '\n', '\n', '\n', '\n', '\n'};
+    while (size - i >= 16) {
+        v16 acc = {};
+        const size_t blocks = std::min<size_t>((size - i) / 16, 255);
+        for (size_t b = 0; b < blocks; ++b, i += 16) {
+            v16 chunk;
+            std::memcpy(&chunk, data + i, 16);
+            acc -= (v16)(chunk == nl);   // a match is all ones, that is -1
+        }
+        for (int k = 0; k < 16; ++k)
+            total += acc[k];
+    }
+    for (; i < size; ++i)
+        total += data[i] == '\n';
+    return total;
+}
+
+int64_t countGcodeLines(const std::string& path, int64_t offset)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::lseek(fd, off_t(offset), SEEK_SET) != off_t(offset)) {
+        ::close(fd);
+        return -1;
+    }
+#ifdef POSIX_FADV_SEQUENTIAL
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    std::vector<char> buf(1 << 20);
+    int64_t lines = 0;
+    char last = '\n';
+    for (;;) {
+        const ssize_t n = ::read(fd, buf.data(), buf.size());
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ::close(fd);
+            return -1;
+        }
+        lines += int64_t(countNewlines(buf.data(), size_t(n)));
+        last = buf[size_t(n) - 1];
+    }
+    ::close(fd);
+    return last == '\n' ? lines : lines + 1;
+}

@@ -1,0 +1,39 @@
+#pragma once
+// Buffered line reading of a G-code file from a byte offset, and a fast line
+// count over the same range; both agree on what a line is (a last line
+// without "\n" counts as a line).
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class GcodeFileReader {
+public:
+    GcodeFileReader() = default;
+    ~GcodeFileReader();
+    GcodeFileReader(const GcodeFileReader&) = delete;
+    GcodeFileReader& operator=(const GcodeFileReader&) = delete;
+
+    bool open(const std::string& path, int64_t offset);
+    void close();
+    // The next line without "\n" and a trailing "\r"; valid until the next call.
+    // False at the end of the file or on a read error (see failed()).
+    bool next(std::string_view& line);
+    // The line just returned was longer than the buffer and has been cut.
+    bool lineTooLong() const { return m_tooLong; }
+    bool failed() const { return m_failed; }
+
+    static constexpr size_t BufferSize = 256 * 1024;
+
+private:
+    bool fill();
+    int m_fd = -1;
+    std::vector<char> m_buf;
+    size_t m_begin = 0, m_end = 0;
+    bool m_eof = false, m_failed = false, m_tooLong = false, m_skipRest = false;
+};
+
+// Lines from offset to the end of the file, or -1 when the file cannot be read.
+int64_t countGcodeLines(const std::string& path, int64_t offset);
+// Number of "\n" bytes in a block.
+uint64_t countNewlines(const char* data, size_t size);

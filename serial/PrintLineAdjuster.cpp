@@ -1,0 +1,263 @@
+#include "serial/PrintLineAdjuster.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+struct Word {
+    char letter = 0;           // upper-case letter, or 0 for a token that is no word
+    std::string_view raw;      // the word as written
+    double value = 0;
+    bool hasValue = false;
+    bool replace = false;
+    double newValue = 0;
+    int decimals = 3;
+};
+
+constexpr int MaxWords = 24;
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool parseNumber(std::string_view text, double& out)
+{
+    if (text.empty())
+        return false;
+    const char* b = text.data();
+    const char* e = b + text.size();
+    if (*b == '+')
+        ++b;
+    const auto r = std::from_chars(b, e, out, std::chars_format::fixed);
+    return r.ec == std::errc() && r.ptr == e && std::isfinite(out);
+}
+
+// Splits "G1 X10.5 Y3 E0.2" (blanks optional between words) into words.
+int splitWords(std::string_view line, Word* words)
+{
+    int n = 0;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && isBlank(line[i]))
+            ++i;
+        if (i >= line.size())
+            break;
+        if (n == MaxWords)
+            return -1;
+        Word& w = words[n++];
+        const size_t start = i;
+        if (isLetter(line[i])) {
+            w.letter = char(line[i] & ~0x20);
+            ++i;
+            while (i < line.size() && !isBlank(line[i]) && !isLetter(line[i]))
+                ++i;
+            w.hasValue = parseNumber(line.substr(start + 1, i - start - 1), w.value);
+        } else {
+            while (i < line.size() && !isBlank(line[i]))
+                ++i;
+        }
+        w.raw = line.substr(start, i - start);
+    }
+    return n;
+}
+
+}
+
+void PrintLineAdjuster::reset() { *this = PrintLineAdjuster(); }
+
+void PrintLineAdjuster::appendNumber(std::string& out, double value, int decimals)
+{
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc()) {
+        out += '0';
+        return;
+    }
+    std::string_view s(buf, size_t(r.ptr - buf));
+    if (s.find('.') != std::string_view::npos) {
+        while (s.back() == '0')
+            s.remove_suffix(1);
+        if (s.back() == '.')
+            s.remove_suffix(1);
+    }
+    if (s == "-0")
+        s = "0";
+    out.append(s);
+}
+
+PrintLineAdjuster::Result PrintLineAdjuster::process(std::string_view line, const LineAdjustments& adjust)
+{
+    return apply(line, adjust, true);
+}
+
+void PrintLineAdjuster::track(std::string_view line) { apply(line, LineAdjustments(), false); }
+
+PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const LineAdjustments& adjust, bool produce)
+{
+    Result result;
+    result.text = line;
+    Word words[MaxWords];
+    const int count = splitWords(line, words);
+    if (count <= 0)
+        return result;
+    int first = 0;
+    if (words[0].letter == 'N' && count > 1)   // line number
+        first = 1;
+    const Word& cmd = words[first];
+    if ((cmd.letter != 'G' && cmd.letter != 'M') || !cmd.hasValue || cmd.value != std::floor(cmd.value))
+        return result;
+    const int code = int(cmd.value);
+    bool changed = false;
+    bool appendFeed = false;
+    double appendedFeed = 0;
+
+    if (cmd.letter == 'G' && (code == 0 || code == 1)) {
+        const double speed = adjust.speed / 100.0;
+        const double scale = adjust.extrusion / 100.0;
+        bool sawFeed = false;
+        for (int i = first + 1; i < count; ++i) {
+            Word& w = words[i];
+            if (!w.hasValue)
+                continue;
+            switch (w.letter) {
+            case 'X':
+                m_x = m_absXYZ ? w.value : m_x + w.value;
+                m_hasX = m_hasX || m_absXYZ;
+                break;
+            case 'Y':
+                m_y = m_absXYZ ? w.value : m_y + w.value;
+                m_hasY = m_hasY || m_absXYZ;
+                break;
+            case 'Z':
+                if (m_absXYZ) {
+                    m_z = w.value + adjust.zOffset / 100.0;
+                    m_hasZ = true;
+                    if (adjust.zOffset != 0) {
+                        w.replace = true;
+                        w.newValue = m_z;
+                        w.decimals = 3;
+                    }
+                } else {
+                    m_z += w.value;
+                }
+                break;
+            case 'E':
+                if (m_absE) {
+                    if (m_eSynced && adjust.extrusion == 100) {
+                        m_ctrlE = w.value;
+                    } else {
+                        // Only the extruded length is scaled, so a change of the
+                        // percentage never makes the extruder jump.
+                        m_ctrlE += (w.value - m_fileE) * scale;
+                        m_eSynced = false;
+                        w.replace = true;
+                        w.newValue = m_ctrlE;
+                        w.decimals = 5;
+                    }
+                    m_fileE = w.value;
+                } else {
+                    const double e = w.value * scale;
+                    m_fileE += w.value;
+                    m_ctrlE += e;
+                    if (adjust.extrusion != 100) {
+                        w.replace = true;
+                        w.newValue = e;
+                        w.decimals = 5;
+                    }
+                }
+                break;
+            case 'F':
+                sawFeed = true;
+                m_fileF = w.value;
+                m_ctrlF = w.value * speed;
+                m_appliedSpeed = adjust.speed;
+                if (adjust.speed != 100) {
+                    w.replace = true;
+                    w.newValue = m_ctrlF;
+                    w.decimals = 3;
+                }
+                break;
+            default:
+                break;
+            }
+            changed = changed || w.replace;
+        }
+        if (!sawFeed && m_fileF >= 0 && adjust.speed != m_appliedSpeed) {
+            // The speed changed since the file last set a feed rate: the
+            // controller still runs at the old one, so set it afresh.
+            appendFeed = true;
+            appendedFeed = m_fileF * speed;
+            m_ctrlF = appendedFeed;
+            m_appliedSpeed = adjust.speed;
+            changed = true;
+        }
+    } else if (cmd.letter == 'G' && code == 92) {
+        bool any = false;
+        for (int i = first + 1; i < count; ++i) {
+            const Word& w = words[i];
+            if (!w.hasValue)
+                continue;
+            any = true;
+            if (w.letter == 'X') { m_x = w.value; m_hasX = true; }
+            if (w.letter == 'Y') { m_y = w.value; m_hasY = true; }
+            if (w.letter == 'Z') { m_z = w.value; m_hasZ = true; }
+            if (w.letter == 'E') { m_fileE = m_ctrlE = w.value; m_eSynced = true; }
+        }
+        if (!any) {
+            m_x = m_y = m_z = 0;
+            m_hasX = m_hasY = m_hasZ = true;
+            m_fileE = m_ctrlE = 0;
+            m_eSynced = true;
+        }
+    } else if (cmd.letter == 'G' && code == 90) {
+        m_absXYZ = m_absE = true;
+    } else if (cmd.letter == 'G' && code == 91) {
+        m_absXYZ = m_absE = false;
+    } else if (cmd.letter == 'M' && code == 82) {
+        m_absE = true;
+    } else if (cmd.letter == 'M' && code == 83) {
+        m_absE = false;
+    } else if (cmd.letter == 'M' && (code == 104 || code == 109 || code == 140 || code == 190)) {
+        const bool nozzle = code == 104 || code == 109;
+        const int override = nozzle ? adjust.nozzleOverride : adjust.bedOverride;
+        for (int i = first + 1; i < count; ++i) {
+            Word& w = words[i];
+            if (w.letter != 'S' || !w.hasValue)
+                continue;
+            int target = int(std::lround(w.value));
+            if (override >= 0) {
+                target = override;
+                w.replace = true;
+                w.newValue = override;
+                w.decimals = 0;
+                changed = true;
+            }
+            (nozzle ? result.nozzleTarget : result.bedTarget) = target;
+            break;
+        }
+    } else if (cmd.letter == 'M' && code == 25) {
+        result.kind = Kind::PauseMark;
+        return result;
+    }
+
+    if (!changed || !produce)
+        return result;
+    m_out.clear();
+    for (int i = 0; i < count; ++i) {
+        if (i)
+            m_out += ' ';
+        const Word& w = words[i];
+        if (w.replace) {
+            m_out += w.letter;
+            appendNumber(m_out, w.newValue, w.decimals);
+        } else {
+            m_out.append(w.raw);
+        }
+    }
+    if (appendFeed) {
+        m_out += " F";
+        appendNumber(m_out, appendedFeed, 3);
+    }
+    result.text = m_out;
+    return result;
+}

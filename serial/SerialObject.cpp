@@ -1,0 +1,752 @@
+#define _FILE_OFFSET_BITS 64   // print files beyond 2 GB on the 32-bit board
+#include "serial/SerialObject.h"
+
+#include "Config/Config.h"
+#include "Files/PrintFile.h"
+#include "Files/ResumePrintConfig.h"
+#include "gpio/Gpio.h"
+#include "serial/ControllerProtocol.h"
+#include "serial/GcodeFile.h"
+#include "serial/PrintLineAdjuster.h"
+#include "serial/SerialPort.h"
+#include "tools/Log.h"
+#include "tools/RootPath.h"
+
+#include <QDebug>
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+// Exchange rules (see docs/controller-protocol.md):
+// - every command gets one reply line whose first number is the free-slot count;
+// - a query (serialCheckCode) is sent again once when its reply is missing or
+//   unreadable, then "send failed." is returned and the port reopened;
+// - a flow-controlled command whose bytes went out is never sent again: when
+//   its reply is missing or unreadable the link asks "M117" for the count
+//   instead, so a print line is neither lost nor repeated;
+// - input nobody asked for is dropped before every command, and after a
+//   fault the line is drained until quiet, so a late reply cannot be taken
+//   for the answer to a later command.
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr size_t MaxReplyLength = 512;
+constexpr size_t MaxCommandLength = 512;
+constexpr int ResumeLineEvery = 5000;   // lines between resume records when a file has no layer marks
+constexpr int M25WaitMs = 500;          // time the page gets to answer an "M25" line with a pause
+constexpr int StaleWatchMs = 10000;     // how long after a fault input is checked for late replies
+
+constexpr const char* kSrc = "serial/SerialObject.cpp";
+
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool hasControlBytes(std::string_view s)
+{
+    for (unsigned char c : s)
+        if (c < 0x20 && c != '\t')
+            return true;
+    return false;
+}
+
+QString number2(double v) { return QString::number(v, 'f', 2); }
+
+QByteArray text(std::string_view s) { return QByteArray(s.data(), int(s.size())); }
+
+}
+
+struct SerialObject::Impl {
+    Impl(const QString& printerPort, int gpio)
+        : port(rootPath(printerPort).toStdString())
+    {
+        if (gpio >= 0)
+            busy = std::make_unique<GpioLine>(gpio);
+    }
+
+    enum class Outcome { Replied, Unconfirmed, NotWritten };
+    Outcome transact(std::string_view command, std::string& reply);
+    QString query(std::string_view command);
+
+    SerialPort port;
+    std::string frame;         // the command being sent, framed (reused: no allocation per line)
+    Clock::time_point staleWatchUntil{};
+    std::unique_ptr<GpioLine> busy;
+    std::mutex io;             // one exchange at a time
+    std::timed_mutex flow;     // one flow-controlled send at a time
+    std::atomic<int> freeSlots{0};   // 0 until the controller has told us: ask first
+
+    std::atomic<int> replyMs{LinkTiming().replyMs};
+    std::atomic<int> quietMs{LinkTiming().quietMs};
+    std::atomic<int> flowMs{LinkTiming().flowMs};
+    std::atomic<int> portLostMs{LinkTiming().portLostMs};
+
+    std::atomic<bool> pauseRequest{false};
+    std::atomic<bool> quitRequest{false};
+    std::atomic<bool> started{false};
+    std::atomic<int> resumeLine{0};
+    std::atomic<int> nozzleOverride{0};
+    std::atomic<int> bedOverride{0};
+
+    mutable std::mutex adjustMutex;
+    PrintingAdjust adjust;
+
+    // Print thread only.
+    PrintLineAdjuster adjuster;
+    int64_t lastSavedLine = 0;
+};
+
+SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view command, std::string& reply)
+{
+    if (!port.isOpen() || port.broken()) {
+        if (!port.reopen())
+            return Outcome::NotWritten;
+    }
+    // Input nobody asked for: looked for in the kernel only for a while after a
+    // fault (a late reply), which keeps the clean path to one write and one read.
+    if (port.hasReadAhead() || (Clock::now() < staleWatchUntil && port.hasStaleInput())) {
+        qDebug() << LOG_SRC(kSrc) << "dropping stale input";
+        port.flushInput();
+    }
+    ControllerProtocol::frameInto(frame, command);
+    const int timeout = replyMs.load();
+    const size_t written = port.write(frame.data(), frame.size(), timeout);
+    if (written == 0) {
+        qWarning() << LOG_SRC(kSrc) << "cannot write" << text(command);
+        port.reopen();
+        return Outcome::NotWritten;
+    }
+    if (written < frame.size()) {
+        port.reopen();
+        return Outcome::Unconfirmed;
+    }
+    const SerialPort::Read r = port.readLine(reply, timeout, MaxReplyLength);
+    if (r == SerialPort::Read::Line) {
+        const int n = ControllerProtocol::freeSlots(std::string_view(reply));
+        if (n >= 0) {
+            freeSlots.store(n);
+            return Outcome::Replied;
+        }
+        qWarning() << LOG_SRC(kSrc) << "unreadable reply to" << text(command);
+    } else if (r == SerialPort::Read::Timeout) {
+        qWarning() << LOG_SRC(kSrc) << "no reply to" << text(command);
+    } else if (r == SerialPort::Read::TooLong) {
+        qWarning() << LOG_SRC(kSrc) << "over-long reply to" << text(command);
+    } else {
+        qWarning() << LOG_SRC(kSrc) << "line hung up";
+    }
+    if (port.broken())
+        port.reopen();
+    else
+        port.drainUntilQuiet(quietMs.load(), timeout);
+    staleWatchUntil = Clock::now() + std::chrono::milliseconds(StaleWatchMs);
+    return Outcome::Unconfirmed;
+}
+
+QString SerialObject::Impl::query(std::string_view command)
+{
+    std::string reply;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (transact(command, reply) == Outcome::Replied)
+            return QString::fromLatin1(reply.data(), int(reply.size()));
+    }
+    qWarning() << LOG_SRC(kSrc) << ControllerProtocol::SendFailed
+               << text(command);
+    port.reopen();
+    return QString::fromLatin1(ControllerProtocol::SendFailed);
+}
+
+SerialObject::SerialObject(const QString& portPath, int busyGpio, QObject* parent)
+    : QObject(parent), d(new Impl(portPath, busyGpio))
+{
+}
+
+SerialObject::~SerialObject()
+{
+    if (m_printing.load()) {
+        // A print thread still runs inside this object: make it leave first.
+        d->quitRequest.store(true);
+        const auto until = Clock::now() + std::chrono::seconds(30);
+        while (m_printing.load() && Clock::now() < until)
+            sleepMs(10);
+    }
+    close();
+    delete d;
+}
+
+bool SerialObject::open()
+{
+    std::lock_guard<std::mutex> lock(d->io);
+    if (d->busy)
+        d->busy->exportLine("in");
+    const bool ok = d->port.open();
+    qDebug() << LOG_SRC(kSrc) << QString::fromStdString(d->port.devicePath()) << (ok ? "open" : "failed");
+    return ok;
+}
+
+bool SerialObject::isOpen() const
+{
+    std::lock_guard<std::mutex> lock(d->io);
+    return d->port.isOpen();
+}
+
+void SerialObject::close()
+{
+    std::lock_guard<std::mutex> lock(d->io);
+    d->port.close();
+}
+
+void SerialObject::setTiming(const LinkTiming& t)
+{
+    d->replyMs.store(t.replyMs);
+    d->quietMs.store(t.quietMs);
+    d->flowMs.store(t.flowMs);
+    d->portLostMs.store(t.portLostMs);
+}
+
+LinkTiming SerialObject::timing() const
+{
+    LinkTiming t;
+    t.replyMs = d->replyMs.load();
+    t.quietMs = d->quietMs.load();
+    t.flowMs = d->flowMs.load();
+    t.portLostMs = d->portLostMs.load();
+    return t;
+}
+
+QString SerialObject::serialCheckCode(const QString& code)
+{
+    const std::string command = code.toStdString();
+    std::lock_guard<std::mutex> lock(d->io);
+    return d->query(command);
+}
+
+SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code, int flowMs, AbortOn abortOn,
+                                                          QString* reply)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(flowMs);
+    auto aborted = [&] {
+        if (abortOn == AbortOn::Nothing)
+            return false;
+        return d->quitRequest.load() || (abortOn == AbortOn::PauseOrQuit && d->pauseRequest.load());
+    };
+    std::unique_lock<std::timed_mutex> flowLock(d->flow, std::defer_lock);
+    while (!flowLock.try_lock_for(std::chrono::milliseconds(20))) {
+        if (aborted())
+            return SendStatus::Aborted;
+        if (Clock::now() >= deadline)
+            return SendStatus::FlowTimeout;
+    }
+
+    // Wait for a free slot: the count of the last reply; when it is 0 the busy
+    // line tells when to ask again, and "M117" gives the new count.
+    auto lastAsk = Clock::now();
+    bool asked = false;
+    while (d->freeSlots.load() <= 0) {
+        if (aborted())
+            return SendStatus::Aborted;
+        const auto now = Clock::now();
+        if (now >= deadline)
+            return SendStatus::FlowTimeout;
+        const int busy = d->busy ? d->busy->value() : -1;
+        // A free (or unreadable) line is followed by a query at once, then at a
+        // modest rate; while the line reads busy the controller is asked only
+        // now and then, in case the line is stuck.
+        bool ask;
+        if (busy == 1)
+            ask = now - lastAsk >= std::chrono::milliseconds(250);
+        else
+            ask = !asked || now - lastAsk >= std::chrono::milliseconds(busy == 0 ? 5 : 20);
+        if (!ask) {
+            sleepMs(1);
+            continue;
+        }
+        asked = true;
+        lastAsk = now;
+        std::lock_guard<std::mutex> lock(d->io);
+        d->query("M117");
+        if (!d->port.isOpen()) {   // the line is gone and cannot be opened again
+            if (reply)
+                *reply = QString::fromLatin1(ControllerProtocol::SendFailed);
+            return SendStatus::PortDown;
+        }
+    }
+
+    std::lock_guard<std::mutex> lock(d->io);
+    std::string answer;
+    Impl::Outcome outcome = d->transact(code, answer);
+    if (outcome == Impl::Outcome::NotWritten)   // nothing went out: the port has been reopened, try once more
+        outcome = d->transact(code, answer);
+    if (outcome == Impl::Outcome::NotWritten) {
+        if (reply)
+            *reply = QString::fromLatin1(ControllerProtocol::SendFailed);
+        return SendStatus::PortDown;
+    }
+    if (outcome == Impl::Outcome::Replied) {
+        if (reply)
+            *reply = QString::fromLatin1(answer.data(), int(answer.size()));
+        return SendStatus::Sent;
+    }
+    // The controller may have taken the command: never send it again, only
+    // learn the free count afresh.
+    d->freeSlots.store(0);
+    const QString resync = d->query("M117");
+    if (reply)
+        *reply = resync;
+    return SendStatus::Unconfirmed;
+}
+
+QString SerialObject::serialSendCode(const QString& code)
+{
+    QString reply;
+    const SendStatus st = sendFlowControlled(code.toStdString(), d->flowMs.load(), AbortOn::Nothing, &reply);
+    if (st == SendStatus::FlowTimeout) {
+        qWarning() << LOG_SRC(kSrc) << "no free buffer slot in time, not sent:" << code;
+        return QString::fromLatin1(ControllerProtocol::FlowTimeout);
+    }
+    return reply;
+}
+
+void SerialObject::Heating(int temp)
+{
+    m_nozzleTarget.store(temp);
+    serialSendCode("M104 S" + QString::number(temp) + " T0");
+}
+
+void SerialObject::HeatingPlatform(int temp)
+{
+    m_platformTarget.store(temp);
+    serialSendCode("M140 S" + QString::number(temp));
+}
+
+void SerialObject::HeatingHalmetII(int nozzle, int bed)
+{
+    if (m_nozzleTempOverride.load())
+        nozzle = d->nozzleOverride.load();
+    if (m_platformTempOverride.load())
+        bed = d->bedOverride.load();
+    HeatingPlatform(bed);
+    Heating(nozzle);
+}
+
+void SerialObject::stopHalmetIIHeating()
+{
+    HeatingPlatform(0);
+    Heating(0);
+}
+
+void SerialObject::setResumeLine(int line) { d->resumeLine.store(line > 0 ? line : 0); }
+
+void SerialObject::setInitPrintingPersent() { m_persent.store(0.f); }
+
+void SerialObject::setPrintingAdjust(PrintingAdjust adjust)
+{
+    std::lock_guard<std::mutex> lock(d->adjustMutex);
+    d->adjust = adjust;
+}
+
+PrintingAdjust SerialObject::printingAdjust() const
+{
+    std::lock_guard<std::mutex> lock(d->adjustMutex);
+    return d->adjust;
+}
+
+void SerialObject::resetPrintingAdjust() { setPrintingAdjust(PrintingAdjust()); }
+
+void SerialObject::printingAdjustNozzleTemp(int temp)
+{
+    d->nozzleOverride.store(temp);
+    m_nozzleTempOverride.store(true);
+    if (m_printing.load() && !m_paused.load() && !d->pauseRequest.load())
+        Heating(temp);
+}
+
+void SerialObject::printingAdjustPlatformTemp(int temp)
+{
+    d->bedOverride.store(temp);
+    m_platformTempOverride.store(true);
+    if (m_printing.load() && !m_paused.load() && !d->pauseRequest.load())
+        HeatingPlatform(temp);
+}
+
+void SerialObject::slo_printingPause()
+{
+    qDebug() << LOG_SRC(kSrc);
+    d->pauseRequest.store(true);
+}
+
+void SerialObject::slo_printingContinue()
+{
+    qDebug() << LOG_SRC(kSrc);
+    d->pauseRequest.store(false);
+}
+
+void SerialObject::slo_printingQuit()
+{
+    qDebug() << LOG_SRC(kSrc);
+    d->quitRequest.store(true);
+}
+
+void SerialObject::slo_printCtlInit()
+{
+    m_persent.store(0.f);
+    d->pauseRequest.store(false);
+    d->quitRequest.store(false);
+    d->started.store(false);
+}
+
+// ---------------------------------------------------------------------------
+// Print loop
+
+int SerialObject::serialPrint(QString path)
+{
+    if (m_printing.exchange(true)) {
+        qWarning() << LOG_SRC(kSrc) << "a print is already running, refused:" << path;
+        return -1;
+    }
+    qDebug() << LOG_SRC(kSrc) << path;
+    const int result = printFile(path.toStdString());
+    m_printing.store(false);
+    m_paused.store(false);
+    d->pauseRequest.store(false);
+    d->quitRequest.store(false);
+    d->started.store(false);
+    // The job is over, whatever its end: nothing is left to resume.
+    getConfigFile().configFile()->setPowerOffResumePrintFileName("");
+    FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
+    FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(0);
+    printdetail_clear_config();
+    return result < 0 ? -1 : 0;
+}
+
+int SerialObject::printFile(const std::string& path)
+{
+    d->started.store(true);
+    emit printStart();
+    const JobEnd end = streamFile(path);
+    switch (end) {
+    case JobEnd::Finished:
+        qDebug() << LOG_SRC(kSrc) << "file done";
+        emit printOver();
+        return 0;
+    case JobEnd::Quit:
+    case JobEnd::Failed:
+        // A job that could not stream its file ends like a quit, never as a finished print.
+        qDebug() << LOG_SRC(kSrc) << (end == JobEnd::Quit ? "quit" : "failed");
+        // Fan off; bounded, so a controller that holds its buffer full cannot hold up the end.
+        sendFlowControlled("M107", 1000, AbortOn::Nothing, nullptr);
+        emit printQuit();
+        return end == JobEnd::Quit ? 1 : -1;
+    }
+    return -1;
+}
+
+SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
+{
+    int64_t start = 0;
+    const QString qpath = QString::fromStdString(path);
+    if (PrintFile::isGxFile(qpath)) {
+        struct stat st;
+        const std::optional<PrintFile::Header> header = PrintFile::readHeader(qpath);
+        if (::stat(path.c_str(), &st) != 0 || !header) {
+            qWarning() << LOG_SRC(kSrc) << "no readable header:" << QString::fromStdString(path);
+            return JobEnd::Failed;
+        }
+        // G-code must start after the header and inside the file, or header and
+        // image bytes would reach the controller.
+        const uint32_t offset = header->gcodeOffset;
+        if (offset < uint32_t(PrintFile::HeaderSize) || int64_t(offset) > int64_t(st.st_size)) {
+            qWarning() << LOG_SRC(kSrc) << "gcodeOffset" << offset << "outside the G-code of"
+                       << QString::fromStdString(path) << "size" << qint64(st.st_size);
+            return JobEnd::Failed;
+        }
+        start = offset;
+    }
+    const int64_t total = countGcodeLines(path, start);
+    GcodeFileReader reader;
+    if (total < 0 || !reader.open(path, start)) {
+        qWarning() << LOG_SRC(kSrc) << "cannot read" << QString::fromStdString(path);
+        return JobEnd::Failed;
+    }
+    const int64_t skip = d->resumeLine.exchange(0);
+    qDebug() << LOG_SRC(kSrc) << QString::fromStdString(path) << "lines" << total << "from line" << skip;
+
+    d->adjuster.reset();
+    d->lastSavedLine = skip;
+    int lastStep = -1;
+    int64_t lineNo = 0;
+    std::string_view raw;
+    while (reader.next(raw)) {
+        ++lineNo;
+        // Progress by lines read, within 0..1, reported once per 0.1 % (not
+        // while skipping the part a power-off resume has already printed).
+        const double p = total > lineNo ? double(lineNo) / double(total) : 1.0;
+        const int step = int(p * 1000.0);
+        if (step != lastStep && lineNo > skip) {
+            lastStep = step;
+            m_persent.store(float(p));
+            emit sendPrintPersent(float(p));
+        }
+        if (raw.find(';') != std::string_view::npos) {
+            if (raw.find(";layer:") != std::string_view::npos) {
+                emit sendPrintLayer();
+                if (lineNo > skip)
+                    saveResumeLine(lineNo - 1);   // a resume starts again at this layer's mark
+            }
+            continue;
+        }
+        const std::string_view line = trimmed(raw);
+        if (line.empty())
+            continue;
+        if (lineNo <= skip) {
+            d->adjuster.track(line);
+            continue;
+        }
+        if (reader.lineTooLong() || line.size() > MaxCommandLength || hasControlBytes(line)) {
+            qWarning() << LOG_SRC(kSrc) << "line" << lineNo << "is not G-code, skipped";
+            continue;
+        }
+        LineAdjustments adjust;
+        {
+            std::lock_guard<std::mutex> lock(d->adjustMutex);
+            adjust.speed = d->adjust.speed;
+            adjust.zOffset = d->adjust.zOffset;
+            adjust.extrusion = d->adjust.extrusion;
+        }
+        adjust.nozzleOverride = m_nozzleTempOverride.load() ? d->nozzleOverride.load() : -1;
+        adjust.bedOverride = m_platformTempOverride.load() ? d->bedOverride.load() : -1;
+        const PrintLineAdjuster::Result res = d->adjuster.process(line, adjust);
+        if (res.kind == PrintLineAdjuster::Kind::PauseMark) {
+            emit readM25();
+            // Give the page the chance to pause right here, before the next line.
+            for (int waited = 0; waited < M25WaitMs && !d->pauseRequest.load() && !d->quitRequest.load();
+                 waited += 10)
+                sleepMs(10);
+            continue;
+        }
+        const Step st = sendJobCommand(res.text, AbortOn::PauseOrQuit);
+        if (st == Step::Quit)
+            return JobEnd::Quit;
+        if (st == Step::Lost)
+            return JobEnd::Failed;
+        if (res.nozzleTarget >= 0)
+            m_nozzleTarget.store(res.nozzleTarget);
+        if (res.bedTarget >= 0)
+            m_platformTarget.store(res.bedTarget);
+        if (lineNo - d->lastSavedLine >= ResumeLineEvery)
+            saveResumeLine(lineNo);
+    }
+    if (reader.failed()) {
+        qWarning() << LOG_SRC(kSrc) << "read error after line" << lineNo;
+        return JobEnd::Failed;
+    }
+    // Requests that came after the last line: a quit still ends the job as quit.
+    if (d->quitRequest.load())
+        return JobEnd::Quit;
+    m_persent.store(1.f);
+    if (lastStep != 1000)
+        emit sendPrintPersent(1.f);
+    return JobEnd::Finished;
+}
+
+SerialObject::Step SerialObject::sendJobCommand(std::string_view code, AbortOn abortOn)
+{
+    Clock::time_point lostSince{};
+    bool lost = false;
+    for (;;) {
+        if (d->quitRequest.load())
+            return Step::Quit;
+        if (abortOn == AbortOn::PauseOrQuit && d->pauseRequest.load()) {
+            const Step st = pauseJob();
+            if (st != Step::Done)
+                return st;
+            continue;
+        }
+        const SendStatus st = sendFlowControlled(code, d->flowMs.load(), abortOn, nullptr);
+        switch (st) {
+        case SendStatus::Sent:
+        case SendStatus::Unconfirmed:
+            return Step::Done;
+        case SendStatus::Aborted:
+            continue;
+        case SendStatus::FlowTimeout:
+            // The controller holds its buffer full (a long wait in the file, or a
+            // stuck machine): the line is kept and the job waits; quit ends it.
+            qWarning() << LOG_SRC(kSrc) << "no free buffer slot in time, still waiting";
+            continue;
+        case SendStatus::PortDown:
+            if (!lost) {
+                lost = true;
+                lostSince = Clock::now();
+                qWarning() << LOG_SRC(kSrc) << "controller line lost, waiting for it";
+            }
+            if (Clock::now() - lostSince > std::chrono::milliseconds(d->portLostMs.load()))
+                return Step::Lost;
+            sleepMs(100);
+            continue;
+        }
+    }
+}
+
+namespace {
+
+// Tells when the controller has not answered for longer than a limit.
+class SilenceWatch {
+public:
+    explicit SilenceWatch(int limitMs) : m_limit(std::chrono::milliseconds(limitMs)) {}
+    // Feed every reply; true once replies have failed for longer than the limit.
+    bool lost(const QString& reply)
+    {
+        if (reply != QLatin1String(ControllerProtocol::SendFailed)) {
+            m_failing = false;
+            return false;
+        }
+        const auto now = Clock::now();
+        if (!m_failing) {
+            m_failing = true;
+            m_since = now;
+        }
+        return now - m_since > m_limit;
+    }
+
+private:
+    std::chrono::milliseconds m_limit;
+    bool m_failing = false;
+    Clock::time_point m_since{};
+};
+
+}
+
+SerialObject::Step SerialObject::waitMotionEnd()
+{
+    SilenceWatch silence(d->portLostMs.load());
+    for (;;) {
+        if (d->quitRequest.load())
+            return Step::Quit;
+        const QString reply = serialCheckCode("M121");
+        if (ControllerProtocol::motionEnded(reply))
+            return Step::Done;
+        if (silence.lost(reply))
+            return Step::Lost;
+        sleepMs(50);
+    }
+}
+
+SerialObject::Step SerialObject::setJobHeaters(int nozzle, int bed)
+{
+    m_platformTarget.store(bed);
+    Step st = sendJobCommand("M140 S" + std::to_string(bed), AbortOn::Quit);
+    if (st != Step::Done)
+        return st;
+    m_nozzleTarget.store(nozzle);
+    return sendJobCommand("M104 S" + std::to_string(nozzle) + " T0", AbortOn::Quit);
+}
+
+SerialObject::Step SerialObject::pauseJob()
+{
+    qDebug() << LOG_SRC(kSrc) << "pausing";
+    Step st = waitMotionEnd();
+    if (st != Step::Done)
+        return st;
+    // Where the file left the head; the stream's own record stands in when the
+    // controller cannot tell.
+    ControllerProtocol::Position pos{d->adjuster.x(), d->adjuster.y(), d->adjuster.z(), d->adjuster.controllerE()};
+    bool havePos = d->adjuster.hasPosition();
+    for (int i = 0; i < 3; ++i) {
+        if (const auto p = ControllerProtocol::parseM114(serialCheckCode("M114"))) {
+            pos = *p;
+            havePos = true;
+            break;
+        }
+    }
+    const int savedNozzle = m_nozzleTarget.load();
+    const int savedBed = m_platformTarget.load();
+    if ((st = setJobHeaters(0, 0)) != Step::Done)
+        return st;
+    m_paused.store(true);
+    emit printPause();
+
+    for (;;) {
+        while (d->pauseRequest.load() && !d->quitRequest.load())
+            sleepMs(20);
+        if (d->quitRequest.load())
+            return Step::Quit;
+        // Reheat to the targets in force before the pause (an in-print override wins).
+        const int nozzle = m_nozzleTempOverride.load() ? d->nozzleOverride.load() : savedNozzle;
+        const int bed = m_platformTempOverride.load() ? d->bedOverride.load() : savedBed;
+        qDebug() << LOG_SRC(kSrc) << "resuming, heating to" << nozzle << bed;
+        if ((st = setJobHeaters(nozzle, bed)) != Step::Done)
+            return st;
+        bool pausedAgain = false;
+        SilenceWatch silence(d->portLostMs.load());
+        for (;;) {
+            if (d->quitRequest.load())
+                return Step::Quit;
+            if (d->pauseRequest.load()) {
+                pausedAgain = true;
+                break;
+            }
+            const QString reply = serialCheckCode("M105");
+            const auto t = ControllerProtocol::parseM105(reply);
+            if (t && (nozzle <= 0 || t->nozzle >= nozzle - 2) && (bed <= 0 || t->bed >= bed - 2))
+                break;
+            if (silence.lost(reply))
+                return Step::Lost;
+            sleepMs(200);
+        }
+        if (!pausedAgain)
+            break;
+        if ((st = setJobHeaters(0, 0)) != Step::Done)
+            return st;
+        emit printPause();
+    }
+
+    // Back to where the file left off: over the part at the park height first, then down.
+    std::vector<std::string> moves{"G90"};
+    if (havePos) {
+        moves.push_back(("G1 X" + number2(pos.x) + " Y" + number2(pos.y) + " F2000").toStdString());
+        moves.push_back(("G1 Z" + number2(pos.z) + " F300").toStdString());
+        std::string e = "G92 E";
+        PrintLineAdjuster::appendNumber(e, pos.e, 5);
+        moves.push_back(e);
+    } else {
+        qWarning() << LOG_SRC(kSrc) << "position unknown, resuming where the head is";
+    }
+    if (!d->adjuster.absoluteAxes())
+        moves.push_back("G91");   // also makes the extruder relative
+    if (d->adjuster.absoluteExtruder() != d->adjuster.absoluteAxes())
+        moves.push_back(d->adjuster.absoluteExtruder() ? "M82" : "M83");
+    if (d->adjuster.controllerFeed() > 0) {
+        std::string f = "G1 F";
+        PrintLineAdjuster::appendNumber(f, d->adjuster.controllerFeed(), 3);
+        moves.push_back(f);
+    }
+    for (const std::string& m : moves) {
+        if ((st = sendJobCommand(m, AbortOn::Quit)) != Step::Done)
+            return st;
+    }
+    m_paused.store(false);
+    qDebug() << LOG_SRC(kSrc) << "resumed";
+    emit printResume();
+    return Step::Done;
+}
+
+void SerialObject::saveResumeLine(int64_t line)
+{
+    d->lastSavedLine = line;
+    if (!getConfigFile().configFile()->getPowerOffResumePrintStatus())
+        return;
+    FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(int(std::min<int64_t>(line, INT32_MAX)));
+}

@@ -1,0 +1,73 @@
+#pragma once
+// Stand-in for the motion and heater controller: answers the controller
+// protocol on the master side of a pseudo-terminal, on a thread of its own.
+#include "serial/ControllerProtocol.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+
+class ControllerSimulator {
+public:
+    struct Options {
+        int bufferSlots = 16;
+        double timeScale = 1.0;          // simulated seconds per real second (tests use e.g. 50)
+        double heatRate = 2.0;           // degrees C per simulated second
+        int ambient = 25;
+        double bedHeight = 0.0;          // where an armed probe stops a descending Z move
+        bool filament = true;
+        bool probeFitted = true;
+        bool keepTranscript = true;      // off for long benchmark runs (receivedCount() still counts)
+    };
+    ControllerSimulator();
+    explicit ControllerSimulator(const Options& options);
+    ~ControllerSimulator();
+
+    // Opens the pseudo-terminal, links it at linkPath (e.g. rootPath("/dev/ttyS2")) and
+    // starts answering. The buffer-busy line is written to gpioValuePath when not empty.
+    bool start(const QString& linkPath, const QString& gpioValuePath);
+    void stop();
+
+    // Every command line received, in order, without "~" and "\r\n".
+    QStringList transcript() const;
+    void clearTranscript();
+    QStringList takeTranscript();                // returns the lines and clears them at once
+    // Blocks (processing no Qt events) until the exact line has arrived (now or
+    // before) or timeoutMs passed; true when seen.
+    bool waitForLine(const QString& exact, int timeoutMs) const;
+
+    // State the tests set or read.
+    void setTemperatures(int nozzle, int bed);
+    void pinNozzleTemperature(int value);        // -1 unpins
+    void setFilament(bool present);
+    void setBedHeight(double z);
+    int nozzleTarget() const;
+    int bedTarget() const;
+    bool moving() const;
+    // Logical position (what M114 reports), end stops, probe and buffer state.
+    ControllerProtocol::Position position() const;
+    ControllerProtocol::EndStops endStops() const;
+    bool probeArmed() const;
+    int freeSlots() const;
+    int64_t receivedCount() const;
+    // Motion commands that arrived while every buffer slot was taken (a link
+    // that honours the flow control never causes one).
+    int overflows() const;
+
+    // Fault injection.
+    void dropReplies(int count);                 // answer nothing to the next count commands
+    void delayReplies(int ms, int count);        // answer late
+    void garbleReplies(int count);               // answer with unreadable bytes
+    void partialReplies(int count);              // answer without the final "\n"
+    void holdBufferFull(int ms);                 // report 0 free slots and hold the busy line
+    // Close the line as if the cable were pulled, right after the next command
+    // has been taken (it is recorded and carried out, its reply never sent).
+    // With reconnectAfterMs >= 0 a new line is linked at the same path after that time.
+    void hangUp(int reconnectAfterMs = -1);
+    void movesNeverEnd(bool on);                 // M121 keeps answering "B"
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

@@ -1,0 +1,222 @@
+#pragma once
+// A printer for the printing-page tests: the controller simulator, a main
+// window on it with a LAN listener and a connected cloud client, and helpers
+// that read the controller's transcript and the page's screen.
+#include "Dialog/onebuttondialog.h"
+#include "Dialog/onelabledialog.h"
+#include "Dialog/twobuttondialog.h"
+#include "Execute/COneTimesClicked.h"
+#include "UI/buildprint.h"
+#include "UI/mainwindow.h"
+#include "UI/resources.h"
+#include "buzzer/buzzerPlay.h"
+#include "cloudprinter/PolarClient.h"
+#include "serial/SerialObject.h"
+#include "tests/support/SimHarness.h"
+#include "tools/RootPath.h"
+#include "wifiDevice/ServerListener.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+#include <memory>
+
+class PrintPageRig {
+public:
+    explicit PrintPageRig(ControllerSimulator::Options options = SimHarness::fastOptions())
+    {
+        initOrlenkResources();
+        buzzerPlay::setTimeScale(0.0);
+        buzzerPlay::getInstance("pwm1")->clearPlayed();
+        harness = std::make_unique<SimHarness>(options);
+        mainWindow = new MainWindow(nullptr);
+        cloud = new PolarClient(mainWindow);
+        cloud->m_connectState = 2;
+        mainWindow->m_polarClient = cloud;
+        sim().clearTranscript();
+    }
+    ~PrintPageRig()
+    {
+        delete BuildPrint::instBuildPrint;
+        closeDialogs();
+        QApplication::processEvents();
+        delete mainWindow;
+        BuildPrint::setThreadCreator(nullptr);
+        harness.reset();
+    }
+
+    ControllerSimulator& sim() { return harness->sim(); }
+    Sandbox& sandbox() { return harness->sandbox(); }
+    SerialObject* link() { return harness->link(); }
+    ServerListener* lan() { return mainWindow->m_serverListener; }
+    BuildPrint* page() { return BuildPrint::instBuildPrint; }
+
+    // Writes a print file under /data and gives its full (sandboxed) path.
+    QString writeJob(const QString& name, const QByteArray& content)
+    {
+        sandbox().writeFile("/data/" + name, content);
+        return sandbox().path("/data/" + name);
+    }
+
+    // The transcript without the polls of the main window, the page and the
+    // homing executor, and without the link's flow-control queries.
+    QStringList commands() const
+    {
+        QStringList out;
+        for (const QString& l : harness->sim().transcript())
+            if (!isPoll(l))
+                out << l;
+        return out;
+    }
+    static bool isPoll(const QString& l)
+    {
+        static const QStringList polls{"M105", "M114", "M121", "M113", "M117", "M119", "M130"};
+        return polls.contains(l);
+    }
+    bool sent(const QString& line) const { return harness->sim().transcript().contains(line); }
+    bool waitSent(const QString& line, int ms = 15000)
+    {
+        return SimHarness::waitUntil([&] { return sent(line); }, ms);
+    }
+    bool waitFor(const std::function<bool()>& pred, int ms = 15000) { return SimHarness::waitUntil(pred, ms); }
+    // Waits until the page pointer is clear and the page object gone.
+    bool waitPageGone(int ms = 20000)
+    {
+        QPointer<BuildPrint> p = page();
+        // A page closed outside any event loop (a test calling a slot directly)
+        // is deleted only when deferred deletes are sent explicitly.
+        return SimHarness::waitUntil([&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return !p && !BuildPrint::instBuildPrint;
+        }, ms);
+    }
+    int state() { return page() ? page()->getPrintState() : -1; }
+
+    template <class T> T* widget(const char* name)
+    {
+        return page() ? page()->findChild<T*>(name) : nullptr;
+    }
+    QString text(const char* label) { auto* l = widget<QLabel>(label); return l ? l->text() : QString(); }
+    QToolButton* button(const char* name) { return widget<QToolButton>(name); }
+
+    // The one-button message on screen, or an empty text.
+    static QString messageText()
+    {
+        OneButtonDialog* d = OneButtonDialog::instOneButtonDialog;
+        if (!d || !d->isVisible())
+            return QString();
+        auto* l = d->findChild<QLabel*>("label");
+        return l ? l->text() : QString();
+    }
+    static QString messageTitle()
+    {
+        OneButtonDialog* d = OneButtonDialog::instOneButtonDialog;
+        auto* l = d ? d->findChild<QLabel*>("title") : nullptr;
+        return l && l->isVisible() ? l->text() : QString();
+    }
+    static QString noticeText()
+    {
+        OneLableDialog* d = OneLableDialog::instOneLableDialog;
+        if (!d || !d->isVisible())
+            return QString();
+        auto* l = d->findChild<QLabel*>("label");
+        return l ? l->text() : QString();
+    }
+    static int visibleMessageBoxes()
+    {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<OneButtonDialog*>(w) && w->isVisible())
+                ++n;
+        return n;
+    }
+    static void closeMessage()
+    {
+        if (OneButtonDialog* d = OneButtonDialog::instOneButtonDialog) {
+            OneButtonDialog::instOneButtonDialog = nullptr;
+            d->close();
+        }
+        QApplication::processEvents();
+    }
+    static void closeDialogs()
+    {
+        closeMessage();
+        if (TwoButtonDialog* d = TwoButtonDialog::instTwoButtonDialog) {
+            TwoButtonDialog::instTwoButtonDialog = nullptr;
+            d->close();
+        }
+        if (OneLableDialog* d = OneLableDialog::instOneLableDialog) {
+            OneLableDialog::instOneLableDialog = nullptr;
+            d->close();
+        }
+    }
+
+    // Presses a page button the way a finger does (after the one-press guard's 100 ms).
+    void press(const char* name)
+    {
+        SimHarness::waitUntil([] { return !OneTimesClicked().isHasClicked(); }, 1000);
+        QToolButton* b = button(name);
+        if (b)
+            QTest::mouseClick(b, Qt::LeftButton);
+    }
+    // Presses stop and answers the question that follows (true: "YES").
+    void cancelFromScreen(bool yes)
+    {
+        QTimer::singleShot(300, [yes] {
+            if (TwoButtonDialog* q = TwoButtonDialog::instTwoButtonDialog)
+                if (auto* b = q->findChild<QToolButton*>(yes ? "ok" : "cancel"))
+                    QTest::mouseClick(b, Qt::LeftButton);
+        });
+        press("stop");
+    }
+
+    // Lines of a job file that reach the controller, in order.
+    static QStringList streamedLines(const QByteArray& file)
+    {
+        QStringList out;
+        for (const QByteArray& raw : file.split('\n')) {
+            const QString l = QString::fromUtf8(raw).trimmed();
+            if (!l.isEmpty() && !l.contains(';') && l != "M25")
+                out << l;
+        }
+        return out;
+    }
+
+    std::unique_ptr<SimHarness> harness;
+    MainWindow* mainWindow = nullptr;
+    PolarClient* cloud = nullptr;
+};
+
+// A plain G-code job: its targets, a layer count, and moves per layer. Short
+// moves keep a pause's wait for the controller's queue short.
+inline QByteArray makeJob(int layers, int movesPerLayer, int nozzle, int bed,
+                          int feed = 600, const QByteArray& extraAfterFirstLayer = QByteArray())
+{
+    QByteArray f = "; plain job for the printing page tests\n";
+    if (nozzle >= 0)
+        f += "M104 S" + QByteArray::number(nozzle) + " T0\n";
+    if (bed >= 0)
+        f += "M140 S" + QByteArray::number(bed) + "\n";
+    f += ";layer_count:" + QByteArray::number(layers) + "\n";
+    f += "G90\nG92 E0\n";
+    double e = 0;
+    for (int layer = 0; layer < layers; ++layer) {
+        f += ";layer:" + QByteArray::number(layer) + "\n";
+        f += "G1 Z" + QByteArray::number(0.3 + 0.2 * layer, 'f', 2) + " F600\n";
+        for (int m = 0; m < movesPerLayer; ++m) {
+            e += 0.5;
+            const int x = (m % 2) ? 30 : 10;
+            f += "G1 X" + QByteArray::number(x) + " Y" + QByteArray::number(10 + layer) + " E"
+                 + QByteArray::number(e, 'f', 2) + " F" + QByteArray::number(feed) + "\n";
+        }
+        if (layer == 0)
+            f += extraAfterFirstLayer;
+    }
+    f += "M107\n";
+    return f;
+}

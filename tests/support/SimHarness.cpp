@@ -1,0 +1,39 @@
+#include "tests/support/SimHarness.h"
+
+#include "Execute/CExecuteGetSerialObject.h"
+#include "Execute/CExecuteReturnHome.h"
+#include "serial/SerialObject.h"
+#include "tools/RootPath.h"
+
+#include <QtGlobal>
+
+SimHarness::SimHarness(ControllerSimulator::Options options) : m_sim(options)
+{
+    // A link left over from an earlier test points at a dead line and an old root.
+    ExecuteReturnHome().setObject(nullptr);
+    ExecuteGetSerialObject().reset();
+    const QString gpio = rootPath(PrinterPath::GpioDir) + "/gpio" + QString::number(PrinterPath::BufferBusyGpio) + "/value";
+    if (!m_sim.start(rootPath(PrinterPath::SerialPort), gpio))
+        qFatal("SimHarness: the controller simulator cannot start");
+}
+
+SimHarness::~SimHarness()
+{
+    ExecuteReturnHome().setObject(nullptr);
+    // The link's destructor ends a print still running (it asks it to quit and waits).
+    ExecuteGetSerialObject().reset();
+    m_sim.stop();
+}
+
+ControllerSimulator::Options SimHarness::fastOptions()
+{
+    ControllerSimulator::Options o;
+    o.timeScale = 50;
+    o.heatRate = 20;
+    return o;
+}
+
+SerialObject* SimHarness::link()
+{
+    return ExecuteGetSerialObject().serial();
+}

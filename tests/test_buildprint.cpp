@@ -1,0 +1,315 @@
+// The printing page driving whole jobs against the controller simulator:
+// start, heat wait, streaming, finish, cancel, over-temperature and refusal.
+#include "Config/Config.h"
+#include "Files/ResumePrintConfig.h"
+#include "tests/support/GxWriter.h"
+#include "tests/support/PrintPageRig.h"
+
+#include <QSignalSpy>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+const QStringList StartOfJob{"M17", "M140 S0", "M104 S0 T0", "M140 S60", "M104 S200 T0",
+                             "G28 Z", "G28 X", "G28 Y", "M112", "G90",
+                             "G92 X100 Y102 Z212.00 A0 B0", "G1 X-90 Y-90 F2000"};
+const QStringList PageEnd{"M18", "M112", "M17 Y", "G92 E0", "M112", "M18"};
+
+int failingThreadCreator(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*) { return EAGAIN; }
+
+_printcfg_t adjustedRecord()
+{
+    _printcfg_t r{};
+    r.speed = 150;
+    r.extrusion = 90;
+    r.plate = 70;
+    r.Extruder = 230;
+    r.zoffset = 20;
+    r.set_flag = 1;
+    return r;
+}
+
+int recordFlag()
+{
+    _printcfg_t r{};
+    r.set_flag = -1;
+    return printdetail_read_config(&r) == 0 ? r.set_flag : -1;
+}
+
+}
+
+class TestBuildPrint : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { PrintPageRig::closeDialogs(); QApplication::processEvents(); }
+
+    // A file the checks refuse: the message, the cloud's cancel, the page gone,
+    // nothing sent to the controller; a second refusal reuses the open message.
+    void refusedFile()
+    {
+        PrintPageRig rig;
+        const QString bad = rig.writeJob("too_wide.gcode", "M104 S200\nM118 X100.5 Y10 Z10\nG1 X1\n");
+        rig.mainWindow->slot_ThreadM23(bad);
+        QVERIFY(rig.waitPageGone(3000));
+        QCOMPARE(PrintPageRig::messageText(), QString("File format error"));
+        QCOMPARE(PrintPageRig::messageTitle(), QString("File format error"));
+        QCOMPARE(rig.cloud->sentUpdates(), QStringList({"Idle"}));
+        QCOMPARE(rig.mainWindow->m_machineStatus.load(), 0);
+
+        // The file page's way in keeps the open message: it is reused.
+        QPointer<OneButtonDialog> first = OneButtonDialog::instOneButtonDialog;
+        const QString t1 = rig.writeJob("second_tool.gcode", "M104 S200\nM603 MINX-1 MAXX1 MINY-1 MAXY1 Z1 T1\n");
+        BuildPrint::instBuildPrint = new BuildPrint(t1, nullptr);
+        BuildPrint::instBuildPrint->show();
+        QVERIFY(rig.waitPageGone(3000));
+        QVERIFY(first);
+        QVERIFY(OneButtonDialog::instOneButtonDialog == first.data());
+        QCOMPARE(PrintPageRig::visibleMessageBoxes(), 1);
+        QCOMPARE(rig.cloud->sentUpdates(), QStringList({"Idle", "Idle"}));
+        QTest::qWait(50);
+        QCOMPARE(rig.commands(), QStringList());
+    }
+
+    // A fresh LAN job from start to "Build Completed": the exact commands, the
+    // screen while it streams, the cleared records, and stale adjustments gone.
+    void wholeJob()
+    {
+        PrintPageRig rig;
+        // Left over from an earlier job: adjustments, an override, records.
+        rig.link()->setPrintingAdjust(PrintingAdjust{150, 20, 90});
+        rig.link()->printingAdjustNozzleTemp(230);
+        _printcfg_t record = adjustedRecord();
+        printdetail_write_config(&record);
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(500);
+
+        const QByteArray job = makeJob(3, 10, 200, 60);
+        const QString name = QString::fromUtf8("W\u00fcrfel_\u20ac.gcode");
+        const QString path = rig.writeJob(name, job);
+        rig.mainWindow->slot_ThreadM23(path);
+        QVERIFY(rig.page());
+        QCOMPARE(rig.mainWindow->m_machineStatus.load(), 3);
+        QCOMPARE(rig.mainWindow->m_moveMode.load(), 2);
+        QCOMPARE(rig.text("printFileName"), name);
+        QCOMPARE(rig.text("showLayer"), QString("Layer: 0/3"));
+        QVERIFY(rig.widget<QWidget>("remainTime")->isHidden());
+        QVERIFY(!rig.button("play_pause")->isEnabled());
+
+        QVERIFY(rig.waitSent("G28 Z"));
+        QCOMPARE(rig.link()->printingAdjust().speed, 100);
+        QCOMPARE(rig.link()->printingAdjust().zOffset, 0);
+        QCOMPARE(rig.link()->printingAdjust().extrusion, 100);
+        QVERIFY(!rig.link()->m_nozzleTempOverride.load());
+        QCOMPARE(recordFlag(), 0);
+        QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumeBuildTime(), 0);
+        QVERIFY(rig.button("play_pause")->isEnabled());
+
+        // Streaming: the resume settings name the file, UTF-8 intact.
+        QVERIFY(rig.waitSent("G92 E0"));
+        QCOMPARE(QString::fromStdString(getConfigFile().configFile()->getPowerOffResumePrintFileName()),
+                 "/data/" + name);
+
+        QVERIFY(rig.waitSent("M50 S0", 20000));
+        QCOMPARE(rig.state(), 3);
+        QCOMPARE(rig.widget<QProgressBar>("progressBar")->value(), 100);
+        QCOMPARE(rig.text("showLayer"), QString("Layer: 3/3"));
+        QCOMPARE(BuildPrint::getPrintLayer(), QString("3/3"));
+
+        QVERIFY(rig.waitPageGone());
+        QCOMPARE(PrintPageRig::messageTitle(), QString("Build Completed"));
+        QCOMPARE(PrintPageRig::messageText(), QString("Build completed!"));
+        QCOMPARE(BuildPrint::getPrintLayer(), QString("0/0"));
+
+        QStringList expected = StartOfJob;
+        expected << PrintPageRig::streamedLines(job);
+        expected << "M140 S0" << "M104 S0 T0" << "M50 S0" << "G1 Z212.00 F300" << "G1 X90 Y90 F2000"
+                 << "G90" << "G92 X100 Y100 Z212.00" << "M18";
+        expected << PageEnd;
+        QCOMPARE(rig.commands(), expected);
+
+        QCOMPARE(rig.cloud->sentUpdates().first(), QString("Printing"));
+        QVERIFY(rig.cloud->sentUpdates().contains("Complete"));
+        QCOMPARE(rig.cloud->m_printState.load(), 0);
+        QCOMPARE(getConfigFile().configFile()->getPowerOffResumePrintFileName(), std::string());
+        QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber(), 0);
+        QCOMPARE(recordFlag(), 0);
+        QCOMPARE(rig.mainWindow->m_machineStatus.load(), 0);
+        QCOMPARE(rig.mainWindow->m_moveMode.load(), 0);
+        buzzerPlay::getInstance("pwm1")->waitIdle(2000);
+        const auto tune = buzzerPlay::tuneNotes(buzzerPlay::Tune1);
+        const auto played = buzzerPlay::getInstance("pwm1")->playedNotes();
+        QVERIFY(std::search(played.begin(), played.end(), tune.begin(), tune.end()) != played.end());
+    }
+
+    // The print starts only when the nozzle is no more than 2 C below its
+    // target (no bed target here); then a cancel from the screen, "NO" first.
+    void heatWaitThenCancel()
+    {
+        PrintPageRig rig;
+        rig.sim().pinNozzleTemperature(197);
+        const QByteArray job = makeJob(2, 400, 200, -1);
+        const QString path = rig.writeJob("slow.gcode", job);
+        rig.mainWindow->slot_ThreadM23(path);
+        QVERIFY(rig.waitSent("G1 X-90 Y-90 F2000"));
+        QTest::qWait(2500);
+        QCOMPARE(rig.state(), 1);
+        QVERIFY(!rig.page()->getPrinterFileSendStatus());
+        QVERIFY(!rig.sent("G92 E0"));
+
+        rig.sim().pinNozzleTemperature(198);
+        QVERIFY(rig.waitSent("G92 E0"));
+        QVERIFY(rig.page()->getPrinterFileSendStatus());
+
+        // The file page asking for a fresh job must not wipe the one streaming.
+        _printcfg_t record = adjustedRecord();
+        printdetail_write_config(&record);
+        rig.page()->ClearBuildTime();
+        QCOMPARE(recordFlag(), 1);
+
+        rig.cancelFromScreen(false);
+        QVERIFY(rig.page());
+        QCOMPARE(rig.state(), 1);
+        QVERIFY(!rig.sent("M107"));
+
+        rig.link()->setPrintingAdjust(PrintingAdjust{150, 0, 100});
+        rig.cancelFromScreen(true);
+        QVERIFY(rig.waitSent("G1 X90 Y92 F2000"));
+        QCOMPARE(rig.link()->printingAdjust().speed, 100);
+        QCOMPARE(PrintPageRig::noticeText(), QString("Cancelling Build..."));
+        // Late reports of the print thread change nothing once the job ends.
+        emit rig.link()->printPause();
+        emit rig.link()->printResume();
+        QCOMPARE(rig.state(), 3);
+        QVERIFY(rig.waitPageGone());
+
+        const QStringList cmds = rig.commands();
+        const int quit = cmds.indexOf("M107", cmds.indexOf("G92 E0"));
+        QVERIFY(quit > 0);
+        QCOMPARE(cmds.mid(quit), QStringList({"M107", "M112", "M140 S0", "M104 S0 T0", "G1 Z212.00 F300",
+                                              "G1 X90 Y92 F2000", "G90", "M18"}) + PageEnd);
+        QVERIFY(!cmds.contains("G1 X95 Y97 F2000"));
+        QCOMPARE(rig.cloud->sentUpdates().last(), QString("Idle"));
+        QCOMPARE(rig.mainWindow->m_machineStatus.load(), 0);
+    }
+
+    // A cancel while the machine is still being prepared stops it at once.
+    void cancelBeforeStart()
+    {
+        PrintPageRig rig;
+        const QString path = rig.writeJob("early.gcode", makeJob(1, 4, 200, 60));
+        rig.mainWindow->slot_ThreadM23(path);
+        QVERIFY(rig.waitFor([&] { return rig.button("stop") && rig.button("stop")->isEnabled(); }));
+        rig.cancelFromScreen(true);
+        QVERIFY(rig.waitPageGone());
+        const QStringList cmds = rig.commands();
+        const int stop = cmds.lastIndexOf("M112", cmds.size() - PageEnd.size() - 1);
+        QVERIFY(stop > 0);
+        QCOMPARE(cmds.mid(stop), QStringList({"M112", "M140 S0", "M104 S0 T0"}) + PageEnd);
+        QVERIFY(!cmds.contains("G1 Z212.00 F300"));
+        QVERIFY(!cmds.contains("G1 Z0.30 F600"));
+        QCOMPARE(rig.cloud->sentUpdates().last(), QString("Idle"));
+    }
+
+    // A ".gx" job: thumbnail and remaining time; 280 C keeps printing, 281 C
+    // stops the job at once even while the cancel question is open.
+    void overTemperature()
+    {
+        PrintPageRig rig;
+        GxWriter::GxSpec gx;
+        gx.timeUsed = 3600;
+        gx.materialUsed = 1200;
+        gx.firstImage = GxWriter::drawPicture("T");
+        const QByteArray gcode = makeJob(2, 400, 200, -1);
+        gx.gcode = gcode;
+        const QString path = rig.writeJob("hot.gx", GxWriter::buildGx(gx));
+        rig.sim().pinNozzleTemperature(280);
+        rig.mainWindow->slot_ThreadM23(path);
+        QVERIFY(rig.page());
+        QVERIFY(!rig.widget<QLabel>("thumbNails")->pixmap().isNull());
+        QVERIFY(!rig.widget<QWidget>("remainTime")->isHidden());
+        QCOMPARE(rig.mainWindow->getPrintTimeUsed(), 3600);
+        QVERIFY(rig.mainWindow->printFileIsGxFile());
+        QVERIFY(rig.waitSent("G92 E0"));
+        QVERIFY(rig.waitFor([&] { return rig.text("remainTime") == "0:59" || rig.text("remainTime") == "1:0"; }, 3000));
+        QTest::qWait(2200);
+        QCOMPARE(rig.state(), 1);
+
+        buzzerPlay::getInstance("pwm1")->clearPlayed();
+        QTimer::singleShot(400, [&] { rig.sim().pinNozzleTemperature(281); });
+        QTimer::singleShot(10000, [] {   // never hang here, whatever happens
+            if (TwoButtonDialog::instTwoButtonDialog)
+                TwoButtonDialog::instTwoButtonDialog->reject();
+        });
+        rig.press("stop");   // the question stays open until the over-temperature closes it
+        QVERIFY(!TwoButtonDialog::instTwoButtonDialog || !TwoButtonDialog::instTwoButtonDialog->isVisible());
+        QCOMPARE(PrintPageRig::messageText(), QString("Abnormally print.\nPlease check the extruder."));
+        QVERIFY(rig.waitPageGone());
+
+        const QStringList cmds = rig.commands();
+        const int off = cmds.indexOf("M140 S0", cmds.indexOf("G92 E0"));
+        QVERIFY(off > 0);
+        // The print thread may slip a line in between; the order is what counts.
+        const int heaterOff = cmds.indexOf("M104 S0 T0", off);
+        QVERIFY(heaterOff > off);
+        QVERIFY(cmds.indexOf("M107", off) > heaterOff);
+        QVERIFY(cmds.mid(off).contains("G1 X90 Y92 F2000"));
+        QCOMPARE(rig.sim().nozzleTarget(), 0);
+        QCOMPARE(rig.sim().bedTarget(), 0);
+        buzzerPlay::getInstance("pwm1")->waitIdle(2000);
+        const auto tune = buzzerPlay::tuneNotes(buzzerPlay::Tune0);
+        const auto played = buzzerPlay::getInstance("pwm1")->playedNotes();
+        QVERIFY(std::search(played.begin(), played.end(), tune.begin(), tune.end()) != played.end());
+    }
+
+    // No print thread: the job ends as a cancel before start, with a message,
+    // and is never counted as printing.
+    void printThreadFails()
+    {
+        PrintPageRig rig;
+        BuildPrint::setThreadCreator(&failingThreadCreator);
+        const QString path = rig.writeJob("nothread.gcode", makeJob(1, 4, 200, 60));
+        rig.mainWindow->slot_ThreadM23(path);
+        QVERIFY(rig.waitPageGone());
+        QCOMPARE(PrintPageRig::messageText(), QString("The print could not be started.\nPlease try again."));
+        const QStringList cmds = rig.commands();
+        QVERIFY(!cmds.contains("G1 Z0.30 F600"));
+        const int start = cmds.indexOf("G1 X-90 Y-90 F2000");
+        QVERIFY(start > 0);
+        QCOMPARE(cmds.mid(start + 1), QStringList({"M112", "M140 S0", "M104 S0 T0"}) + PageEnd);
+        QCOMPARE(rig.mainWindow->printBuildTime(), 0);
+        QCOMPARE(getConfigFile().configFile()->getPowerOffResumePrintFileName(), std::string());
+        QCOMPARE(rig.cloud->sentUpdates().last(), QString("Idle"));
+    }
+
+    // The LAN listener reads the layer counters from its own thread while
+    // pages come and go.
+    void layersFromAnotherThread()
+    {
+        PrintPageRig rig;
+        const QString path = rig.writeJob("layers.gcode", makeJob(7, 1, 200, 60));
+        std::atomic<bool> stop{false};
+        std::atomic<int> reads{0};
+        std::thread lan([&] {
+            while (!stop) {
+                const QString v = BuildPrint::getPrintLayer();
+                if (v != "0/0" && v != "0/7")
+                    qFatal("unexpected layer text");
+                ++reads;
+            }
+        });
+        for (int i = 0; i < 3; ++i) {
+            rig.mainWindow->slot_ThreadM23(path);
+            QVERIFY(rig.page());
+            QCOMPARE(BuildPrint::getPrintLayer(), QString("0/7"));
+            rig.page()->close();
+            QVERIFY(rig.waitPageGone(5000));
+        }
+        stop = true;
+        lan.join();
+        QVERIFY(reads > 0);
+        QCOMPARE(BuildPrint::getPrintLayer(), QString("0/0"));
+    }
+};
+
+QTEST_MAIN(TestBuildPrint)
+#include "test_buildprint.moc"

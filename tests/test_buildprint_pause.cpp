@@ -1,0 +1,300 @@
+// Pause and resume of a printing job from every side (the page's button, an
+// "M25" line, filament run-out, the LAN and the cloud), their races with the
+// print thread, preparing the machine again, and the power-off resume.
+#include "Config/Config.h"
+#include "Files/ResumePrintConfig.h"
+#include "tests/support/PrintPageRig.h"
+
+namespace {
+
+bool pausedOnScreen(PrintPageRig& rig)
+{
+    return rig.state() == 2 && rig.button("play_pause")->isEnabled() && PrintPageRig::noticeText().isEmpty();
+}
+
+bool printingOnScreen(PrintPageRig& rig)
+{
+    return rig.state() == 1 && rig.button("play_pause")->isEnabled() && PrintPageRig::noticeText().isEmpty();
+}
+
+bool resumeLook(PrintPageRig& rig)
+{
+    return rig.button("play_pause")->styleSheet().contains("Resume.png");
+}
+
+// Commands sent since the transcript held `from` lines.
+QStringList commandsSince(PrintPageRig& rig, int from)
+{
+    QStringList out;
+    const QStringList all = rig.sim().transcript();
+    for (int i = from; i < all.size(); ++i)
+        if (!PrintPageRig::isPoll(all[i]))
+            out << all[i];
+    return out;
+}
+
+int recordFlag()
+{
+    _printcfg_t r{};
+    r.set_flag = -1;
+    return printdetail_read_config(&r) == 0 ? r.set_flag : -1;
+}
+
+}
+
+class TestBuildPrintPause : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { PrintPageRig::closeDialogs(); QApplication::processEvents(); }
+
+    void pauseAndResumeFromEverySide()
+    {
+        PrintPageRig rig;
+        const QString path = rig.writeJob("long.gcode", makeJob(2, 400, 200, 60));
+        rig.mainWindow->slot_ThreadM23(path);
+        QVERIFY(rig.waitSent("G1 Z0.30 F600"));
+        QTest::qWait(200);
+
+        // The page's button; a LAN resume while the head still parks is not carried out.
+        int mark = rig.sim().transcript().size();
+        rig.press("play_pause");
+        QCOMPARE(rig.state(), 2);
+        QCOMPARE(PrintPageRig::noticeText(), QString("Pausing...\nplease wait..."));
+        QVERIFY(!rig.button("play_pause")->isEnabled());
+        QVERIFY(!rig.button("stop")->isEnabled());
+        QVERIFY(resumeLook(rig));
+        QCOMPARE(rig.mainWindow->m_moveMode.load(), 1);
+        emit rig.lan()->sig_printresume();
+        QCOMPARE(rig.state(), 2);
+        QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
+        QStringList since = commandsSince(rig, mark);
+        const int park = since.indexOf("G1 Z212.00 F300");
+        QVERIFY(park > 0);
+        QCOMPARE(since.mid(park), QStringList({"G1 Z212.00 F300", "G1 X95 Y97 F2000"}));
+        QVERIFY(since.mid(0, park).contains("M104 S0 T0"));
+        QCOMPARE(rig.cloud->sentUpdates().last(), QString("Paused"));
+        QVERIFY(resumeLook(rig));
+
+        // Resumed from the button: heated back to the targets last commanded.
+        mark = rig.sim().transcript().size();
+        rig.press("play_pause");
+        QCOMPARE(PrintPageRig::noticeText(), QString("Prepare to resume..."));
+        QVERIFY(rig.waitFor([&] { return printingOnScreen(rig); }));
+        since = commandsSince(rig, mark);
+        QCOMPARE(since.mid(0, 2), QStringList({"M140 S60", "M104 S200 T0"}));
+        QVERIFY(!resumeLook(rig));
+        QCOMPARE(rig.cloud->sentUpdates().last(), QString("Printing"));
+        QCOMPARE(rig.mainWindow->m_moveMode.load(), 2);
+
+        // LAN pause, cloud resume; a LAN pause while the resume runs is not carried out.
+        QTest::qWait(200);
+        emit rig.lan()->sig_printpause();
+        QCOMPARE(rig.state(), 2);
+        QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
+        emit rig.cloud->sig_cloudprintresume();
+        QCOMPARE(rig.state(), 1);
+        QCOMPARE(PrintPageRig::noticeText(), QString("Prepare to resume..."));
+        emit rig.lan()->sig_printpause();
+        QCOMPARE(rig.state(), 1);
+        QVERIFY(rig.waitFor([&] { return printingOnScreen(rig); }));
+        QTest::qWait(300);
+        QCOMPARE(rig.state(), 1);
+
+        // An "M25" line pauses even within the one-press guard's 100 ms, and
+        // never resumes a paused job.
+        OneTimesClicked().setOneTimesClicked(nullptr, "TOOLBUTTON_R25_STYLE");
+        emit rig.link()->readM25();
+        QCOMPARE(rig.state(), 2);
+        QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
+        emit rig.link()->readM25();
+        QTest::qWait(100);
+        QCOMPARE(rig.state(), 2);
+        // Paused soon after a resume: still the targets last commanded, never a
+        // heater reading of 0 left over from the pause before.
+        mark = rig.sim().transcript().size();
+        emit rig.lan()->sig_printresume();
+        QCOMPARE(commandsSince(rig, mark).mid(0, 2), QStringList({"M140 S60", "M104 S200 T0"}));
+        QVERIFY(rig.waitFor([&] { return printingOnScreen(rig); }));
+
+        // Cloud pause, then the cloud cancels the paused job.
+        QTest::qWait(200);
+        emit rig.cloud->sig_cloudprintpause();
+        QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
+        mark = rig.sim().transcript().size();
+        emit rig.cloud->sig_cloudprintcancel();
+        QCOMPARE(rig.state(), 3);
+        QVERIFY(rig.waitPageGone());
+        since = commandsSince(rig, mark);
+        QCOMPARE(since.mid(0, 6), QStringList({"M107", "M112", "M140 S0", "M104 S0 T0", "G1 Z212.00 F300",
+                                               "G1 X90 Y92 F2000"}));
+        QCOMPARE(rig.cloud->sentUpdates().last(), QString("Idle"));
+        QCOMPARE(rig.mainWindow->m_machineStatus.load(), 0);
+    }
+
+    // An "M25" line in the file pauses the job; filament run-out pauses it and
+    // a resume without filament is refused with a message.
+    void m25LineAndRunOut()
+    {
+        PrintPageRig rig;
+        // A short first layer, an "M25" line, then a long second layer.
+        QByteArray job = makeJob(1, 30, 200, 60);
+        job.chop(QByteArray("M107\n").size());
+        job += "M25\n;layer:1\nG1 Z0.50 F600\n";
+        for (int m = 0; m < 400; ++m)
+            job += (m % 2) ? "G1 X30 Y11 F600\n" : "G1 X10 Y11 F600\n";
+        const QString path = rig.writeJob("m25.gcode", job);
+        rig.mainWindow->slot_ThreadM23(path);
+        QVERIFY(rig.waitSent("G1 Z0.30 F600"));
+        QVERIFY(rig.waitFor([&] { return rig.state() == 2; }, 20000));
+        QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
+        QVERIFY(!rig.sent("G1 Z0.50 F600"));   // the second layer waits
+        QVERIFY(!rig.sent("M25"));
+        rig.press("play_pause");
+        QVERIFY(rig.waitFor([&] { return printingOnScreen(rig); }));
+        QVERIFY(rig.waitSent("G1 Z0.50 F600"));
+
+        buzzerPlay::getInstance("pwm1")->clearPlayed();
+        rig.sim().setFilament(false);
+        QVERIFY(rig.waitFor([&] { return !PrintPageRig::messageText().isEmpty(); }, 5000));
+        QCOMPARE(PrintPageRig::messageText(), QString("No material detected. Please\nload material before resuming\nthe print."));
+        QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
+        QCOMPARE(PrintPageRig::visibleMessageBoxes(), 1);
+        buzzerPlay::getInstance("pwm1")->waitIdle(2000);
+        const auto tune = buzzerPlay::tuneNotes(buzzerPlay::Tune5);
+        const auto played = buzzerPlay::getInstance("pwm1")->playedNotes();
+        QVERIFY(std::search(played.begin(), played.end(), tune.begin(), tune.end()) != played.end());
+
+        PrintPageRig::closeMessage();
+        rig.press("play_pause");
+        QCOMPARE(PrintPageRig::messageText(), QString("Out of material.You can\nload more material to\ncontinue this print."));
+        QTest::qWait(300);
+        QCOMPARE(rig.state(), 2);
+
+        rig.sim().setFilament(true);
+        PrintPageRig::closeMessage();
+        rig.press("play_pause");
+        QVERIFY(rig.waitFor([&] { return printingOnScreen(rig); }));
+    }
+
+    // Paused by the LAN while homing: the heaters go off, homing ends and the
+    // head parks at its start. Resumed, it heats; paused again before the print
+    // thread started, it parks at X70 Y-70 Z150; the print starts after that.
+    void pauseBeforeStart()
+    {
+        PrintPageRig rig;
+        rig.sim().pinNozzleTemperature(150);
+        const QString path = rig.writeJob("prep.gcode", makeJob(1, 50, 200, 60));
+        rig.mainWindow->slot_ThreadM23(path);
+        QVERIFY(rig.waitSent("G28 Z"));
+        QCOMPARE(rig.state(), 0);
+        int mark = rig.sim().transcript().size();
+        emit rig.lan()->sig_printpause();
+        QCOMPARE(rig.state(), 2);
+        QCOMPARE(commandsSince(rig, mark).mid(0, 2), QStringList({"M140 S0", "M104 S0 T0"}));
+        QCOMPARE(PrintPageRig::noticeText(), QString("Pausing...\nplease wait..."));
+        QVERIFY(rig.waitSent("G1 X-90 Y-90 F2000"));
+        QCOMPARE(rig.state(), 2);
+        QStringList cmds = commandsSince(rig, mark);
+        QCOMPARE(cmds.mid(cmds.indexOf("M112")),
+                 QStringList({"M112", "G90", "G92 X100 Y102 Z212.00 A0 B0", "M140 S0", "M104 S0 T0",
+                              "G1 X-90 Y-90 F2000"}));
+        QVERIFY(!cmds.contains("G1 X70 Y-70 Z150"));
+        QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
+        QCOMPARE(rig.cloud->sentUpdates().last(), QString("Paused"));
+
+        mark = rig.sim().transcript().size();
+        emit rig.lan()->sig_printresume();
+        QCOMPARE(rig.state(), 1);
+        QCOMPARE(commandsSince(rig, mark).mid(0, 2), QStringList({"M140 S60", "M104 S200 T0"}));
+        QVERIFY(printingOnScreen(rig));
+
+        mark = rig.sim().transcript().size();
+        rig.press("play_pause");
+        QCOMPARE(rig.state(), 2);
+        QCOMPARE(commandsSince(rig, mark).mid(0, 3), QStringList({"M140 S0", "M104 S0 T0", "G1 X70 Y-70 Z150"}));
+        QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
+        rig.sim().pinNozzleTemperature(-1);
+        QTest::qWait(1200);
+        QVERIFY(!rig.sent("G1 Z0.30 F600"));
+
+        rig.press("play_pause");
+        QCOMPARE(rig.state(), 1);
+        QVERIFY(rig.waitSent("G1 Z0.30 F600"));
+        QCOMPARE(rig.cloud->sentUpdates().last(), QString("Printing"));
+    }
+
+    // A filament change that ends before the print thread started: the next
+    // resume heats and homes again before the print starts.
+    void filamentChangeRedoesPreparation()
+    {
+        PrintPageRig rig;
+        rig.sim().pinNozzleTemperature(150);
+        const QString path = rig.writeJob("redo.gcode", makeJob(1, 50, 200, 60));
+        rig.mainWindow->slot_ThreadM23(path);
+        QVERIFY(rig.waitSent("G1 X-90 Y-90 F2000"));
+        QVERIFY(rig.waitFor([&] { return rig.state() == 1; }));
+
+        int mark = rig.sim().transcript().size();
+        rig.page()->PausePrint();
+        QCOMPARE(rig.state(), 2);
+        QCOMPARE(commandsSince(rig, mark), QStringList({"M140 S0", "M104 S0 T0", "M112"}));
+        QVERIFY(!rig.button("play_pause")->isEnabled());
+        rig.page()->EnablePrint();
+        QVERIFY(rig.button("play_pause")->isEnabled());
+
+        mark = rig.sim().transcript().size();
+        rig.press("play_pause");
+        QVERIFY(rig.waitSent("G92 X100 Y102 Z212.00 A0 B0"));
+        QVERIFY(rig.waitFor([&] { return commandsSince(rig, mark).contains("G1 X-90 Y-90 F2000"); }));
+        QCOMPARE(commandsSince(rig, mark).mid(0, 11),
+                 QStringList({"M140 S60", "M104 S200 T0", "M140 S60", "M104 S200 T0", "G28 Z", "G28 X", "G28 Y",
+                              "M112", "G90", "G92 X100 Y102 Z212.00 A0 B0", "G1 X-90 Y-90 F2000"}));
+        rig.sim().pinNozzleTemperature(-1);
+        QVERIFY(rig.waitSent("G1 Z0.30 F600"));
+    }
+
+    // A power-off resume streams from the saved line and keeps the saved
+    // adjustments and elapsed time.
+    void powerOffResumeFromSavedLine()
+    {
+        PrintPageRig rig;
+        QByteArray job = "M104 S200 T0\nM140 S60\n";
+        for (int line = 3; line <= 60; ++line)
+            job += "G1 X" + QByteArray::number(line) + " Y20 F3000\n";
+        const QString path = rig.writeJob("resume.gcode", job);
+        Config* config = getConfigFile().configFile();
+        config->setPowerOffResumePrintFileName("/data/resume.gcode");
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(30);
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(125);
+        _printcfg_t record{};
+        record.speed = 120;
+        record.extrusion = 100;
+        record.plate = 60;
+        record.Extruder = 200;
+        record.zoffset = 10;
+        record.set_flag = 1;
+        printdetail_write_config(&record);
+
+        rig.mainWindow->powerOffResumePrint(path);
+        QVERIFY(rig.page());
+        QCOMPARE(rig.page()->m_printSpeed, 120);
+        QVERIFY(rig.waitSent("G1 X-90 Y-90 F2000"));
+        QCOMPARE(recordFlag(), 1);
+        QCOMPARE(rig.text("buildTime"), QString("0:2"));
+        QCOMPARE(rig.text("speed"), QString("120%"));
+        QCOMPARE(rig.text("zValue"), QString("0.10"));
+        QVERIFY(rig.waitFor([&] {
+            const QStringList c = rig.commands();
+            return c.indexOf("G1 X-90 Y-90 F2000") + 1 < c.size();
+        }));
+        const QStringList cmds = rig.commands();
+        const QString first = cmds.at(cmds.indexOf("G1 X-90 Y-90 F2000") + 1);
+        QVERIFY2(first.startsWith("G1 X31 Y20"), qPrintable(first));
+        QVERIFY(!cmds.contains("G1 X30 Y20 F3000"));
+        QCOMPARE(rig.link()->printingAdjust().speed, 120);
+        QCOMPARE(rig.link()->printingAdjust().zOffset, 10);
+    }
+};
+
+QTEST_MAIN(TestBuildPrintPause)
+#include "test_buildprint_pause.moc"

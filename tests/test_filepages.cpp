@@ -1,0 +1,961 @@
+// The storage choice page, the file list and the file page, driven the way a
+// user drives them: presses on the buttons, a stick coming and going, the
+// delete question answered or left open.
+#include "Dialog/twobuttondialog.h"
+#include "Execute/COneTimesClicked.h"
+#include "UI/build.h"
+#include "UI/buildfilemanage.h"
+#include "UI/buildprint.h"
+#include "UI/mainwindow.h"
+#include "UI/resources.h"
+#include "UI/showtfcard.h"
+#include "tests/support/GxWriter.h"
+#include "tests/support/SimHarness.h"
+#include "tools/RootPath.h"
+#include "wifiDevice/ServerListener.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+const char* const kSlotNames[] = {"toolButton_2", "toolButton_3", "toolButton_4", "toolButton_5"};
+const char* const kBoxNames[] = {"checkBox", "checkBox_2", "checkBox_3", "checkBox_4"};
+
+// Lets deferred deletions and queued signals run.
+void settle(int rounds = 3)
+{
+    for (int i = 0; i < rounds; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+bool waitFor(const std::function<bool()>& pred, int ms = 3000)
+{
+    return SimHarness::waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return pred();
+    }, ms);
+}
+
+// Waits out the one-press guard, then presses and releases.
+void guardedClick(QAbstractButton* button)
+{
+    QVERIFY(button);
+    QVERIFY(waitFor([] { return !OneTimesClicked().isHasClicked(); }, 1000));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QToolButton* slotButton(QWidget* page, int slot)
+{
+    return page->findChild<QToolButton*>(kSlotNames[slot]);
+}
+
+QCheckBox* slotBox(QWidget* page, int slot)
+{
+    return page->findChild<QCheckBox*>(kBoxNames[slot]);
+}
+
+void shortPress(QWidget* page, int slot)
+{
+    QToolButton* b = slotButton(page, slot);
+    QTest::mousePress(b, Qt::LeftButton);
+    QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(), 20);
+}
+
+void longPress(QWidget* page, int slot)
+{
+    QToolButton* b = slotButton(page, slot);
+    QTest::mousePress(b, Qt::LeftButton);
+    QTest::qWait(560);
+    QCoreApplication::processEvents();   // the 500 ms timer is due by now
+    QTest::mouseRelease(b, Qt::LeftButton);
+}
+
+// Full names of the entries on the page shown, left to right.
+QStringList shownNames(QWidget* page)
+{
+    QStringList names;
+    for (int i = 0; i < 4; ++i)
+        if (!slotButton(page, i)->isHidden())
+            names << slotButton(page, i)->toolTip();
+    return names;
+}
+
+QString indicator(QWidget* page)
+{
+    return page->findChild<QLabel*>("label")->text();
+}
+
+QToolButton* button(QWidget* page, const char* name)
+{
+    return page->findChild<QToolButton*>(name);
+}
+
+// Answers the next delete question once it is up; before answering runs
+// whileOpen (which may also end the question by pulling the stick).
+void answerQuestion(bool ok, std::function<void()> whileOpen = {})
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, ok, whileOpen] {
+        TwoButtonDialog* d = TwoButtonDialog::instTwoButtonDialog;
+        if (!d || !d->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (whileOpen) {
+            QPointer<TwoButtonDialog> question(d);
+            whileOpen();
+            if (!question)
+                return;
+            if (!question->isVisible())
+                return;
+        }
+        if (ok)
+            d->accept();
+        else
+            d->reject();
+    });
+    timer->start();
+}
+
+QByteArray gxFile(const QString& label, int timeUsed = 5400, int material = 2500, uint16_t layer = 200,
+                  uint16_t speed = 60)
+{
+    GxWriter::GxSpec spec;
+    spec.timeUsed = timeUsed;
+    spec.materialUsed = material;
+    spec.layerHeight = layer;
+    spec.speed = speed;
+    spec.firstImage = GxWriter::drawPicture(label, 80, 40);
+    spec.secondImage = GxWriter::drawPicture(label, 120, 120);
+    GxWriter::GcodeSpec g;
+    g.layers = 2;
+    spec.gcode = GxWriter::generateGcode(g);
+    return GxWriter::buildGx(spec);
+}
+
+QByteArray plainGcode()
+{
+    GxWriter::GcodeSpec g;
+    g.layers = 2;
+    return GxWriter::generateGcode(g);
+}
+
+// Writes bytes under a native (byte) path and gives it the modification time base + age.
+void writeNative(const QByteArray& path, const QByteArray& content, time_t mtime)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    QVERIFY2(fd >= 0, path.constData());
+    QCOMPARE(::write(fd, content.constData(), size_t(content.size())), ssize_t(content.size()));
+    ::close(fd);
+    const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+void setTime(const QString& path, time_t mtime)
+{
+    const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+bool exists(const QByteArray& native)
+{
+    struct stat st;
+    return ::lstat(native.constData(), &st) == 0;
+}
+
+constexpr time_t kBase = 1700000000;
+
+} // namespace
+
+class TestFilePages : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SimHarness> m_harness;
+    std::unique_ptr<MainWindow> m_main;
+
+    QString data(const QString& rel = QString()) const { return rootPath(QString("/data")) + rel; }
+    QString media(const QString& rel = QString()) const { return rootPath(QString("/media")) + rel; }
+
+    // Files "f<i>.gx" in folder, file i the i-th newest.
+    void makeFiles(const QString& folder, int count, const char* stem = "f")
+    {
+        QDir().mkpath(folder);
+        for (int i = 0; i < count; ++i) {
+            const QString path = folder + "/" + stem + QString::number(i) + ".gx";
+            writeNative(QFile::encodeName(path), gxFile(QString::number(i)), kBase - i * 10);
+        }
+    }
+
+    void setUsb(bool mounted)
+    {
+        m_harness->sandbox().setUsbMounted(mounted);
+        if (mounted)
+            m_main->usbUp();
+        else
+            m_main->usbDown();
+        QCOMPARE(m_main->usbFlag(), mounted);
+        settle();
+    }
+
+    // The main window's Build button.
+    void pressBuild()
+    {
+        guardedClick(m_main->findChild<QAbstractButton*>("showBuild"));
+    }
+
+    ShowTFCard* openList(ShowFilesFromWhere where)
+    {
+        auto* list = new ShowTFCard(where, nullptr);
+        list->show();
+        return list;
+    }
+
+    static void closeAllPages()
+    {
+        for (int round = 0; round < 5; ++round) {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (!qobject_cast<MainWindow*>(w) && w->isVisible())
+                    w->close();
+            settle();
+        }
+    }
+
+    static void emptyFolder(const QString& path)
+    {
+        QDir dir(path);
+        for (const QFileInfo& fi : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+            if (fi.isDir() && !fi.isSymLink())
+                QDir(fi.filePath()).removeRecursively();
+            else
+                ::unlink(QFile::encodeName(fi.filePath()).constData());
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        initOrlenkResources();
+        m_harness = std::make_unique<SimHarness>();
+        m_main = std::make_unique<MainWindow>();
+        m_main->show();
+        settle();
+    }
+
+    void cleanupTestCase()
+    {
+        closeAllPages();
+        m_main.reset();
+        settle();
+        m_harness.reset();
+    }
+
+    void init()
+    {
+        closeAllPages();
+        emptyFolder(data());
+        emptyFolder(media());
+        setUsb(false);
+    }
+
+    void cleanup()
+    {
+        closeAllPages();
+        QVERIFY(!ShowTFCard::instShowTFCard);
+        QVERIFY(!BuildFileManage::instBuildFileManage);
+    }
+
+    // ---- Storage choice page ----
+
+    void storagePage_usbButtonFollowsStick()
+    {
+        pressBuild();
+        Build* page = Build::instBuild;
+        QVERIFY(page);
+        QToolButton* upan = button(page, "upan");
+        QVERIFY(!upan->isEnabled());
+        QVERIFY(upan->styleSheet().contains("#cccccc"));
+
+        setUsb(true);
+        QVERIFY(upan->isEnabled());
+        QVERIFY(upan->styleSheet().contains("#222222"));
+
+        // A list of the stick closes with it; the storage page stays.
+        guardedClick(upan);
+        QVERIFY(ShowTFCard::instShowTFCard);
+        setUsb(false);
+        QVERIFY(!upan->isEnabled());
+        QVERIFY(waitFor([] { return !ShowTFCard::instShowTFCard; }));
+        QCOMPARE(Build::instBuild, page);
+
+        // A press that reaches the handler after the stick left opens nothing.
+        QVERIFY(waitFor([] { return !OneTimesClicked().isHasClicked(); }, 1000));
+        QMetaObject::invokeMethod(page, "on_upan_clicked");
+        QVERIFY(!ShowTFCard::instShowTFCard);
+
+        // A second Build press while the page exists makes no second one.
+        pressBuild();
+        QCOMPARE(Build::instBuild, page);
+        guardedClick(button(page, "back"));
+        QVERIFY(waitFor([] { return !Build::instBuild; }));
+    }
+
+    void storagePage_opensOneList()
+    {
+        makeFiles(data(), 2);
+        pressBuild();
+        Build* page = Build::instBuild;
+        guardedClick(button(page, "memory"));
+        ShowTFCard* list = ShowTFCard::instShowTFCard;
+        QVERIFY(list);
+        QCOMPARE(list->currentPath(), rootPath(std::string("/data")));
+        guardedClick(button(page, "memory"));
+        QCOMPARE(ShowTFCard::instShowTFCard, list);
+        int lists = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            lists += qobject_cast<ShowTFCard*>(w) && w->isVisible();
+        QCOMPARE(lists, 1);
+    }
+
+    // ---- File list: counting and paging ----
+
+    void list_paging_data()
+    {
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<QStringList>("presses");      // "down" or "up", in order
+        QTest::addColumn<QStringList>("indicators");   // at the start and after each press
+        QTest::addColumn<QList<int>>("shown");         // buttons shown at the same moments
+        QTest::newRow("0") << 0 << QStringList{"down", "up"} << QStringList{"1/1", "1/1", "1/1"}
+                           << QList<int>{0, 0, 0};
+        QTest::newRow("1") << 1 << QStringList{"down", "up"} << QStringList{"1/1", "1/1", "1/1"}
+                           << QList<int>{1, 1, 1};
+        QTest::newRow("4") << 4 << QStringList{"down", "up"} << QStringList{"1/1", "1/1", "1/1"}
+                           << QList<int>{4, 4, 4};
+        QTest::newRow("5") << 5 << QStringList{"down", "down", "up", "up"}
+                           << QStringList{"1/2", "2/2", "2/2", "1/2", "1/2"} << QList<int>{4, 1, 1, 4, 4};
+        QTest::newRow("9") << 9 << QStringList{"down", "down", "down", "up", "up", "up"}
+                           << QStringList{"1/3", "2/3", "3/3", "3/3", "2/3", "1/3", "1/3"}
+                           << QList<int>{4, 4, 1, 1, 4, 4, 4};
+    }
+
+    void list_paging()
+    {
+        QFETCH(int, entries);
+        QFETCH(QStringList, presses);
+        QFETCH(QStringList, indicators);
+        QFETCH(QList<int>, shown);
+        makeFiles(data(), entries);
+        ShowTFCard* list = openList(FromMemory);
+        QCOMPARE(list->fileCount(), entries);
+
+        for (int step = 0; step <= presses.size(); ++step) {
+            if (step > 0) {
+                QToolButton* b = button(list, presses[step - 1] == "down" ? "down" : "up");
+                QTest::mousePress(b, Qt::LeftButton);
+                QTest::mouseRelease(b, Qt::LeftButton);
+            }
+            QCOMPARE(indicator(list), indicators[step]);
+            const QStringList names = shownNames(list);
+            QCOMPARE(names.size(), shown[step]);
+            const int first = list->currentPage() * 4;
+            for (int i = 0; i < names.size(); ++i) {
+                QCOMPARE(names[i], QString("f%1.gx").arg(first + i));
+                // The file's own picture, not the generic icon.
+                const QImage expected = BuildFileManage::getPixmap(data("/" + names[i]), 100, 130).toImage();
+                QVERIFY(!expected.isNull());
+                QCOMPARE(slotButton(list, i)->icon().pixmap(expected.size()).toImage()
+                             .convertToFormat(expected.format()), expected);
+            }
+        }
+    }
+
+    // ---- File list: what is listed, in which order ----
+
+    void list_foldersFirstNewestFirst()
+    {
+        QDir().mkpath(data("/old folder"));
+        QDir().mkpath(data("/new folder"));
+        QDir().mkpath(data("/mid folder"));
+        QDir().mkpath(data("/lost+found"));
+        QDir().mkpath(data("/System Volume Information"));
+        setTime(data("/old folder"), kBase - 300);
+        setTime(data("/mid folder"), kBase - 200);
+        setTime(data("/new folder"), kBase - 100);
+        writeNative(QFile::encodeName(data("/MODEL.GX")), plainGcode(), kBase - 50);
+        writeNative(QFile::encodeName(data("/part.G")), plainGcode(), kBase - 40);
+        writeNative(QFile::encodeName(data("/x.gcode")), plainGcode(), kBase - 60);
+        writeNative(QFile::encodeName(data("/notes.txt")), "text", kBase);
+        // Equal times: the names decide, whatever order the folder holds them in.
+        writeNative(QFile::encodeName(data("/tie-b.gx")), plainGcode(), kBase - 70);
+        writeNative(QFile::encodeName(data("/tie-a.gx")), plainGcode(), kBase - 70);
+        writeNative(QFile::encodeName(data("/tie-c.gx")), plainGcode(), kBase - 70);
+
+        ShowTFCard* list = openList(FromMemory);
+        QStringList order;
+        for (const qxsdk::FileInfo& e : list->fileList())
+            order << QString::fromStdString(qxsdk::FileManager::fileName(e.path));
+        QCOMPARE(order, (QStringList{"new folder", "mid folder", "old folder", "part.G", "MODEL.GX", "x.gcode",
+                                     "tie-a.gx", "tie-b.gx", "tie-c.gx"}));
+        QCOMPARE(shownNames(list), (QStringList{"new folder", "mid folder", "old folder", "part.G"}));
+        QCOMPARE(indicator(list), QString("1/3"));
+    }
+
+    void list_onlyRegularFilesInsideTheStorage()
+    {
+        // Beside the storage: a file a link may not reach.
+        QDir().mkpath(rootPath(QString("/outside")));
+        writeNative(QFile::encodeName(rootPath(QString("/outside/secret.gx"))), plainGcode(), kBase);
+        QDir().mkpath(rootPath(QString("/outside/dir.gx")));
+
+        writeNative(QFile::encodeName(data("/real.gx")), gxFile("real"), kBase - 10);
+        QCOMPARE(::mkfifo(QFile::encodeName(data("/pipe.gx")).constData(), 0644), 0);
+        QCOMPARE(::symlink("nowhere.gx", QFile::encodeName(data("/dangling.gx")).constData()), 0);
+        QCOMPARE(::symlink(QFile::encodeName(rootPath(QString("/outside/secret.gx"))).constData(),
+                           QFile::encodeName(data("/escape.gx")).constData()), 0);
+        QCOMPARE(::symlink("../outside", QFile::encodeName(data("/escape-folder")).constData()), 0);
+        QCOMPARE(::symlink("real.gx", QFile::encodeName(data("/alias.gx")).constData()), 0);
+        // A socket named like a print file.
+        const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        const QByteArray sockPath = QFile::encodeName(data("/sock.gx"));
+        if (size_t(sockPath.size()) < sizeof addr.sun_path) {
+            qstrncpy(addr.sun_path, sockPath.constData(), sizeof addr.sun_path);
+            QCOMPARE(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        }
+        ::close(sock);
+
+        ShowTFCard* list = openList(FromMemory);
+        QStringList names = shownNames(list);
+        names.sort();
+        QCOMPARE(names, (QStringList{"alias.gx", "real.gx"}));
+
+        // Opening the FIFO would hang: it is never offered, even after a refresh.
+        list->slot_showmemorylist();
+        names = shownNames(list);
+        names.sort();
+        QCOMPARE(names, (QStringList{"alias.gx", "real.gx"}));
+    }
+
+    // ---- File list: folders, Back, the root ----
+
+    void list_descendAndReturn()
+    {
+        QDir().mkpath(data("/a/b"));
+        makeFiles(data("/a/b"), 2, "deep");
+        makeFiles(data("/a"), 1, "mid");
+        setTime(data("/a/b"), kBase + 100);
+        ShowTFCard* list = openList(FromMemory);
+        QCOMPARE(shownNames(list), QStringList{"a"});
+
+        shortPress(list, 0);
+        QCOMPARE(list->currentPath(), rootPath(std::string("/data/a")));
+        QCOMPARE(shownNames(list), (QStringList{"b", "mid0.gx"}));
+        shortPress(list, 0);
+        QCOMPARE(shownNames(list), (QStringList{"deep0.gx", "deep1.gx"}));
+        QCOMPARE(indicator(list), QString("1/1"));
+
+        guardedClick(button(list, "back"));
+        QCOMPARE(list->currentPath(), rootPath(std::string("/data/a")));
+        guardedClick(button(list, "back"));
+        QCOMPARE(list->currentPath(), rootPath(std::string("/data")));
+        QCOMPARE(shownNames(list), QStringList{"a"});
+        // Back at the root closes the page; it never climbs above it.
+        guardedClick(button(list, "back"));
+        QVERIFY(waitFor([] { return !ShowTFCard::instShowTFCard; }));
+    }
+
+    // ---- File list: select mode and delete ----
+
+    void list_longPressSelectsAndDeletes()
+    {
+        makeFiles(data(), 6);
+        QDir().mkpath(data("/keep"));
+        setTime(data("/keep"), kBase - 1000);
+        ShowTFCard* list = openList(FromMemory);
+        QCOMPARE(shownNames(list), (QStringList{"keep", "f0.gx", "f1.gx", "f2.gx"}));
+        QVERIFY(button(list, "delectBtn")->isHidden());
+
+        // A long press on a file enters select mode and ticks it.
+        longPress(list, 1);
+        QVERIFY(list->selectMode());
+        QVERIFY(!button(list, "delectBtn")->isHidden());
+        QVERIFY(button(list, "copyBtn")->isHidden());   // no stick
+        QVERIFY(slotBox(list, 0)->isHidden());          // folders get no tick box
+        QVERIFY(slotBox(list, 1)->isChecked());
+        QVERIFY(!slotBox(list, 2)->isHidden() && !slotBox(list, 2)->isChecked());
+
+        // A long press in select mode does nothing; short presses toggle.
+        longPress(list, 2);
+        QVERIFY(!slotBox(list, 2)->isChecked());
+        shortPress(list, 2);
+        shortPress(list, 3);
+        shortPress(list, 3);
+        QVERIFY(slotBox(list, 2)->isChecked());
+        QVERIFY(!slotBox(list, 3)->isChecked());
+
+        // The selection lives across pages; ticks are redrawn from it.
+        QTest::mousePress(button(list, "down"), Qt::LeftButton);
+        QCOMPARE(shownNames(list), (QStringList{"f3.gx", "f4.gx", "f5.gx"}));
+        shortPress(list, 2);
+        QTest::mousePress(button(list, "up"), Qt::LeftButton);
+        QVERIFY(slotBox(list, 1)->isChecked() && slotBox(list, 2)->isChecked());
+        QCOMPARE(list->selectedFiles().size(), size_t(3));
+
+        // A stick arriving shows the copy button; leaving hides it again.
+        setUsb(true);
+        QVERIFY(!button(list, "copyBtn")->isHidden());
+        setUsb(false);
+        QVERIFY(button(list, "copyBtn")->isHidden());
+
+        answerQuestion(true);
+        QTest::mouseClick(button(list, "delectBtn"), Qt::LeftButton);
+        QVERIFY(!list->selectMode());
+        QVERIFY(button(list, "delectBtn")->isHidden());
+        QVERIFY(!QFile::exists(data("/f0.gx")));
+        QVERIFY(!QFile::exists(data("/f1.gx")));
+        QVERIFY(!QFile::exists(data("/f5.gx")));
+        QCOMPARE(shownNames(list), (QStringList{"keep", "f2.gx", "f3.gx", "f4.gx"}));
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(slotBox(list, i)->isHidden());
+    }
+
+    void list_deleteCancelledStillLeavesSelectMode()
+    {
+        QDir().mkpath(data("/sub"));
+        makeFiles(data("/sub"), 2);
+        ShowTFCard* list = openList(FromMemory);
+        shortPress(list, 0);
+        longPress(list, 0);
+        QVERIFY(list->selectMode());
+        answerQuestion(false);
+        QTest::mouseClick(button(list, "delectBtn"), Qt::LeftButton);
+        QVERIFY(!list->selectMode());
+        QVERIFY(QFile::exists(data("/sub/f0.gx")));
+        QCOMPARE(list->currentPath(), rootPath(std::string("/data")));   // back at the root
+    }
+
+    void list_selectionSurvivesFoldersAndBack()
+    {
+        QDir().mkpath(data("/sub"));
+        makeFiles(data("/sub"), 2);
+        ShowTFCard* list = openList(FromMemory);
+        // A long press on a folder enters select mode and opens it.
+        longPress(list, 0);
+        QVERIFY(list->selectMode());
+        QCOMPARE(list->currentPath(), rootPath(std::string("/data/sub")));
+        shortPress(list, 1);
+        QCOMPARE(list->selectedFiles().size(), size_t(1));
+
+        guardedClick(button(list, "back"));   // up to the root, ticks kept
+        QVERIFY(list->selectMode());
+        QCOMPARE(list->currentPath(), rootPath(std::string("/data")));
+        shortPress(list, 0);
+        QVERIFY(slotBox(list, 1)->isChecked());
+        guardedClick(button(list, "back"));
+        guardedClick(button(list, "back"));   // at the root: selection dropped
+        QVERIFY(!list->selectMode());
+        QVERIFY(list->selectedFiles().empty());
+        QVERIFY(ShowTFCard::instShowTFCard);
+        guardedClick(button(list, "back"));   // browsing at the root: closes
+        QVERIFY(waitFor([] { return !ShowTFCard::instShowTFCard; }));
+    }
+
+    void list_releaseAfterRefreshChecksItsEntry()
+    {
+        makeFiles(data(), 3);
+        ShowTFCard* list = openList(FromMemory);
+        QToolButton* b = slotButton(list, 2);
+        QTest::mousePress(b, Qt::LeftButton);
+        // The pressed file goes and the list is read again (a LAN upload ended).
+        QVERIFY(QFile::remove(data("/f2.gx")));
+        QVERIFY(m_main->m_serverListener);
+        emit m_main->m_serverListener->sig_showMemoryList();
+        settle();
+        QCOMPARE(list->fileCount(), 2);
+        QTest::mouseRelease(b, Qt::LeftButton);
+        QVERIFY(!BuildFileManage::instBuildFileManage);
+
+        // Another file now in the pressed slot is not opened either.
+        QTest::mousePress(slotButton(list, 0), Qt::LeftButton);
+        QVERIFY(QFile::remove(data("/f0.gx")));
+        list->slot_showmemorylist();
+        QTest::mouseRelease(slotButton(list, 0), Qt::LeftButton);
+        QVERIFY(!BuildFileManage::instBuildFileManage);
+
+        // An ordinary short press opens the file page, once.
+        shortPress(list, 0);
+        QVERIFY(BuildFileManage::instBuildFileManage);
+        BuildFileManage* page = BuildFileManage::instBuildFileManage;
+        shortPress(list, 0);
+        QCOMPARE(BuildFileManage::instBuildFileManage, page);
+    }
+
+    // ---- The stick pulled while pages are open ----
+
+    void usbList_closesWhenStickPulled()
+    {
+        setUsb(true);
+        makeFiles(media(), 2);
+        ShowTFCard* list = openList(FromUsbDisk);
+        QCOMPARE(shownNames(list).size(), 2);
+        setUsb(false);
+        QVERIFY(ShowTFCard::instShowTFCard);   // closes 200 ms later
+        QVERIFY(waitFor([] { return !ShowTFCard::instShowTFCard; }));
+    }
+
+    void usbList_stickPulledDuringDeleteQuestion()
+    {
+        setUsb(true);
+        makeFiles(media(), 3);
+        ShowTFCard* list = openList(FromUsbDisk);
+        longPress(list, 0);
+        shortPress(list, 1);
+        answerQuestion(true, [this] {
+            setUsb(false);
+            QVERIFY(waitFor([] { return !ShowTFCard::instShowTFCard; }));
+        });
+        QTest::mouseClick(button(list, "delectBtn"), Qt::LeftButton);
+        settle();
+        QVERIFY(!ShowTFCard::instShowTFCard);
+        QVERIFY(!TwoButtonDialog::instTwoButtonDialog);
+        // Nothing was deleted: the question was never answered.
+        QVERIFY(QFile::exists(media("/f0.gx")));
+        QVERIFY(QFile::exists(media("/f1.gx")));
+    }
+
+    void filePage_closesWithItsStick()
+    {
+        setUsb(true);
+        makeFiles(media(), 1);
+        makeFiles(data(), 1);
+        auto* internal = new BuildFileManage(data("/f0.gx"), nullptr);
+        internal->show();
+        QVERIFY(!internal->isUsbFile());
+        setUsb(false);
+        settle();
+        QCOMPARE(BuildFileManage::instBuildFileManage, internal);   // an internal file stays
+        internal->close();
+        settle();
+
+        setUsb(true);
+        auto* usb = new BuildFileManage(media("/f0.gx"), nullptr);
+        usb->show();
+        QVERIFY(usb->isUsbFile());
+        setUsb(false);
+        QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage; }));
+    }
+
+    void filePage_stickPulledDuringDeleteQuestion()
+    {
+        setUsb(true);
+        makeFiles(media(), 1);
+        ShowTFCard* list = openList(FromUsbDisk);
+        shortPress(list, 0);
+        BuildFileManage* page = BuildFileManage::instBuildFileManage;
+        QVERIFY(page);
+        answerQuestion(true, [this] { setUsb(false); });
+        guardedClick(button(page, "deleteFile"));
+        QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage && !ShowTFCard::instShowTFCard; }));
+        QVERIFY(!TwoButtonDialog::instTwoButtonDialog);
+        QVERIFY(QFile::exists(media("/f0.gx")));
+    }
+
+    // ---- File page ----
+
+    void filePage_figuresAndThumbnail()
+    {
+        writeNative(QFile::encodeName(data("/cube.gx")), gxFile("cube", 5400, 2500, 200, 60), kBase);
+        auto* page = new BuildFileManage(data("/cube.gx"), nullptr);
+        page->show();
+        QVERIFY(page->isGxFile());
+        QCOMPARE(page->findChild<QLabel*>("labelTatleTime")->text(), QString("1 h 30 min"));
+        QCOMPARE(page->findChild<QLabel*>("labelUsedMaterial")->text(), QString("2.50 M"));
+        QCOMPARE(page->findChild<QLabel*>("labelLayerHiht")->text(), QString("0.20 mm"));
+        QCOMPARE(page->findChild<QLabel*>("labelSpeed")->text(), QString("60.00mm/s"));
+        QLabel* name = page->findChild<QLabel*>("printFileName");
+        QCOMPARE(name->text(), QString("cube.gx"));
+        QCOMPARE(name->pos(), QPoint(0, 150));
+        // The second picture (120 x 120, the first is 80 x 80) scaled into 124 x 124.
+        const QPixmap thumb = page->findChild<QLabel*>("thumbnails")->pixmap();
+        QCOMPARE(thumb.size(), QSize(124, 124));
+        QCOMPARE(BuildFileManage::getPixmap(data("/cube.gx"), 60, 30).size(), QSize(30, 30));
+        page->close();
+        settle();
+
+        // Upper-case ".GX" is plain G-code: no figures, the name moves up.
+        writeNative(QFile::encodeName(data("/part.GX")), plainGcode(), kBase);
+        page = new BuildFileManage(data("/part.GX"), nullptr);
+        page->show();
+        QVERIFY(!page->isGxFile());
+        QVERIFY(page->findChild<QLabel*>("labelTatleTime")->isHidden());
+        QCOMPARE(page->findChild<QLabel*>("printFileName")->pos(), QPoint(210, 30));
+        QVERIFY(BuildFileManage::getPixmap(data("/part.GX"), 124, 124).isNull());
+        page->close();
+        settle();
+
+        // A header cut short: every figure 0.
+        writeNative(QFile::encodeName(data("/short.gx")), QByteArray(59, 'x'), kBase);
+        page = new BuildFileManage(data("/short.gx"), nullptr);
+        QCOMPARE(page->findChild<QLabel*>("labelTatleTime")->text(), QString("0 h 0 min"));
+        QCOMPARE(page->findChild<QLabel*>("labelSpeed")->text(), QString("0.00mm/s"));
+        page->close();
+    }
+
+    void filePage_namesCutByCharacters_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("13 whole") << "abcdefghij.gx" << "abcdefghij.gx";
+        QTest::newRow("14 cut") << "abcdefghijk.gx" << "abcdefghijk.g...";
+        QTest::newRow("umlauts 13") << QString::fromUtf8("äöüäöüäöüä.gx") << QString::fromUtf8("äöüäöüäöüä.gx");
+        QTest::newRow("cjk cut") << QString::fromUtf8("立方体立方体立方体立方体立方.gx")
+                                  << QString::fromUtf8("立方体立方体立方体立方体立...");
+        // Characters outside the basic plane are never split in half.
+        QTest::newRow("emoji cut") << QString::fromUtf8("😀😀😀😀😀😀😀😀😀😀😀😀😀😀.gx")
+                                    << QString::fromUtf8("😀😀😀😀😀😀😀😀😀😀😀😀😀...");
+        QTest::newRow("combining") << QString::fromUtf8("e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301.g")
+                                    << QString::fromUtf8("e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301...");
+    }
+
+    void filePage_namesCutByCharacters()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        const QString path = data("/" + name);
+        writeNative(QFile::encodeName(path), plainGcode(), kBase);
+        auto* page = new BuildFileManage(path, nullptr);
+        QCOMPARE(page->findChild<QLabel*>("printFileName")->text(), shown);
+        page->close();
+    }
+
+    void filePage_deleteRefreshesTheList()
+    {
+        makeFiles(data(), 2);
+        QCOMPARE(::symlink("f0.gx", QFile::encodeName(data("/link.gx")).constData()), 0);
+        setTime(data("/link.gx"), kBase + 10);   // (the link's own time; the list shows the target's)
+        ShowTFCard* list = openList(FromMemory);
+        QCOMPARE(shownNames(list).size(), 3);
+
+        // Deleting through the link removes the link, never its target.
+        int slot = shownNames(list).indexOf("link.gx");
+        QVERIFY(slot >= 0);
+        shortPress(list, slot);
+        BuildFileManage* page = BuildFileManage::instBuildFileManage;
+        QVERIFY(page);
+        QSignalSpy updated(page, &BuildFileManage::sig_updateDisk);
+        answerQuestion(true);
+        guardedClick(button(page, "deleteFile"));
+        QCOMPARE(updated.count(), 1);
+        QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage; }));
+        QVERIFY(!exists(QFile::encodeName(data("/link.gx"))));
+        QVERIFY(QFile::exists(data("/f0.gx")));
+        QCOMPARE(shownNames(list), (QStringList{"f0.gx", "f1.gx"}));
+
+        // Cancel keeps the file and the page.
+        shortPress(list, 0);
+        page = BuildFileManage::instBuildFileManage;
+        answerQuestion(false);
+        guardedClick(button(page, "deleteFile"));
+        settle();
+        QCOMPARE(BuildFileManage::instBuildFileManage, page);
+        QVERIFY(QFile::exists(data("/f0.gx")));
+    }
+
+    void filePage_usbFileIsNotPrintedYet()
+    {
+        setUsb(true);
+        makeFiles(media(), 1);
+        auto* page = new BuildFileManage(media("/f0.gx"), nullptr);
+        page->show();
+        guardedClick(button(page, "buildPrint"));
+        settle();
+        QVERIFY(!BuildPrint::instBuildPrint);
+    }
+
+    // ---- Odd names ----
+
+    static QList<QByteArray> oddNameList()
+    {
+        return {
+            "my  cube  v2 .gx",
+            "it's \"the\" part.gx",
+            "a;touch pwned;$(touch pwned2)`touch pwned3`|&>x.gx",
+            "back\\slash\\n.gcode",
+            "W\xc3\xbcrfel \xc3\x98" "20 \xe2\x80\x93 \xe7\xab\x8b\xe6\x96\xb9\xe4\xbd\x93.gx",
+            QByteArray(252, 'n') + ".gx",
+            QByteArray("\xc3\x9c").repeated(124) + "abcd.gx",   // 255 bytes, 129 characters
+            "bad\xff\xfe name.gx",                             // not UTF-8
+            "-rf .gx",
+        };
+    }
+
+    void oddNames_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        const QStringList rows{"blanks", "quotes", "shell", "backslash", "non-ascii", "255 bytes",
+                               "255 bytes multibyte", "not utf-8", "leading dash"};
+        const QList<QByteArray> names = oddNameList();
+        for (int i = 0; i < names.size(); ++i)
+            QTest::newRow(qPrintable(rows[i])) << names[i];
+    }
+
+    void oddNames()
+    {
+        QFETCH(QByteArray, name);
+        const QByteArray path = QFile::encodeName(data()) + "/" + name;
+        writeNative(path, gxFile("odd"), kBase);
+        // A neighbour that a lossy round trip of the name would hit.
+        const QByteArray neighbour = QFile::encodeName(QFile::decodeName(path));
+        const bool lossy = neighbour != path;
+        if (lossy)
+            writeNative(neighbour, plainGcode(), kBase - 100);
+
+        ShowTFCard* list = openList(FromMemory);
+        QCOMPARE(list->fileCount(), lossy ? 2 : 1);
+        QCOMPARE(list->fileList()[0].path, path.toStdString());
+        QCOMPARE(slotButton(list, 0)->toolTip(), QFile::decodeName(name));
+
+        // The file page shows it, cut to 13 characters, and deletes exactly it.
+        shortPress(list, 0);
+        BuildFileManage* page = BuildFileManage::instBuildFileManage;
+        QVERIFY(page);
+        QCOMPARE(page->nativePath(), path);
+        const QString shown = page->findChild<QLabel*>("printFileName")->text();
+        const QString full = QFile::decodeName(name).trimmed();
+        QVERIFY2(shown == full || (shown.endsWith("...") && full.startsWith(shown.chopped(3))), qPrintable(shown));
+        answerQuestion(true);
+        guardedClick(button(page, "deleteFile"));
+        QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage; }));
+        QVERIFY(!exists(path));
+        if (lossy)
+            QVERIFY(exists(neighbour));
+        QCOMPARE(list->fileCount(), lossy ? 1 : 0);
+    }
+
+    void oddNames_deletedAsASelection()
+    {
+        const QList<QByteArray> names = oddNameList();
+        QList<QByteArray> paths;
+        for (int i = 0; i < names.size(); ++i) {
+            paths << QFile::encodeName(data()) + "/" + names[i];
+            writeNative(paths.last(), gxFile("odd"), kBase - i);
+        }
+        const QByteArray neighbour = QFile::encodeName(QFile::decodeName(paths[7]));
+        QVERIFY(neighbour != paths[7]);
+        writeNative(neighbour, plainGcode(), kBase - 100);
+
+        ShowTFCard* list = openList(FromMemory);
+        QCOMPARE(list->fileCount(), names.size() + 1);
+        longPress(list, 0);
+        for (int page = 0; page < list->pageCount(); ++page) {
+            for (int slot = page == 0 ? 1 : 0; slot < 4; ++slot) {
+                const int index = page * 4 + slot;
+                if (index < names.size())
+                    shortPress(list, slot);
+            }
+            QTest::mousePress(button(list, "down"), Qt::LeftButton);
+        }
+        QCOMPARE(int(list->selectedFiles().size()), names.size());
+        for (const QByteArray& p : paths)
+            QVERIFY(std::find(list->selectedFiles().begin(), list->selectedFiles().end(), p.toStdString())
+                    != list->selectedFiles().end());
+        answerQuestion(true);
+        QTest::mouseClick(button(list, "delectBtn"), Qt::LeftButton);
+        for (const QByteArray& p : paths)
+            QVERIFY2(!exists(p), p.constData());
+        QVERIFY(exists(neighbour));
+        QCOMPARE(shownNames(list), QStringList{QFile::decodeName(neighbour.mid(neighbour.lastIndexOf('/') + 1))});
+        for (const char* p : {"/pwned", "/pwned2", "/pwned3"})
+            QVERIFY(!QFile::exists(data(p)) && !QFile::exists(QDir::currentPath() + p));
+    }
+
+    // ---- Printing ----
+
+    void endToEnd_printFromInternalStorage()
+    {
+        GxWriter::GcodeSpec g;
+        g.layers = 3;
+        g.lines = 60;   // long enough to be still streaming when print is pressed again
+        g.nozzle = 40;
+        g.bed = 30;
+        GxWriter::GxSpec spec;
+        spec.timeUsed = 120;
+        spec.materialUsed = 300;
+        spec.secondImage = GxWriter::drawPicture("cube", 120, 120);
+        spec.gcode = GxWriter::generateGcode(g);
+        writeNative(QFile::encodeName(data("/cube.gx")), GxWriter::buildGx(spec), kBase);
+        makeFiles(data(), 2, "other");
+
+        pressBuild();
+        QVERIFY(Build::instBuild);
+        guardedClick(button(Build::instBuild, "memory"));
+        ShowTFCard* list = ShowTFCard::instShowTFCard;
+        QVERIFY(list);
+        QCOMPARE(shownNames(list).first(), QString("cube.gx"));
+        shortPress(list, 0);
+        BuildFileManage* page = BuildFileManage::instBuildFileManage;
+        QVERIFY(page);
+        guardedClick(button(page, "buildPrint"));
+        BuildPrint* printing = BuildPrint::instBuildPrint;
+        QVERIFY(printing);
+        auto layersSent = [this] {
+            int n = 0;
+            for (const QString& line : m_harness->sim().transcript())
+                n += line.startsWith("G1 Z");
+            return n;
+        };
+        QVERIFY(waitFor([&] { return layersSent() >= 1; }, 30000));
+
+        // Print pressed for another file while the job runs: no second page,
+        // and the running job goes on undisturbed to its end.
+        guardedClick(button(page, "back"));
+        QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage; }));
+        shortPress(list, 1);
+        QVERIFY(BuildFileManage::instBuildFileManage);
+        guardedClick(button(BuildFileManage::instBuildFileManage, "buildPrint"));
+        settle();
+        QCOMPARE(BuildPrint::instBuildPrint, printing);
+        int printingPages = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            printingPages += qobject_cast<BuildPrint*>(w) != nullptr;
+        QCOMPARE(printingPages, 1);
+
+        auto shows = [](const QString& text) {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible())
+                    continue;
+                for (QLabel* l : w->findChildren<QLabel*>())
+                    if (l->isVisible() && l->text().contains(text))
+                        return true;
+            }
+            return false;
+        };
+        QVERIFY2(waitFor([&] { return shows("Build Completed"); }, 60000), "the print never completed");
+        // The storage, list and file pages stay beneath the printing page.
+        QVERIFY(Build::instBuild && ShowTFCard::instShowTFCard && BuildFileManage::instBuildFileManage);
+        QVERIFY(layersSent() >= 3);   // every layer of cube.gx reached the controller
+    }
+};
+
+QTEST_MAIN(TestFilePages)
+#include "test_filepages.moc"

@@ -1,0 +1,79 @@
+// The program itself, started as a process in a sandbox root: the log, the
+// controller link with its first commands, and the two ways it ends at once.
+#include "tests/support/SimHarness.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+QString programPath()
+{
+    return qEnvironmentVariable("ORLENK_BUILD_DIR", QCoreApplication::applicationDirPath() + "/..") + "/orlenk3";
+}
+
+void startProgram(QProcess& p, const QStringList& args)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();   // carries ORLENK_ROOT
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.start(programPath(), args);
+}
+
+}  // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY2(QFile::exists(programPath()), qPrintable(programPath())); }
+
+    void unusableLogFolderEndsTheProgram()
+    {
+        Sandbox box;
+        QDir(box.path("/opt/PROGRAM/log")).removeRecursively();
+        box.writeFile("/opt/PROGRAM/log", "not a folder");
+        QProcess p;
+        startProgram(p, {"-4"});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 255);   // -1
+        QVERIFY2(p.readAllStandardOutput().startsWith("open log error: "), "no log error line");
+    }
+
+    void missingControllerStopsTheMachine()
+    {
+        Sandbox box;   // no controller on <root>/dev/ttyS2
+        QProcess p;
+        startProgram(p, {"-4", "-D"});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 255);
+        const QByteArray log = box.readFile("/opt/PROGRAM/log/orlenk3.log");
+        QVERIFY2(log.contains("controller link cannot be opened"), log.constData());
+        QVERIFY(log.contains("<CRITICAL>"));
+    }
+
+    void talksToTheControllerAtStart()
+    {
+        SimHarness h;   // this process leaves the line to the program
+        QProcess p;
+        startProgram(p, {"-4", "-D"});
+        QVERIFY(p.waitForStarted(5000));
+        const bool polled = SimHarness::waitUntil([&] { return h.sim().transcript().contains("M105"); }, 20000);
+        p.terminate();
+        if (!p.waitForFinished(5000)) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+        QVERIFY2(polled, qPrintable(h.sim().transcript().join(", ")));
+        const QStringList t = h.sim().transcript();
+        const int stop = t.indexOf("M112");
+        QVERIFY(stop >= 0);
+        QCOMPARE(t.mid(stop, 5), QStringList({"M112", "M18", "M141 T219", "M119", "M145"}));
+        QVERIFY(h.sandbox().readFile("/opt/PROGRAM/log/orlenk3.log").contains("main.cpp"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "test_startup.moc"

@@ -1,0 +1,124 @@
+#include "tools/AtomicFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+int writeAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -errno;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+}
+
+namespace AtomicFile {
+
+int makePath(const std::string& folder)
+{
+    if (folder.empty())
+        return 0;
+    std::string partial;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = folder.find('/', pos + 1);
+        partial = folder.substr(0, pos);
+        if (partial.empty())
+            continue;
+        if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST)
+            return -errno;
+    }
+    struct stat st;
+    if (::stat(folder.c_str(), &st) != 0)
+        return -errno;
+    return S_ISDIR(st.st_mode) ? 0 : -ENOTDIR;
+}
+
+int write(const std::string& path, const std::string& data)
+{
+    const std::string folder = folderOf(path);
+    std::string name = path + ".XXXXXX";
+    std::vector<char> tmpl(name.begin(), name.end());
+    tmpl.push_back('\0');
+    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0)
+        return -errno;
+    const std::string tmpPath(tmpl.data());
+    int rc = writeAll(fd, data.data(), data.size());
+    if (rc == 0 && ::fchmod(fd, 0644) != 0)
+        rc = -errno;
+    if (rc == 0 && ::fsync(fd) != 0)
+        rc = -errno;
+    if (::close(fd) != 0 && rc == 0)
+        rc = -errno;
+    if (rc == 0 && ::rename(tmpPath.c_str(), path.c_str()) != 0)
+        rc = -errno;
+    if (rc != 0) {
+        ::unlink(tmpPath.c_str());
+        return rc;
+    }
+    // The rename itself must reach the disk too.
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return 0;
+}
+
+int read(const std::string& path, std::string& out, size_t maxBytes)
+{
+    out.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -errno;
+    char buf[4096];
+    int rc = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            rc = -errno;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (out.size() + static_cast<size_t>(n) > maxBytes) {
+            rc = -EFBIG;
+            break;
+        }
+        out.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    if (rc != 0)
+        out.clear();
+    return rc;
+}
+
+}

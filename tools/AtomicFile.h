@@ -1,0 +1,19 @@
+#pragma once
+// Small files that must survive a power loss: written to a temporary file in
+// the same folder, synced, renamed over the old one, and the folder synced.
+#include <cstddef>
+#include <string>
+
+namespace AtomicFile {
+
+// Replaces path with data. 0, or -errno (the old file is then left as it was).
+int write(const std::string& path, const std::string& data);
+
+// Reads at most maxBytes of path into out. 0, -errno, or -EFBIG when the
+// file is larger than maxBytes.
+int read(const std::string& path, std::string& out, size_t maxBytes);
+
+// Creates the folder and its parents (like mkdir -p). 0 or -errno.
+int makePath(const std::string& folder);
+
+}

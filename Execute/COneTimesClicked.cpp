@@ -89,6 +89,8 @@ QString resourceIconName(const QIcon& icon)
                 byContent.insert(imageKey(img), file);
         }
     }
+    if (byIcon.size() > 512)   // thumbnails make new icons all the time
+        byIcon.clear();
     QString name;
     const QList<QSize> sizes = icon.availableSizes();
     if (!sizes.isEmpty())

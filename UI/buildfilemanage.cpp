@@ -1,8 +1,11 @@
 #include "UI/buildfilemanage.h"
 #include "ui_buildfilemanage.h"
 
+#include "Dialog/nobuttondialog.h"
 #include "Dialog/onebuttondialog.h"
+#include "Dialog/progressdialog.h"
 #include "Dialog/twobuttondialog.h"
+#include "Files/FileCopy.h"
 #include "Files/PrintFile.h"
 #include "UI/buildprint.h"
 #include "UI/filepagehelpers.h"
@@ -11,12 +14,14 @@
 #include "tools/Log.h"
 #include "tools/PagePointer.h"
 #include "tools/RootPath.h"
+#include "wifiDevice/ServerListener.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QIcon>
 #include <QImage>
+#include <QTimer>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +31,9 @@ BuildFileManage* BuildFileManage::instBuildFileManage = nullptr;
 namespace {
 const QString ICON_PATH = ":/Resource/icon/";
 constexpr int kShownNameChars = 13;
+constexpr int kCopyPollMs = 1000;
+constexpr int kPrintCopyPollMs = 200;   // nothing to show but the end, which starts the print
+constexpr int kPrintCopyAttempts = 3;
 
 QPixmap genericFileIcon(int w, int h)
 {
@@ -58,6 +66,10 @@ BuildFileManage::BuildFileManage(NativePath path, QWidget* parent)
     ui->printFileName->setText(FilePages::cutName(name, kShownNameChars));
     ui->printFileName->setToolTip(name);
 
+    m_copyTimer = new QTimer(this);
+    m_copyTimer->setInterval(kCopyPollMs);
+    connect(m_copyTimer, &QTimer::timeout, this, &BuildFileManage::showCopyProgress);
+
     if (MainWindow* main = MainWindow::instMainWindow)
         connect(main, &MainWindow::sig_usbUnmount, this, &BuildFileManage::slot_usbRemove);
     if (ShowTFCard* list = ShowTFCard::instShowTFCard)
@@ -68,6 +80,9 @@ BuildFileManage::~BuildFileManage()
 {
     qDebug() << LOG_SRC("UI/buildfilemanage.cpp");
     instBuildFileManage = nullptr;
+    // A running copy is cancelled, not waited for: its thread removes its
+    // temporary file and ends by itself.
+    endCopy();
     if (MainWindow* main = MainWindow::instMainWindow)
         disconnect(main, nullptr, this, nullptr);
     disconnect(this, &BuildFileManage::sig_updateDisk, nullptr, nullptr);
@@ -155,6 +170,10 @@ void BuildFileManage::on_deleteFile_clicked()
     PageGuard alive(this);
     if (!FilePages::pressGuard() || !alive)
         return;
+    if (copyBusy()) {
+        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "a copy is running; the file stays";
+        return;
+    }
 
     auto* question = new TwoButtonDialog(tr("Are you sure to delete"), tr("Are you sure\n to delete the file?"),
                                          tr("OK"), tr("Cancel"), nullptr);
@@ -194,10 +213,8 @@ void BuildFileManage::on_buildPrint_clicked()
         qWarning() << LOG_SRC("UI/buildfilemanage.cpp") << "a printing page exists; no second print started";
         return;
     }
-    if (m_isUsbFile) {
-        // The copy to internal storage that must come first is not built yet.
-        qWarning() << LOG_SRC("UI/buildfilemanage.cpp") << "a file of the USB stick is not copied yet; nothing printed:"
-                   << m_filePath;
+    if (copyBusy()) {
+        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "a copy is running";
         return;
     }
     if (!FilePages::roundTrips(m_nativePath.toStdString())) {
@@ -205,10 +222,37 @@ void BuildFileManage::on_buildPrint_clicked()
                     << m_filePath;
         return;
     }
+    if (!m_isUsbFile) {
+        startPrint(m_filePath);
+        return;
+    }
 
+    // A file of the stick is printed from a verified copy in internal storage.
+    const std::string data = ::rootPath(std::string(PrinterPath::Data));
+    const int64_t size = FileCopyJob::totalSize({m_nativePath.toStdString()});
+    if (ServerListener::check_free_space(data.c_str()) < size) {
+        oneButtonDialogShow(tr("Storage space is not enough"));
+        return;
+    }
+    m_printWait = new NoButtonDialog(tr("Copy File"), tr("Waiting..."), nullptr);
+    m_printWait->show();
+    repaint();
+    QCoreApplication::processEvents();
+    if (!alive)
+        return;
+    m_printCopyAttempts = 0;
+    startPrintCopyAttempt();
+}
+
+void BuildFileManage::startPrint(const QString& path)
+{
+    if (BuildPrint::instBuildPrint) {
+        qWarning() << LOG_SRC("UI/buildfilemanage.cpp") << "a printing page appeared meanwhile; no second print";
+        return;
+    }
     if (MainWindow* main = MainWindow::instMainWindow)
         main->setLocalPrintJobId("123");
-    auto* page = new BuildPrint(m_filePath, nullptr);
+    auto* page = new BuildPrint(path, nullptr);
     BuildPrint::instBuildPrint = page;
     QPointer<BuildPrint> printing(page);
     page->show();
@@ -216,10 +260,177 @@ void BuildFileManage::on_buildPrint_clicked()
         printing->ClearBuildTime();
 }
 
+void BuildFileManage::startPrintCopyAttempt()
+{
+    ++m_printCopyAttempts;
+    auto job = std::make_unique<FileCopyJob>();
+    m_printCopyPath = job->addFile(m_nativePath.toStdString(), ::rootPath(std::string(PrinterPath::Data)));
+    job->setFreeSpaceQuery(&ServerListener::check_free_space);
+    qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "copy for printing, attempt" << m_printCopyAttempts << "to"
+             << FilePages::displayName(m_printCopyPath);
+    m_copyJob = std::move(job);
+    m_copyKind = CopyKind::Print;
+    m_copyJob->start();   // a thread that cannot start is reported by the poll
+    m_copyTimer->start(kPrintCopyPollMs);
+}
+
 void BuildFileManage::on_copyFile_clicked()
 {
-    // Copying between the storages is not built yet.
-    qWarning() << LOG_SRC("UI/buildfilemanage.cpp") << "copying is not available; nothing copied:" << m_filePath;
+    qDebug() << LOG_SRC("UI/buildfilemanage.cpp");
+    PageGuard alive(this);
+    if (!FilePages::pressGuard() || !alive)
+        return;
+    if (copyBusy()) {
+        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "a copy is running";
+        return;
+    }
+    if (!FilePages::usbMounted()) {
+        oneButtonDialogShow(tr("Please insert USB Disk !"));
+        return;
+    }
+    const std::string targetDir = ::rootPath(std::string(m_isUsbFile ? PrinterPath::Data : PrinterPath::Media));
+    const int64_t size = FileCopyJob::totalSize({m_nativePath.toStdString()});
+    if (ServerListener::check_free_space(targetDir.c_str()) < size) {
+        oneButtonDialogShow(tr("Storage space is not enough"));
+        return;
+    }
+
+    ProgressDialog* progress = ProgressDialog::instProgressDialog;
+    if (!progress)
+        progress = new ProgressDialog("", tr("Copying..."), nullptr);
+    m_copyProgress = progress;
+    progress->show();
+    repaint();
+    QCoreApplication::processEvents();
+    if (!alive)
+        return;
+    if (!m_copyProgress) {   // cancelled before it began
+        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "copy cancelled before it started";
+        return;
+    }
+    // Cancel is acted on at once, not at the next poll.
+    connect(progress, &QObject::destroyed, this, [this] {
+        if (m_copyJob && m_copyKind == CopyKind::Button)
+            m_copyJob->cancel();
+        QTimer::singleShot(0, this, &BuildFileManage::showCopyProgress);
+    });
+
+    m_copyTotalBytes = size;
+    qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "allCopyBytes=" << m_copyTotalBytes;
+    progress->setMax(m_copyTotalBytes);
+    // The old file at the target stays until the verified copy replaces it.
+    auto job = std::make_unique<FileCopyJob>();
+    m_copyTargetPath = job->addFile(m_nativePath.toStdString(), targetDir);
+    job->setFreeSpaceQuery(&ServerListener::check_free_space);
+    job->setStampNewest(m_isUsbFile);   // copies into internal storage list first
+    m_copyJob = std::move(job);
+    m_copyKind = CopyKind::Button;
+    m_copyJob->start();   // a thread that cannot start is reported by the poll
+    m_copyTimer->start(kCopyPollMs);
+}
+
+void BuildFileManage::showCopyProgress()
+{
+    if (!m_copyJob) {
+        m_copyTimer->stop();
+        return;
+    }
+    if (m_copyKind == CopyKind::Print)
+        pollPrintCopy();
+    else
+        pollButtonCopy();
+}
+
+void BuildFileManage::pollButtonCopy()
+{
+    const FileCopyProgress p = m_copyJob->progress();
+    if (!m_copyProgress) {
+        // Cancel pressed: the copy stops and the old file stays; a copy that
+        // was already complete is verified and stays too.
+        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "copy cancelled, result so far:"
+                 << fileCopyResultName(p.result);
+        endCopy();
+        return;
+    }
+    if (!p.finished()) {
+        if (p.verifying) {
+            m_copyProgress->setValue(m_copyTotalBytes);
+            m_copyProgress->setLabelText(tr("Verifying file..."));
+        } else {
+            m_copyProgress->setValue(p.fileDone);
+        }
+        return;
+    }
+
+    qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "copy end:" << fileCopyResultName(p.result);
+    endCopy();
+    switch (p.result) {
+    case FileCopyResult::Done:
+        m_copyTargetPath.clear();
+        oneButtonDialogShow(tr("Copy completed"));
+        break;
+    case FileCopyResult::Cancelled:
+        break;
+    case FileCopyResult::DiskFull:
+        oneButtonDialogShow(tr("Storage space is not enough"));
+        break;
+    default:
+        oneButtonDialogShow(tr("Please retry"));
+        break;
+    }
+}
+
+void BuildFileManage::pollPrintCopy()
+{
+    const FileCopyProgress p = m_copyJob->progress();
+    if (!p.finished())
+        return;
+    qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "copy for printing ended:" << fileCopyResultName(p.result);
+    if (p.result == FileCopyResult::VerifyFailed && m_printCopyAttempts < kPrintCopyAttempts) {
+        m_copyJob.reset();
+        startPrintCopyAttempt();
+        return;
+    }
+    const std::string copy = m_printCopyPath;
+    endCopy();
+    switch (p.result) {
+    case FileCopyResult::Done:
+        m_printCopyPath.clear();
+        startPrint(QFile::decodeName(QByteArray::fromStdString(copy)));
+        break;
+    case FileCopyResult::Cancelled:
+        break;
+    case FileCopyResult::DiskFull:
+        oneButtonDialogShow(tr("Storage space is not enough"));
+        break;
+    default:
+        oneButtonDialogShow(tr("Please retry"));
+        break;
+    }
+}
+
+bool BuildFileManage::copyBusy() const
+{
+    return m_copyJob || m_copyProgress || m_printWait;
+}
+
+void BuildFileManage::endCopy()
+{
+    if (m_copyTimer)
+        m_copyTimer->stop();
+    if (m_copyJob)
+        m_copyJob->cancel();   // nothing to stop when it has finished
+    m_copyJob.reset();
+    m_copyKind = CopyKind::None;
+    if (m_copyProgress) {
+        disconnect(m_copyProgress, &QObject::destroyed, this, nullptr);
+        m_copyProgress->close();
+        m_copyProgress = nullptr;
+    }
+    if (m_printWait) {
+        m_printWait->close();
+        m_printWait = nullptr;
+    }
 }
 
 void BuildFileManage::on_back_clicked()
@@ -248,6 +459,19 @@ void BuildFileManage::on_back_released()
 void BuildFileManage::slot_usbRemove()
 {
     qDebug() << LOG_SRC("UI/buildfilemanage.cpp");
+    // Every copy involves the stick: one that has not finished is stopped.
+    if (m_copyJob) {
+        PageGuard alive(this);
+        if (m_copyJob->finished()) {
+            showCopyProgress();   // it ended before the stick went: say how
+        } else {
+            qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "stick removed during a copy";
+            endCopy();
+            oneButtonDialogShow(tr("Please retry"));
+        }
+        if (!alive)
+            return;
+    }
     if (!m_isUsbFile)
         return;
     if (m_deleteQuestion)

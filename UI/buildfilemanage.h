@@ -6,8 +6,14 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
+#include <memory>
+#include <string>
 
 namespace Ui { class BuildFileManage; }
+class FileCopyJob;
+class NoButtonDialog;
+class ProgressDialog;
+class QTimer;
 class TwoButtonDialog;
 
 class BuildFileManage : public QDialog {
@@ -41,6 +47,8 @@ public slots:
     void slot_usbRemove();
 
 private slots:
+    // The 1000 ms poll of a running copy (copy button and copy before printing).
+    void showCopyProgress();
     void on_buildPrint_clicked();
     void on_copyFile_clicked();
     void on_deleteFile_clicked();
@@ -54,6 +62,16 @@ private:
     void totalPrintFileTimeShow();
     void thumbnailShow();
 
+    // Copies run on the copy engine's thread; the page only polls them.
+    enum class CopyKind { None, Button, Print };
+    // A copy runs, or its dialog is up and it is about to start.
+    bool copyBusy() const;
+    void pollButtonCopy();
+    void pollPrintCopy();
+    void startPrintCopyAttempt();
+    void endCopy();
+    void startPrint(const QString& path);
+
     QString m_filePath;            // for display and for the APIs that take a QString
     Ui::BuildFileManage* ui;
     bool m_isGxFile = false;
@@ -65,4 +83,14 @@ private:
 
     QByteArray m_nativePath;       // the file's own bytes, for every file operation
     QPointer<TwoButtonDialog> m_deleteQuestion;
+
+    std::unique_ptr<FileCopyJob> m_copyJob;   // the running copy, null when none
+    CopyKind m_copyKind = CopyKind::None;
+    QTimer* m_copyTimer = nullptr;
+    QPointer<ProgressDialog> m_copyProgress;   // the copy button's progress
+    QPointer<NoButtonDialog> m_printWait;      // shown while copying before printing
+    std::string m_copyTargetPath;             // final name of the copy button's copy
+    std::string m_printCopyPath;              // final name of the copy made before printing
+    qint64 m_copyTotalBytes = 0;
+    int m_printCopyAttempts = 0;
 };

@@ -2,7 +2,9 @@
 #include "ui_showtfcard.h"
 
 #include "Dialog/onebuttondialog.h"
+#include "Dialog/progressdialog.h"
 #include "Dialog/twobuttondialog.h"
+#include "Files/FileCopy.h"
 #include "UI/buildfilemanage.h"
 #include "UI/filepagehelpers.h"
 #include "UI/mainwindow.h"
@@ -39,6 +41,7 @@ const char* const kSelectLook =
     "QToolButton:pressed{border: 0px;color:#222230}";
 
 constexpr int kSlots = 4;
+constexpr int kCopyPollMs = 1000;
 
 bool insideRoot(const std::string& path, const std::string& root)
 {
@@ -133,6 +136,9 @@ ShowTFCard::ShowTFCard(ShowFilesFromWhere where, QWidget* parent)
     m_pressTimer = new QTimer(this);
     m_pressTimer->setInterval(500);
     connect(m_pressTimer, &QTimer::timeout, this, &ShowTFCard::slot_delay_click);
+    m_copyTimer = new QTimer(this);
+    m_copyTimer->setInterval(kCopyPollMs);
+    connect(m_copyTimer, &QTimer::timeout, this, &ShowTFCard::showCopyProgress);
 
     if (MainWindow* main = MainWindow::instMainWindow) {
         if (main->m_serverListener)
@@ -146,6 +152,9 @@ ShowTFCard::ShowTFCard(ShowFilesFromWhere where, QWidget* parent)
 ShowTFCard::~ShowTFCard()
 {
     qDebug() << LOG_SRC("UI/showtfcard.cpp");
+    // A running copy is cancelled, not waited for: its thread removes its
+    // temporary file and ends by itself.
+    stopCopy();
     m_fileList.clear();
     m_selectedFiles.clear();
     if (TwoButtonDialog::instTwoButtonDialog) {
@@ -514,8 +523,195 @@ void ShowTFCard::on_delectBtn_clicked()
 
 void ShowTFCard::on_copyBtn_clicked()
 {
-    // Copying the selection to the other storage is not built yet.
-    qWarning() << LOG_SRC("UI/showtfcard.cpp") << "copy of the selected files is not available; nothing copied";
+    qDebug() << LOG_SRC("UI/showtfcard.cpp");
+    m_selectedTotalBytes = 0;
+    if (m_selectedFiles.empty())
+        return;
+    if (m_copyJob || m_copyProgress) {
+        qDebug() << LOG_SRC("UI/showtfcard.cpp") << "a copy is running";
+        return;
+    }
+    m_selectedTotalBytes = FileCopyJob::totalSize(m_selectedFiles);
+    int64_t freeSpace = -1;
+    if (m_fromWhere == FromMemory) {
+        if (!FilePages::usbMounted()) {
+            oneButtonDialogShow(tr("Please insert USB Disk !"));
+            return;
+        }
+        freeSpace = ServerListener::check_free_space(::rootPath(std::string(PrinterPath::Media)).c_str());
+    } else {
+        freeSpace = ServerListener::check_free_space(::rootPath(std::string(PrinterPath::Data)).c_str());
+    }
+    if (freeSpace < m_selectedTotalBytes) {
+        oneButtonDialogShow(tr("Storage space is not enough"));
+        return;
+    }
+
+    PageGuard alive(this);
+    ProgressDialog* progress = ProgressDialog::instProgressDialog;
+    if (!progress)
+        progress = new ProgressDialog("", tr("Copy File..."), nullptr);
+    m_copyProgress = progress;
+    progress->show();
+    progress->setValue(0);
+    repaint();
+    QCoreApplication::processEvents();
+    if (!alive)
+        return;
+    if (!m_copyProgress) {
+        qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy cancelled before it started";
+        return;
+    }
+    // Cancel is acted on at once, not at the next poll.
+    connect(progress, &QObject::destroyed, this, [this] {
+        if (m_copyJob)
+            m_copyJob->cancel();
+        QTimer::singleShot(0, this, &ShowTFCard::showCopyProgress);
+    });
+    TFDiskCopyAllFile();
+}
+
+void ShowTFCard::TFDiskCopyAllFile()
+{
+    m_isCopying = true;
+    if (!FilePages::usbMounted()) {
+        qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy fail , usb remove";
+        copyFail(0);
+        return;
+    }
+    // Every copy lands in the other storage's root folder.
+    const std::string targetDir = ::rootPath(std::string(m_fromWhere == FromMemory ? PrinterPath::Media
+                                                                                   : PrinterPath::Data));
+    auto job = std::make_unique<FileCopyJob>();
+    for (const std::string& source : m_selectedFiles) {
+        const std::string target = job->addFile(source, targetDir);
+        qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy start targetPath:" << FilePages::displayName(target);
+    }
+    job->setFreeSpaceQuery(&ServerListener::check_free_space);
+    job->setStampNewest(m_fromWhere == FromUsbDisk);   // copies into internal storage list first
+    m_copyJob = std::move(job);
+    m_copyJob->start();   // a thread that cannot start is reported by the poll
+    m_copyTimer->start();
+    showCopyProgress();
+}
+
+void ShowTFCard::showCopyProgress()
+{
+    if (!m_copyJob) {
+        m_copyTimer->stop();
+        return;
+    }
+    const FileCopyProgress p = m_copyJob->progress();
+    if (!m_copyProgress) {
+        // Cancel pressed: the file being copied is dropped, earlier ones stay.
+        if (p.result == FileCopyResult::Done)
+            copySuccessful();
+        else
+            copyCancelled();
+        return;
+    }
+    if (!p.finished()) {
+        const QString count = QString("(%1/%2)").arg(std::max(p.fileIndex, 1)).arg(p.fileCount);
+        m_copyProgress->setLabelText((p.verifying ? tr("Verifying file...") : tr("Copy File...")) + count);
+        if (p.fileIndex > 0) {   // each file's bar starts again at 0
+            m_copyProgress->setMax(p.fileTotal);
+            m_copyProgress->setValue(p.verifying ? p.fileTotal : p.fileDone);
+        }
+        return;
+    }
+
+    qDebug() << LOG_SRC("UI/showtfcard.cpp") << "g_isFail : " << (p.result == FileCopyResult::Done ? "false" : "true")
+             << fileCopyResultName(p.result) << "at file" << p.failedIndex;
+    switch (p.result) {
+    case FileCopyResult::Done:
+        copySuccessful();
+        break;
+    case FileCopyResult::Cancelled:
+        copyCancelled();
+        break;
+    case FileCopyResult::DiskFull:
+        copyEnded(tr("Storage space is not enough"));
+        break;
+    default:
+        if (!FilePages::usbMounted() || p.result == FileCopyResult::SourceMissing
+            || p.result == FileCopyResult::TargetMissing) {
+            qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy fail , usb remove";
+            copyFail(0);
+        } else if (p.result == FileCopyResult::WriteError) {
+            copyFail(1);
+        } else if (p.result == FileCopyResult::VerifyFailed) {
+            qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy file fail, md5 not same";
+            copyFail(2);
+        } else {
+            copyFail(3);
+        }
+        break;
+    }
+}
+
+void ShowTFCard::copySuccessful()
+{
+    copyEnded(tr("Copy Complete"));
+}
+
+void ShowTFCard::copyFail(int code)
+{
+    copyEnded(tr("Copy Failed") + "(" + QString::number(code) + ")");
+}
+
+void ShowTFCard::copyCancelled()
+{
+    qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy file click cancel";
+    stopCopy();
+    leaveSelectMode();
+}
+
+void ShowTFCard::copyEnded(const QString& text)
+{
+    stopCopy();
+    leaveSelectMode();
+    qDebug() << LOG_SRC("UI/showtfcard.cpp") << "..................copy progress finished..............." << text;
+    OneButtonDialog* dialog = OneButtonDialog::instOneButtonDialog;
+    if (dialog) {
+        dialog->setBtnText(tr("Ok"));
+        dialog->setLabelText(text);
+    } else {
+        dialog = new OneButtonDialog("", text, tr("Ok"), nullptr);
+    }
+    dialog->show();
+    PageGuard alive(this);
+    QCoreApplication::processEvents();
+    if (alive)
+        repaint();
+}
+
+void ShowTFCard::stopCopy()
+{
+    if (m_copyTimer)
+        m_copyTimer->stop();
+    if (m_copyJob)
+        m_copyJob->cancel();   // nothing to stop when it has finished
+    m_copyJob.reset();
+    m_isCopying = false;
+    if (m_copyProgress) {
+        disconnect(m_copyProgress, &QObject::destroyed, this, nullptr);
+        m_copyProgress->close();
+        m_copyProgress = nullptr;
+    }
+}
+
+void ShowTFCard::oneButtonDialogShow(QString text)
+{
+    OneButtonDialog* dialog = OneButtonDialog::instOneButtonDialog;
+    if (dialog)
+        dialog->setLabelText(text);
+    else
+        dialog = new OneButtonDialog("", text, "", nullptr);
+    dialog->show();
+    PageGuard alive(this);
+    if (alive)
+        repaint();
+    QCoreApplication::processEvents();
 }
 
 void ShowTFCard::slot_usbInsert()
@@ -526,14 +722,26 @@ void ShowTFCard::slot_usbInsert()
 
 void ShowTFCard::slot_usbRemove()
 {
+    // Every copy involves the stick: one that has not finished is stopped at
+    // once rather than left to run into read or write errors.
+    const bool wasCopying = m_copyJob != nullptr;
+    if (wasCopying) {
+        PageGuard alive(this);
+        if (m_copyJob->finished()) {
+            showCopyProgress();   // it ended before the stick went: say how
+        } else {
+            qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy fail , usb remove";
+            copyFail(0);
+        }
+        if (!alive)
+            return;
+    }
     if (m_fromWhere == FromMemory) {
         ui->copyBtn->hide();
         return;
     }
-    if (m_isCopying) {
-        m_isCopying = false;   // the copy notices the missing stick itself
-        return;
-    }
+    if (wasCopying)
+        return;   // the list stays under the message; Back closes it
     QTimer::singleShot(200, this, &ShowTFCard::delayClose);
 }
 

@@ -3,14 +3,18 @@
 // page, with a select mode for deleting or copying several files.
 #include <QDialog>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "qxsdk/src/FileManager.h"
 
 namespace Ui { class ShowList; }
+class FileCopyJob;
+class ProgressDialog;
 class QCheckBox;
 class QTimer;
 class QToolButton;
@@ -65,6 +69,8 @@ private slots:
     void on_back_clicked();
     void on_delectBtn_clicked();
     void on_copyBtn_clicked();
+    // The 1000 ms poll of the copy of the selection.
+    void showCopyProgress();
 
 private:
     void readFolder(const std::string& nativePath);   // getDiskFileList by the path's own bytes
@@ -76,6 +82,15 @@ private:
     void activateEntry(int index);
     void toggleSelection(int slot, const std::string& path);
     int slotOfSender() const;
+
+    // Copy of the selection: the copy engine runs it on its own thread.
+    void TFDiskCopyAllFile();
+    void copySuccessful();
+    void copyFail(int code);
+    void copyCancelled();
+    void copyEnded(const QString& text);
+    void stopCopy();
+    void oneButtonDialogShow(QString text);
 
     // Native paths (the names' own bytes) throughout; QString only for display.
     std::vector<std::string> m_selectedFiles;   // in the order they were ticked
@@ -97,4 +112,8 @@ private:
     std::string m_rootResolved;   // the same with every link resolved
     int m_pressedSlot = -1;       // slot and entry of the press being timed
     std::string m_pressedPath;
+
+    std::unique_ptr<FileCopyJob> m_copyJob;   // the running copy, null when none
+    QTimer* m_copyTimer = nullptr;
+    QPointer<ProgressDialog> m_copyProgress;
 };

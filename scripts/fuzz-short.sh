@@ -27,4 +27,6 @@ printf 'M104 S210 T1\nM104 T0 S210\nN7 M140 S60\n;layer_count: 12\n' > "$SEEDS/w
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} \
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
 "$BUILD/fuzz/fuzz_printfile" -max_total_time="${FUZZ_TIME:-30}" -runs="${FUZZ_RUNS:-20000}" \
-  -max_len=16384 -artifact_prefix="$ARTIFACTS/" -print_final_stats=1 "$CORPUS" "$SEEDS"
+  -max_len=16384 -artifact_prefix="$ARTIFACTS/" -print_final_stats=1 "$CORPUS" "$SEEDS" \
+  >"$BUILD/fuzz.log" 2>&1 || { tail -60 "$BUILD/fuzz.log"; echo "fuzz_printfile: FAILED (see $BUILD/fuzz.log)"; exit 1; }
+grep -E "^Done|number_of_executed_units" "$BUILD/fuzz.log" || true

@@ -2,6 +2,7 @@
 // cancel and a vanishing source at every point, and what it leaves behind.
 #include "Config/Config.h"
 #include "Files/FileCopy.h"
+#include "tests/support/CopyFaults.h"
 #include "tests/support/Sandbox.h"
 
 #include <QCryptographicHash>
@@ -21,98 +22,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace CopyFaults;
+
 namespace {
-
-// What a hook sees of one call: the descriptor's path decides what it is.
-enum class FdKind { Source, Temp, Folder, Other };
-
-QString pathOfFd(int fd)
-{
-    char link[64];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    return QFile::symLinkTarget(QString::fromLatin1(link));
+Hooks& g_hooks = hooks();
+bool waitForThreads() { return waitForCopyThreads(); }
 }
-
-FdKind kindOfFd(int fd)
-{
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
-        return FdKind::Folder;
-    const QString name = QFileInfo(pathOfFd(fd)).fileName();
-    if (name.startsWith(".copy-"))
-        return FdKind::Temp;
-    if (pathOfFd(fd).contains("/from/"))
-        return FdKind::Source;
-    return FdKind::Other;
-}
-
-// Hooks called by the worker thread; a hook returning true has produced the result.
-struct Hooks {
-    std::mutex mutex;
-    std::function<bool(int fd, FdKind kind, void* buffer, size_t count, ssize_t& result)> read;
-    std::function<bool(int fd, FdKind kind, const void* buffer, size_t count, ssize_t& result)> write;
-    std::function<bool(int fd, FdKind kind, int& result)> fsync;
-    void clear()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        read = nullptr;
-        write = nullptr;
-        fsync = nullptr;
-    }
-};
-Hooks g_hooks;
-
-std::shared_ptr<const FileCopyIo> hookedIo()
-{
-    auto io = std::make_shared<FileCopyIo>(FileCopyIo::system());
-    io->read = [](int fd, void* buffer, size_t count) -> ssize_t {
-        std::lock_guard<std::mutex> lock(g_hooks.mutex);
-        ssize_t result = 0;
-        if (g_hooks.read && g_hooks.read(fd, kindOfFd(fd), buffer, count, result))
-            return result;
-        return ::read(fd, buffer, count);
-    };
-    io->write = [](int fd, const void* buffer, size_t count) -> ssize_t {
-        std::lock_guard<std::mutex> lock(g_hooks.mutex);
-        ssize_t result = 0;
-        if (g_hooks.write && g_hooks.write(fd, kindOfFd(fd), buffer, count, result))
-            return result;
-        return ::write(fd, buffer, count);
-    };
-    io->fsync = [](int fd) -> int {
-        std::lock_guard<std::mutex> lock(g_hooks.mutex);
-        int result = 0;
-        if (g_hooks.fsync && g_hooks.fsync(fd, kindOfFd(fd), result))
-            return result;
-        return ::fsync(fd);
-    };
-    return io;
-}
-
-QByteArray pattern(qint64 size, int seed = 1)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    uint32_t x = 2654435761u * static_cast<uint32_t>(seed);
-    for (qint64 i = 0; i < size; ++i) {
-        x = x * 1664525u + 1013904223u;
-        data[i] = static_cast<char>(x >> 24);
-    }
-    return data;
-}
-
-int openDescriptors()
-{
-    return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size();
-}
-
-bool waitForThreads()
-{
-    for (int i = 0; i < 5000 && FileCopyJob::runningThreads() > 0; ++i)
-        QThread::msleep(1);
-    return FileCopyJob::runningThreads() == 0;
-}
-
-} // namespace
 
 class TestFileCopy : public QObject {
     Q_OBJECT
@@ -137,11 +52,7 @@ private:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
     // Every name in the target folder; a leftover temporary file shows up here.
-    QStringList targetNames() const
-    {
-        return QDir(toDir()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System,
-                                       QDir::Name);
-    }
+    QStringList targetNames() const { return allNames(toDir()); }
     static FileCopyResult run(FileCopyJob& job)
     {
         job.start();
@@ -359,7 +270,7 @@ private slots:
         job.addFile(src("model.gx").toStdString(), mnt.toStdString());
         QCOMPARE(run(job), FileCopyResult::DiskFull);
         QCOMPARE(read(mnt + "/model.gx"), QByteArray("old content"));
-        QCOMPARE(QDir(mnt).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden), QStringList{"model.gx"});
+        QCOMPARE(allNames(mnt), QStringList{"model.gx"});
     }
 
     void freeSpaceIsCheckedBeforeWriting()

@@ -8,6 +8,7 @@
 #include "serial/PrintLineAdjuster.h"
 #include "serial/SerialObject.h"
 #include "tests/support/SimHarness.h"
+#include "tests/support/StreamCheck.h"
 
 #include <QSet>
 #include <QtTest>
@@ -15,40 +16,9 @@
 #include <cstring>
 #include <thread>
 
+using namespace StreamCheck;
+
 namespace {
-
-LinkTiming quickTiming()
-{
-    LinkTiming t;
-    t.replyMs = 250;
-    t.quietMs = 30;
-    t.flowMs = 4000;
-    t.portLostMs = 2000;
-    return t;
-}
-
-QStringList expectedLines(const QByteArray& gcode)
-{
-    QStringList out;
-    for (const QByteArray& raw : gcode.split('\n')) {
-        if (raw.contains(';'))
-            continue;
-        const QString line = QString::fromLatin1(raw).trimmed();
-        if (!line.isEmpty() && line != "M25")
-            out << line;
-    }
-    return out;
-}
-
-QStringList fileLinesIn(const QStringList& transcript, const QStringList& expected)
-{
-    const QSet<QString> wanted(expected.begin(), expected.end());
-    QStringList out;
-    for (const QString& l : transcript)
-        if (wanted.contains(l))
-            out << l;
-    return out;
-}
 
 // Unique moves with a layer mark every `perLayer` moves.
 QByteArray makeMoves(int count, int perLayer = 100, double step = 1.0, const QByteArray& head = "G90\nM82\nG92 E0\n")
@@ -242,7 +212,7 @@ void TestPrintLoop::streamsPlainFile()
 {
     SimHarness h;
     SerialObject* link = h.link();
-    link->setTiming(quickTiming());
+    link->setTiming(quickTiming(2000));
     QByteArray file = makeMoves(1500, 300);
     file += "G1 X5 ;inline comment\n  \n\t\nG1 X6 Y6\r\nG1 X7";   // no final line end
     h.sandbox().writeFile("/data/plain.g", file);
@@ -273,7 +243,7 @@ void TestPrintLoop::streamsGxFromGcodeOffset()
 {
     SimHarness h;
     SerialObject* link = h.link();
-    link->setTiming(quickTiming());
+    link->setTiming(quickTiming(2000));
     const QByteArray image = "\x89PNG\r\n\x1a\nG1 X999 Y999\nM104 S300\n" + QByteArray(300, '\x07') + "\n";
     const QByteArray gcode = makeMoves(300, 100);
     h.sandbox().writeFile("/data/part.gx", gxFile(image, gcode));
@@ -292,7 +262,7 @@ void TestPrintLoop::upperCaseGxIsPlainGcode()
 {
     SimHarness h;
     SerialObject* link = h.link();
-    link->setTiming(quickTiming());
+    link->setTiming(quickTiming(2000));
     const QByteArray gcode = makeMoves(50, 10);
     h.sandbox().writeFile("/data/PART.GX", gcode);
     PrintThread t(link, h.sandbox().path("/data/PART.GX"));
@@ -319,7 +289,7 @@ void TestPrintLoop::refusesBadGcodeOffset()
     QFETCH(QByteArray, content);
     SimHarness h;
     SerialObject* link = h.link();
-    link->setTiming(quickTiming());
+    link->setTiming(quickTiming(2000));
     h.sandbox().writeFile("/data/bad.gx", content);
     Recorder rec(link);
     PrintThread t(link, h.sandbox().path("/data/bad.gx"));
@@ -336,7 +306,7 @@ void TestPrintLoop::emptyAndMissingFiles()
 {
     SimHarness h;
     SerialObject* link = h.link();
-    link->setTiming(quickTiming());
+    link->setTiming(quickTiming(2000));
     {
         // A ".gx" whose G-code starts exactly at its end: nothing to send, a finished job.
         h.sandbox().writeFile("/data/empty.gx", gxFile("img", ""));
@@ -370,7 +340,7 @@ void TestPrintLoop::m25PausesAtTheMark()
 {
     SimHarness h;
     SerialObject* link = h.link();
-    link->setTiming(quickTiming());
+    link->setTiming(quickTiming(2000));
     const QByteArray before = makeMoves(20, 100, 1.0, "M82\nG92 E0\n");   // no G90: the resume sends its own
     const QByteArray after = makeMoves(20, 100, 2.0, "");
     const QByteArray file = before + "M25\n" + after;
@@ -398,7 +368,7 @@ void TestPrintLoop::pauseAndResumeWhileStreaming()
     o.bufferSlots = 4;
     SimHarness h(o);
     SerialObject* link = h.link();
-    link->setTiming(quickTiming());
+    link->setTiming(quickTiming(2000));
     getConfigFile().configFile()->setPowerOffResumePrintStatus(true);
     // Relative extrusion, 10 mm moves: the buffer stays busy while streaming.
     const QByteArray file = makeMoves(600, 50, 10.0, "G90\nM83\nG92 E0\n");
@@ -462,7 +432,7 @@ void TestPrintLoop::quitWhileStreamingCleansUp()
 {
     SimHarness h;
     SerialObject* link = h.link();
-    link->setTiming(quickTiming());
+    link->setTiming(quickTiming(2000));
     Config* config = getConfigFile().configFile();
     config->setPowerOffResumePrintStatus(true);
     config->setPowerOffResumePrintFileName("/data/quit.g");
@@ -504,7 +474,7 @@ void TestPrintLoop::quitWhilePausedOrStuck()
     {
         SimHarness h;
         SerialObject* link = h.link();
-        link->setTiming(quickTiming());
+        link->setTiming(quickTiming(2000));
         h.sandbox().writeFile("/data/a.g", makeMoves(3000, 100, 10.0));
         Recorder rec(link);
         PrintThread t(link, h.sandbox().path("/data/a.g"));
@@ -523,7 +493,7 @@ void TestPrintLoop::quitWhilePausedOrStuck()
         o.bufferSlots = 2;
         SimHarness h(o);
         SerialObject* link = h.link();
-        LinkTiming timing = quickTiming();
+        LinkTiming timing = quickTiming(2000);
         timing.flowMs = 300;
         link->setTiming(timing);
         h.sandbox().writeFile("/data/b.g", makeMoves(100, 100, 10.0));
@@ -543,7 +513,7 @@ void TestPrintLoop::pauseAgainWhileReheating()
 {
     SimHarness h;
     SerialObject* link = h.link();
-    link->setTiming(quickTiming());
+    link->setTiming(quickTiming(2000));
     const QByteArray file = makeMoves(400, 100, 10.0);
     h.sandbox().writeFile("/data/again.g", file);
     link->HeatingHalmetII(200, 0);
@@ -572,7 +542,7 @@ void TestPrintLoop::lineLostWhilePausingEndsTheJob()
 {
     SimHarness h;
     SerialObject* link = h.link();
-    LinkTiming timing = quickTiming();
+    LinkTiming timing = quickTiming(2000);
     timing.portLostMs = 500;
     link->setTiming(timing);
     h.sandbox().writeFile("/data/lost.g", makeMoves(2000, 100, 10.0));
@@ -596,7 +566,7 @@ void TestPrintLoop::overridesReplaceFileTemperatures()
     o.bufferSlots = 2;
     SimHarness h(o);
     SerialObject* link = h.link();
-    link->setTiming(quickTiming());
+    link->setTiming(quickTiming(2000));
     const QByteArray file = makeMoves(300, 100, 10.0) + "M104 S215\nM140 S70\nM109 S215\n" +
                             makeMoves(20, 100, 5.0, "");
     h.sandbox().writeFile("/data/hot.g", file);
@@ -623,7 +593,7 @@ void TestPrintLoop::resumeLineSkipsAndRecords()
 {
     SimHarness h;
     SerialObject* link = h.link();
-    link->setTiming(quickTiming());
+    link->setTiming(quickTiming(2000));
     const QByteArray file = makeMoves(400, 100);
     h.sandbox().writeFile("/data/resume.g", file);
     const QList<QByteArray> raw = file.split('\n');

@@ -4,6 +4,7 @@
 #include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
 #include "tests/support/SimHarness.h"
+#include "tests/support/StreamCheck.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -12,42 +13,9 @@
 #include <atomic>
 #include <thread>
 
+using namespace StreamCheck;
+
 namespace {
-
-LinkTiming quickTiming()
-{
-    LinkTiming t;
-    t.replyMs = 250;
-    t.quietMs = 30;
-    t.flowMs = 4000;
-    t.portLostMs = 3000;
-    return t;
-}
-
-// The file's lines as the controller must receive them: no ";" lines, no blanks, trimmed.
-QStringList expectedLines(const QByteArray& file)
-{
-    QStringList out;
-    for (const QByteArray& raw : file.split('\n')) {
-        if (raw.contains(';'))
-            continue;
-        const QString line = QString::fromLatin1(raw).trimmed();
-        if (!line.isEmpty() && line != "M25")
-            out << line;
-    }
-    return out;
-}
-
-// The lines of the transcript that belong to the file, in order.
-QStringList fileLinesIn(const QStringList& transcript, const QStringList& expected)
-{
-    const QSet<QString> wanted(expected.begin(), expected.end());
-    QStringList out;
-    for (const QString& l : transcript)
-        if (wanted.contains(l))
-            out << l;
-    return out;
-}
 
 // Distinct moves, each line unique so a repeat or a loss shows.
 QByteArray makeMoves(int count)

@@ -37,50 +37,95 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="115"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="130"/>
         <source>h</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="115"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="130"/>
         <source>min</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="116"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="131"/>
         <source>M</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="117"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="132"/>
         <source>mm</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="118"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="133"/>
         <source>mm/s</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="159"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="178"/>
         <source>Are you sure to delete</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="159"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="178"/>
         <source>Are you sure
  to delete the file?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="160"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="179"/>
         <source>OK</source>
         <translation type="unfinished">确定</translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="160"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="179"/>
         <source>Cancel</source>
         <translation type="unfinished">取消</translation>
+    </message>
+    <message>
+        <location filename="../../UI/buildfilemanage.cpp" line="234"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="294"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="375"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="404"/>
+        <source>Storage space is not enough</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/buildfilemanage.cpp" line="237"/>
+        <source>Copy File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/buildfilemanage.cpp" line="237"/>
+        <source>Waiting...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/buildfilemanage.cpp" line="288"/>
+        <source>Please insert USB Disk !</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/buildfilemanage.cpp" line="300"/>
+        <source>Copying...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/buildfilemanage.cpp" line="358"/>
+        <source>Verifying file...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/buildfilemanage.cpp" line="370"/>
+        <source>Copy completed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/buildfilemanage.cpp" line="378"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="407"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="470"/>
+        <source>Please retry</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -351,25 +396,63 @@ Please check the machine.</source>
 <context>
     <name>ShowTFCard</name>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="482"/>
+        <location filename="../../UI/showtfcard.cpp" line="491"/>
         <source>Are you sure to delete</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="482"/>
+        <location filename="../../UI/showtfcard.cpp" line="491"/>
         <source>Are you sure
  to delete the file?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="483"/>
+        <location filename="../../UI/showtfcard.cpp" line="492"/>
         <source>OK</source>
         <translation type="unfinished">确定</translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="483"/>
+        <location filename="../../UI/showtfcard.cpp" line="492"/>
         <source>Cancel</source>
         <translation type="unfinished">取消</translation>
+    </message>
+    <message>
+        <location filename="../../UI/showtfcard.cpp" line="538"/>
+        <source>Please insert USB Disk !</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/showtfcard.cpp" line="546"/>
+        <location filename="../../UI/showtfcard.cpp" line="633"/>
+        <source>Storage space is not enough</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/showtfcard.cpp" line="553"/>
+        <location filename="../../UI/showtfcard.cpp" line="615"/>
+        <source>Copy File...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/showtfcard.cpp" line="615"/>
+        <source>Verifying file...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/showtfcard.cpp" line="654"/>
+        <source>Copy Complete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/showtfcard.cpp" line="659"/>
+        <source>Copy Failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../UI/showtfcard.cpp" line="676"/>
+        <location filename="../../UI/showtfcard.cpp" line="679"/>
+        <source>Ok</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,142 @@
+#pragma once
+// Faults for the copy engine: hooks on its read, write and fsync calls, which
+// run on the copy thread. A hook that returns true has produced the call's
+// result itself; otherwise the real call is made. What a descriptor is, is
+// told from its path: sources are recognised by a path fragment the test names.
+#include "Files/FileCopy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QThread>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace CopyFaults {
+
+enum class FdKind { Source, Temp, Folder, Other };
+
+inline QString pathOfFd(int fd)
+{
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    return QFile::symLinkTarget(QString::fromLatin1(link));
+}
+
+struct Hooks {
+    std::mutex mutex;
+    QString sourceMarker = "/from/";   // a path holding this is a source
+    std::function<bool(int fd, FdKind kind, void* buffer, size_t count, ssize_t& result)> read;
+    std::function<bool(int fd, FdKind kind, const void* buffer, size_t count, ssize_t& result)> write;
+    std::function<bool(int fd, FdKind kind, int& result)> fsync;
+
+    FdKind kindOf(int fd) const
+    {
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
+            return FdKind::Folder;
+        const QString path = pathOfFd(fd);
+        if (QFileInfo(path).fileName().startsWith(".copy-"))
+            return FdKind::Temp;
+        if (path.contains(sourceMarker))
+            return FdKind::Source;
+        return FdKind::Other;
+    }
+    void clear()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        read = nullptr;
+        write = nullptr;
+        fsync = nullptr;
+    }
+};
+
+inline Hooks& hooks()
+{
+    static Hooks h;
+    return h;
+}
+
+// The engine's system calls with the hooks in front of them.
+inline std::shared_ptr<FileCopyIo> hookedIo()
+{
+    auto io = std::make_shared<FileCopyIo>(FileCopyIo::system());
+    io->read = [](int fd, void* buffer, size_t count) -> ssize_t {
+        Hooks& h = hooks();
+        std::lock_guard<std::mutex> lock(h.mutex);
+        ssize_t result = 0;
+        if (h.read && h.read(fd, h.kindOf(fd), buffer, count, result))
+            return result;
+        return ::read(fd, buffer, count);
+    };
+    io->write = [](int fd, const void* buffer, size_t count) -> ssize_t {
+        Hooks& h = hooks();
+        std::lock_guard<std::mutex> lock(h.mutex);
+        ssize_t result = 0;
+        if (h.write && h.write(fd, h.kindOf(fd), buffer, count, result))
+            return result;
+        return ::write(fd, buffer, count);
+    };
+    io->fsync = [](int fd) -> int {
+        Hooks& h = hooks();
+        std::lock_guard<std::mutex> lock(h.mutex);
+        int result = 0;
+        if (h.fsync && h.fsync(fd, h.kindOf(fd), result))
+            return result;
+        return ::fsync(fd);
+    };
+    return io;
+}
+
+// Open descriptors of this process.
+inline int openDescriptors()
+{
+    return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size();
+}
+
+// Open descriptors of files under folder (Qt's own threads come and go with
+// event descriptors of their own; these are the ones a copy could leak).
+inline QStringList descriptorsUnder(const QString& folder)
+{
+    QStringList open;
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::NoDotAndDotDot | QDir::System | QDir::AllEntries)) {
+        const QString target = fd.symLinkTarget();
+        if (target.startsWith(folder + "/"))
+            open << target;
+    }
+    return open;
+}
+
+// Waits (up to 5 s) until no copy thread runs any more.
+inline bool waitForCopyThreads()
+{
+    for (int i = 0; i < 5000 && FileCopyJob::runningThreads() > 0; ++i)
+        QThread::msleep(1);
+    return FileCopyJob::runningThreads() == 0;
+}
+
+// Names of a folder's entries, hidden ones included (a leftover temporary file shows).
+inline QStringList allNames(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+// Deterministic bytes of a given size.
+inline QByteArray pattern(qint64 size, int seed = 1)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    uint32_t x = 2654435761u * static_cast<uint32_t>(seed);
+    for (qint64 i = 0; i < size; ++i) {
+        x = x * 1664525u + 1013904223u;
+        data[i] = static_cast<char>(x >> 24);
+    }
+    return data;
+}
+
+}

@@ -1,0 +1,790 @@
+// Copies made from the file page and the file list, driven as a user drives
+// them: the copy button, print of a file of the stick, the selection copy;
+// with cancel, a pulled stick, a full disk and other faults injected into the
+// copy engine. After each: the right words on the screen, the old file intact,
+// no temporary file, no dialog left hanging and no descriptor leaked.
+#include "Config/Config.h"
+#include "Dialog/nobuttondialog.h"
+#include "Dialog/onebuttondialog.h"
+#include "Dialog/progressdialog.h"
+#include "Execute/COneTimesClicked.h"
+#include "Files/FileCopy.h"
+#include "UI/build.h"
+#include "UI/buildfilemanage.h"
+#include "UI/buildprint.h"
+#include "UI/mainwindow.h"
+#include "UI/resources.h"
+#include "UI/showtfcard.h"
+#include "tests/support/CopyFaults.h"
+#include "tests/support/GxWriter.h"
+#include "tests/support/SimHarness.h"
+#include "tools/RootPath.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QToolButton>
+#include <QtTest>
+
+#include <atomic>
+#include <cerrno>
+#include <functional>
+#include <memory>
+#include <sys/mount.h>
+
+using namespace CopyFaults;
+
+namespace {
+
+const char* const kSlotNames[] = {"toolButton_2", "toolButton_3", "toolButton_4", "toolButton_5"};
+
+void settle(int rounds = 3)
+{
+    for (int i = 0; i < rounds; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+bool waitFor(const std::function<bool()>& pred, int ms = 10000)
+{
+    return SimHarness::waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return pred();
+    }, ms);
+}
+
+QToolButton* button(QWidget* page, const char* name)
+{
+    return page ? page->findChild<QToolButton*>(name) : nullptr;
+}
+
+void guardedClick(QAbstractButton* b)
+{
+    QVERIFY(b);
+    QVERIFY(waitFor([] { return !OneTimesClicked().isHasClicked(); }, 1000));
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void shortPress(QWidget* list, int slot)
+{
+    QToolButton* b = list->findChild<QToolButton*>(kSlotNames[slot]);
+    QTest::mousePress(b, Qt::LeftButton);
+    QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(), 20);
+}
+
+void longPress(QWidget* list, int slot)
+{
+    QToolButton* b = list->findChild<QToolButton*>(kSlotNames[slot]);
+    QTest::mousePress(b, Qt::LeftButton);
+    QTest::qWait(560);
+    QCoreApplication::processEvents();
+    QTest::mouseRelease(b, Qt::LeftButton);
+}
+
+QString labelOf(QWidget* w)
+{
+    auto* l = w ? w->findChild<QLabel*>("label") : nullptr;
+    return l ? l->text() : QString();
+}
+
+// The one-button message on screen, or "".
+QString message()
+{
+    OneButtonDialog* d = OneButtonDialog::instOneButtonDialog;
+    return d && d->isVisible() ? labelOf(d) : QString();
+}
+
+QString progressText()
+{
+    ProgressDialog* d = ProgressDialog::instProgressDialog;
+    return d && d->isVisible() ? labelOf(d) : QString();
+}
+
+int visible(const QMetaObject& kind)
+{
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && kind.cast(w))
+            ++n;
+    return n;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QByteArray printJob(const QString& label)
+{
+    GxWriter::GcodeSpec g;
+    g.layers = 2;
+    g.nozzle = 40;
+    g.bed = 30;
+    GxWriter::GxSpec spec;
+    spec.timeUsed = 60;
+    spec.secondImage = GxWriter::drawPicture(label, 120, 120);
+    spec.gcode = GxWriter::generateGcode(g);
+    return GxWriter::buildGx(spec);
+}
+
+// Faults a test can switch on; all act on the copy thread.
+struct Faults {
+    std::atomic<int> slowSourceMs{0};     // sleep before each source read
+    std::atomic<int> sourceReads{0};
+    std::atomic<int> tempSyncs{0};
+    std::atomic<bool> sourceGone{false};  // reads of sources fail as on a pulled stick
+    QString fault;                        // "ENOSPC", "write EIO", "corrupt", "corrupt once", "read EIO"
+    QString slowOnly;                     // only sources whose path ends so are slow
+};
+
+} // namespace
+
+class TestCopyPages : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SimHarness> m_harness;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<Faults> m_faults;
+
+    QString data(const QString& rel = QString()) const { return rootPath(QString("/data")) + rel; }
+    QString media(const QString& rel = QString()) const { return rootPath(QString("/media")) + rel; }
+
+    void write(const QString& path, const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        QString error;
+        QVERIFY2(GxWriter::writeFile(path, bytes, &error), qPrintable(error));
+    }
+
+    void setUsb(bool mounted)
+    {
+        m_harness->sandbox().setUsbMounted(mounted);
+        if (mounted)
+            m_main->usbUp();
+        else
+            m_main->usbDown();
+        settle();
+    }
+
+    // Installs the fault hooks for the copies that start from now on.
+    void installFaults(const QString& sourceMarker)
+    {
+        Faults* f = m_faults.get();
+        Hooks& h = hooks();
+        std::lock_guard<std::mutex> lock(h.mutex);
+        h.sourceMarker = sourceMarker;
+        h.read = [f](int fd, FdKind kind, void*, size_t, ssize_t& result) {
+            if (kind != FdKind::Source)
+                return false;
+            ++f->sourceReads;
+            if (f->slowSourceMs > 0 && (f->slowOnly.isEmpty() || pathOfFd(fd).endsWith(f->slowOnly)))
+                ::usleep(static_cast<useconds_t>(f->slowSourceMs.load()) * 1000);   // not QThread: no Qt state on the copy thread
+            if (f->sourceGone || (f->fault == "read EIO" && f->sourceReads == 2)) {
+                errno = EIO;
+                result = -1;
+                return true;
+            }
+            return false;
+        };
+        h.write = [f](int fd, FdKind kind, const void* buffer, size_t count, ssize_t& result) {
+            if (kind != FdKind::Temp)
+                return false;
+            if (f->fault == "ENOSPC" || f->fault == "write EIO") {
+                errno = f->fault == "ENOSPC" ? ENOSPC : EIO;
+                result = -1;
+                return true;
+            }
+            if (f->fault == "corrupt" || (f->fault == "corrupt once" && f->tempSyncs == 0)) {
+                QByteArray changed(static_cast<const char*>(buffer), int(count));
+                changed[0] = char(changed[0] ^ 1);
+                result = ::write(fd, changed.constData(), count);
+                return true;
+            }
+            return false;
+        };
+        h.fsync = [f](int, FdKind kind, int&) {
+            if (kind == FdKind::Temp)
+                ++f->tempSyncs;
+            return false;
+        };
+    }
+
+    static void closeAllPages()
+    {
+        for (int round = 0; round < 5; ++round) {
+            delete BuildPrint::instBuildPrint;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (!qobject_cast<MainWindow*>(w) && w->isVisible())
+                    w->close();
+            settle();
+        }
+    }
+
+    static void emptyFolder(const QString& path)
+    {
+        QDir dir(path);
+        for (const QFileInfo& fi : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            if (fi.isDir() && !fi.isSymLink())
+                QDir(fi.filePath()).removeRecursively();
+            else
+                QFile::remove(fi.filePath());
+        }
+    }
+
+    BuildFileManage* openFilePage(const QString& path)
+    {
+        auto* page = new BuildFileManage(path, nullptr);
+        BuildFileManage::instBuildFileManage = page;
+        page->show();
+        settle();
+        return page;
+    }
+
+    ShowTFCard* openList(ShowFilesFromWhere where)
+    {
+        auto* list = new ShowTFCard(where, nullptr);
+        list->show();
+        settle();
+        return list;
+    }
+
+    // Selects the files in the given slots of the list's first page.
+    static void selectSlots(ShowTFCard* list, const QList<int>& slotList)
+    {
+        longPress(list, slotList.first());
+        for (int i = 1; i < slotList.size(); ++i)
+            shortPress(list, slotList[i]);
+    }
+
+    // The slot of the first page showing the entry of that name.
+    static int slotOf(ShowTFCard* list, const QString& name)
+    {
+        for (int i = 0; i < 4 && i < list->fileCount(); ++i)
+            if (QFileInfo(QString::fromStdString(list->fileList()[size_t(i)].path)).fileName() == name)
+                return i;
+        return -1;
+    }
+
+    static bool noTemporaryFiles(const QString& folder)
+    {
+        for (const QString& name : allNames(folder))
+            if (name.startsWith(".copy-"))
+                return false;
+        return true;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        initOrlenkResources();
+        m_harness = std::make_unique<SimHarness>();
+        m_main = std::make_unique<MainWindow>();
+        m_main->show();
+        settle();
+        FileCopyJob::setIoForTesting(hookedIo());
+    }
+
+    void cleanupTestCase()
+    {
+        closeAllPages();
+        QVERIFY(waitForCopyThreads());
+        hooks().clear();
+        FileCopyJob::setIoForTesting(nullptr);
+        m_main.reset();
+        settle();
+        m_harness.reset();
+    }
+
+    void init()
+    {
+        closeAllPages();
+        emptyFolder(data());
+        emptyFolder(media());
+        setUsb(true);
+        m_faults = std::make_unique<Faults>();
+        installFaults("/media/");
+        FileCopyJob::setIoForTesting(hookedIo());
+    }
+
+    void cleanup()
+    {
+        closeAllPages();
+        QVERIFY(waitForCopyThreads());
+        hooks().clear();
+        // Nothing hangs: no progress, waiting or question dialog stays behind.
+        QCOMPARE(visible(ProgressDialog::staticMetaObject), 0);
+        QCOMPARE(visible(NoButtonDialog::staticMetaObject), 0);
+        QVERIFY(!ShowTFCard::instShowTFCard && !BuildFileManage::instBuildFileManage);
+        // No file of either storage stays open.
+        const QString root = m_harness->sandbox().root();
+        QVERIFY2(waitFor([&] { return descriptorsUnder(root).isEmpty(); }, 3000),
+                 qPrintable(descriptorsUnder(root).join(" ")));
+        QVERIFY(noTemporaryFiles(data()) && noTemporaryFiles(media()));
+    }
+
+    // ---- The file page ----
+
+    void printsAFileOfTheStickFromTheMainWindow()
+    {
+        const QByteArray job = printJob("stick");
+        write(media("/cube.gx"), job);
+        write(data("/cube.gx"), "an older cube");
+        m_faults->slowSourceMs = 150;   // long enough to see the waiting notice
+
+        guardedClick(m_main->findChild<QAbstractButton*>("showBuild"));
+        QVERIFY(Build::instBuild);
+        guardedClick(button(Build::instBuild, "upan"));
+        ShowTFCard* list = ShowTFCard::instShowTFCard;
+        QVERIFY(list);
+        shortPress(list, 0);
+        BuildFileManage* page = BuildFileManage::instBuildFileManage;
+        QVERIFY(page && page->isUsbFile());
+        guardedClick(button(page, "buildPrint"));
+
+        NoButtonDialog* wait = NoButtonDialog::instNoButtonDialog;
+        QVERIFY(wait && wait->isVisible());
+        QCOMPARE(wait->findChild<QLabel*>("title")->text(), QString("Copy File"));
+        QCOMPARE(labelOf(wait), QString("Waiting..."));
+        QVERIFY(!BuildPrint::instBuildPrint);   // not before the copy is verified
+        QCOMPARE(readAll(data("/cube.gx")), QByteArray("an older cube"));
+
+        QVERIFY2(waitFor([] { return BuildPrint::instBuildPrint != nullptr; }), "no print after the copy");
+        QVERIFY(!NoButtonDialog::instNoButtonDialog);
+        QCOMPARE(readAll(data("/cube.gx")), job);
+        QVERIFY(noTemporaryFiles(data()));
+
+        auto shows = [](const QString& text) {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible())
+                    for (QLabel* l : w->findChildren<QLabel*>())
+                        if (l->isVisible() && l->text().contains(text))
+                            return true;
+            return false;
+        };
+        QVERIFY2(waitFor([&] { return shows("Build Completed"); }, 60000), "the print never completed");
+        int layers = 0;
+        for (const QString& line : m_harness->sim().transcript())
+            layers += line.startsWith("G1 Z");
+        QVERIFY(layers >= 2);
+        // The pages beneath stay.
+        QVERIFY(Build::instBuild && ShowTFCard::instShowTFCard && BuildFileManage::instBuildFileManage);
+    }
+
+    void printCopyIsCheckedAndRetried()
+    {
+        const QByteArray job = printJob("retry");
+        write(media("/cube.gx"), job);
+        write(data("/cube.gx"), "an older cube");
+
+        // Three copies that never match: no print, the old file stays.
+        m_faults->fault = "corrupt";
+        BuildFileManage* page = openFilePage(media("/cube.gx"));
+        guardedClick(button(page, "buildPrint"));
+        QVERIFY(waitFor([] { return message() == "Please retry"; }));
+        QCOMPARE(m_faults->tempSyncs.load(), 3);
+        QVERIFY(!BuildPrint::instBuildPrint);
+        QVERIFY(!NoButtonDialog::instNoButtonDialog);
+        QCOMPARE(readAll(data("/cube.gx")), QByteArray("an older cube"));
+        OneButtonDialog::instOneButtonDialog->close();
+        settle();
+
+        // One bad copy, then a good one: the print starts from the good one.
+        m_faults->fault = "corrupt once";
+        m_faults->tempSyncs = 0;
+        guardedClick(button(page, "buildPrint"));
+        QVERIFY(waitFor([] { return BuildPrint::instBuildPrint != nullptr; }));
+        QCOMPARE(m_faults->tempSyncs.load(), 2);
+        QCOMPARE(readAll(data("/cube.gx")), job);
+        QCOMPARE(message(), QString());
+    }
+
+    void printCopyFaults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("disk full") << "ENOSPC" << "Storage space is not enough";
+        QTest::newRow("thread not created") << "no thread" << "Please retry";
+    }
+    void printCopyFaults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, shown);
+        write(media("/cube.gx"), CopyFaults::pattern(600000));
+        write(data("/cube.gx"), "an older cube");
+        m_faults->fault = fault;
+        if (fault == "no thread") {
+            auto io = hookedIo();
+            io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
+            FileCopyJob::setIoForTesting(io);
+        }
+        BuildFileManage* page = openFilePage(media("/cube.gx"));
+        guardedClick(button(page, "buildPrint"));
+        QVERIFY(waitFor([&] { return message() == shown; }));
+        QVERIFY(!BuildPrint::instBuildPrint);
+        QVERIFY(!NoButtonDialog::instNoButtonDialog);
+        QCOMPARE(readAll(data("/cube.gx")), QByteArray("an older cube"));
+    }
+
+    void printCopyStickPulled()
+    {
+        write(media("/cube.gx"), CopyFaults::pattern(2 * 1024 * 1024));
+        write(data("/cube.gx"), "an older cube");
+        m_faults->slowSourceMs = 100;
+        BuildFileManage* page = openFilePage(media("/cube.gx"));
+        QPointer<BuildFileManage> alive(page);
+        guardedClick(button(page, "buildPrint"));
+        QVERIFY(waitFor([&] { return m_faults->sourceReads >= 2; }));
+        m_faults->sourceGone = true;
+        setUsb(false);
+        QCOMPARE(message(), QString("Please retry"));
+        QVERIFY(!NoButtonDialog::instNoButtonDialog);
+        QVERIFY(waitFor([&] { return !alive; }));   // a page of the stick closes with it
+        QVERIFY(!BuildPrint::instBuildPrint);
+        QVERIFY(waitForCopyThreads());
+        QCOMPARE(readAll(data("/cube.gx")), QByteArray("an older cube"));
+    }
+
+    void copyButtonBothWays()
+    {
+        BuildFileManage* page = nullptr;
+        // No stick: nothing to copy to or from.
+        write(data("/inside.gx"), "inside");
+        setUsb(false);
+        page = openFilePage(data("/inside.gx"));
+        guardedClick(button(page, "copyFile"));
+        QCOMPARE(message(), QString("Please insert USB Disk !"));
+        QVERIFY(!ProgressDialog::instProgressDialog);
+        closeAllPages();
+        setUsb(true);
+
+        // Stick to internal storage: replaces the old copy, verified, listed first.
+        const QByteArray content = CopyFaults::pattern(700000, 3);
+        write(media("/model.gx"), content);
+        write(data("/model.gx"), "old model");
+        Config* config = getConfigFile().configFile();
+        const std::string stampBefore = config->getModifyTime();
+        page = openFilePage(media("/model.gx"));
+        guardedClick(button(page, "copyFile"));
+        QVERIFY(ProgressDialog::instProgressDialog);
+        QCOMPARE(progressText(), QString("Copying..."));
+        QVERIFY(waitFor([] { return message() == "Copy completed"; }));
+        QVERIFY(!ProgressDialog::instProgressDialog);
+        QCOMPARE(readAll(data("/model.gx")), content);
+        QVERIFY(config->getModifyTime() > stampBefore);
+        QCOMPARE(QFileInfo(data("/model.gx")).lastModified().toString("yyyyMMddhhmm.ss").toStdString(),
+                 config->getModifyTime());
+        closeAllPages();
+
+        // Internal storage to the stick: no stamp.
+        const std::string stamp = config->getModifyTime();
+        page = openFilePage(data("/inside.gx"));
+        guardedClick(button(page, "copyFile"));
+        QVERIFY(waitFor([] { return message() == "Copy completed"; }));
+        QCOMPARE(readAll(media("/inside.gx")), QByteArray("inside"));
+        QCOMPARE(config->getModifyTime(), stamp);
+    }
+
+    void copyButtonCancelAndAgain()
+    {
+        write(media("/model.gx"), CopyFaults::pattern(2 * 1024 * 1024));
+        write(data("/model.gx"), "old model");
+        m_faults->slowSourceMs = 100;
+        BuildFileManage* page = openFilePage(media("/model.gx"));
+        guardedClick(button(page, "copyFile"));
+        QVERIFY(waitFor([&] { return m_faults->sourceReads >= 2; }));
+        guardedClick(button(ProgressDialog::instProgressDialog, "cancel"));
+        QVERIFY(waitFor([] { return !ProgressDialog::instProgressDialog; }));
+        QVERIFY(waitForCopyThreads());
+        settle();
+        QCOMPARE(message(), QString());   // a cancel says nothing
+        QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
+
+        // The button works again at once.
+        m_faults->slowSourceMs = 0;
+        guardedClick(button(page, "copyFile"));
+        QVERIFY(waitFor([] { return message() == "Copy completed"; }));
+        QCOMPARE(readAll(data("/model.gx")), readAll(media("/model.gx")));
+    }
+
+    void copyButtonFaults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("disk full") << "ENOSPC" << "Storage space is not enough";
+        QTest::newRow("copy differs") << "corrupt" << "Please retry";
+        QTest::newRow("thread not created") << "no thread" << "Please retry";
+    }
+    void copyButtonFaults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, shown);
+        write(media("/model.gx"), CopyFaults::pattern(600000));
+        write(data("/model.gx"), "old model");
+        m_faults->fault = fault;
+        if (fault == "no thread") {
+            auto io = hookedIo();
+            io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
+            FileCopyJob::setIoForTesting(io);
+        }
+        BuildFileManage* page = openFilePage(media("/model.gx"));
+        guardedClick(button(page, "copyFile"));
+        QVERIFY(waitFor([&] { return message() == shown; }));
+        QVERIFY(!ProgressDialog::instProgressDialog);
+        QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
+    }
+
+    void copyButtonStickPulledWhileCopyingToIt()
+    {
+        write(data("/inside.gx"), CopyFaults::pattern(2 * 1024 * 1024));
+        write(media("/inside.gx"), "old on the stick");
+        installFaults("/data/");
+        m_faults->slowSourceMs = 100;
+        BuildFileManage* page = openFilePage(data("/inside.gx"));
+        guardedClick(button(page, "copyFile"));
+        QVERIFY(waitFor([&] { return m_faults->sourceReads >= 2; }));
+        setUsb(false);
+        QVERIFY(!ProgressDialog::instProgressDialog);
+        QCOMPARE(message(), QString("Please retry"));
+        QCOMPARE(BuildFileManage::instBuildFileManage, page);   // a page of internal storage stays
+        QVERIFY(waitForCopyThreads());
+        QCOMPARE(readAll(media("/inside.gx")), QByteArray("old on the stick"));
+        // The copy button is alive.
+        OneButtonDialog::instOneButtonDialog->close();
+        settle();
+        guardedClick(button(page, "copyFile"));
+        QCOMPARE(message(), QString("Please insert USB Disk !"));
+    }
+
+    void pageClosedDuringACopy()
+    {
+        write(media("/model.gx"), CopyFaults::pattern(2 * 1024 * 1024));
+        write(data("/model.gx"), "old model");
+        m_faults->slowSourceMs = 100;
+        BuildFileManage* page = openFilePage(media("/model.gx"));
+        guardedClick(button(page, "copyFile"));
+        QVERIFY(waitFor([&] { return m_faults->sourceReads >= 2; }));
+        page->close();   // as when the main window clears the screens
+        QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage && !ProgressDialog::instProgressDialog; }));
+        QVERIFY(waitForCopyThreads());
+        QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
+
+        // The same while copying before printing: no print, no waiting notice left.
+        m_faults->sourceReads = 0;
+        page = openFilePage(media("/model.gx"));
+        guardedClick(button(page, "buildPrint"));
+        QVERIFY(waitFor([&] { return m_faults->sourceReads >= 2; }));
+        QVERIFY(NoButtonDialog::instNoButtonDialog);
+        guardedClick(button(page, "back"));
+        QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage && !NoButtonDialog::instNoButtonDialog; }));
+        QVERIFY(waitForCopyThreads());
+        settle();
+        QVERIFY(!BuildPrint::instBuildPrint);
+        QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
+    }
+
+    // ---- The file list ----
+
+    void listCopiesTheSelection()
+    {
+        // Two files named model.gx from two folders: both arrive.
+        write(media("/model.gx"), CopyFaults::pattern(300000, 1));
+        write(media("/part.gx"), CopyFaults::pattern(600000, 2));
+        write(media("/sub/model.gx"), CopyFaults::pattern(300000, 3));
+        write(data("/model.gx"), "old model");
+        m_faults->slowSourceMs = 400;
+        m_faults->slowOnly = "/part.gx";   // the second file is slow enough to watch
+
+        ShowTFCard* list = openList(FromUsbDisk);
+        QCOMPARE(list->fileCount(), 3);
+        selectSlots(list, {slotOf(list, "model.gx"), slotOf(list, "part.gx")});
+        shortPress(list, slotOf(list, "sub"));   // a folder opens in select mode
+        QCOMPARE(list->fileCount(), 1);
+        shortPress(list, 0);
+        QCOMPARE(int(list->selectedFiles().size()), 3);
+
+        QStringList seen;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            const QString t = progressText();
+            if (!t.isEmpty() && (seen.isEmpty() || seen.last() != t))
+                seen << t;
+        });
+        watch.start(10);
+        QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);
+        QVERIFY(waitFor([] { return message() == "Copy Complete"; }, 20000));
+        watch.stop();
+        QVERIFY2(seen.contains("Copy File...(2/3)") && seen.contains("Verifying file...(2/3)"),
+                 qPrintable(seen.join(", ")));
+        const QStringList order{"Copy File...(1/3)", "Verifying file...(1/3)", "Copy File...(2/3)",
+                                "Verifying file...(2/3)", "Copy File...(3/3)", "Verifying file...(3/3)"};
+        for (int i = 1; i < seen.size(); ++i)
+            QVERIFY2(order.indexOf(seen[i - 1]) < order.indexOf(seen[i]), qPrintable(seen.join(", ")));
+
+        QCOMPARE(readAll(data("/model.gx")), CopyFaults::pattern(300000, 1));
+        QCOMPARE(readAll(data("/part.gx")), CopyFaults::pattern(600000, 2));
+        QCOMPARE(readAll(data("/model_2.gx")), CopyFaults::pattern(300000, 3));
+        // Stamped in copy order, so they list newest last-copied first.
+        QVERIFY(QFileInfo(data("/model.gx")).lastModified() < QFileInfo(data("/part.gx")).lastModified());
+        QVERIFY(QFileInfo(data("/part.gx")).lastModified() < QFileInfo(data("/model_2.gx")).lastModified());
+        QVERIFY(!list->selectMode());
+        QVERIFY(list->selectedFiles().empty());
+        QVERIFY(!ProgressDialog::instProgressDialog);
+    }
+
+    void listCancelDuringTheSecondFile()
+    {
+        for (int i = 1; i <= 3; ++i)
+            write(media(QString("/f%1.gx").arg(i)), CopyFaults::pattern(600000, i));
+        write(data("/f2.gx"), "old two");
+        m_faults->slowSourceMs = 400;
+        m_faults->slowOnly = "/f2.gx";
+        ShowTFCard* list = openList(FromUsbDisk);
+        selectSlots(list, {slotOf(list, "f1.gx"), slotOf(list, "f2.gx"), slotOf(list, "f3.gx")});
+        QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);
+        QVERIFY(waitFor([] { return progressText().endsWith("(2/3)"); }));
+        guardedClick(button(ProgressDialog::instProgressDialog, "cancel"));
+        QVERIFY(waitFor([] { return !ProgressDialog::instProgressDialog; }));
+        QVERIFY(waitForCopyThreads());
+        settle();
+        QCOMPARE(message(), QString());
+        QVERIFY(!list->selectMode());
+        const QStringList inData = allNames(data());
+        QCOMPARE(readAll(data("/f2.gx")), QByteArray("old two"));
+        QCOMPARE(inData, (QStringList{"f1.gx", "f2.gx"}));   // the first stays, the third never started
+        QCOMPARE(readAll(data("/f1.gx")), CopyFaults::pattern(600000, 1));
+    }
+
+    void listFaults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("disk full") << "ENOSPC" << "Storage space is not enough";
+        QTest::newRow("write error") << "write EIO" << "Copy Failed(1)";
+        QTest::newRow("copy differs") << "corrupt" << "Copy Failed(2)";
+        QTest::newRow("read error") << "read EIO" << "Copy Failed(3)";
+        QTest::newRow("thread not created") << "no thread" << "Copy Failed(3)";
+    }
+    void listFaults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, shown);
+        write(media("/a.gx"), CopyFaults::pattern(600000, 1));
+        write(data("/a.gx"), "old a");
+        m_faults->fault = fault;
+        if (fault == "no thread") {
+            auto io = hookedIo();
+            io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
+            FileCopyJob::setIoForTesting(io);
+        }
+        ShowTFCard* list = openList(FromUsbDisk);
+        selectSlots(list, {0});
+        QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);
+        QVERIFY(waitFor([&] { return message() == shown; }));
+        QVERIFY(!ProgressDialog::instProgressDialog);
+        QVERIFY(!list->selectMode());
+        QCOMPARE(readAll(data("/a.gx")), QByteArray("old a"));
+    }
+
+    void listStickPulledMidCopy_data()
+    {
+        QTest::addColumn<bool>("fromStick");
+        QTest::newRow("from the stick") << true;
+        QTest::newRow("onto the stick") << false;
+    }
+    void listStickPulledMidCopy()
+    {
+        QFETCH(bool, fromStick);
+        const QString from = fromStick ? media() : data(), to = fromStick ? data() : media();
+        write(from + "/a.gx", CopyFaults::pattern(300000, 1));
+        write(from + "/b.gx", CopyFaults::pattern(2 * 1024 * 1024, 2));
+        write(to + "/b.gx", "old b");
+        installFaults(fromStick ? "/media/" : "/data/");
+        m_faults->slowSourceMs = 250;
+        m_faults->slowOnly = "/b.gx";
+        ShowTFCard* list = openList(fromStick ? FromUsbDisk : FromMemory);
+        selectSlots(list, {slotOf(list, "a.gx"), slotOf(list, "b.gx")});
+        QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);
+        QVERIFY(waitFor([] { return progressText().endsWith("(2/2)"); }));
+        m_faults->sourceGone = fromStick;
+        setUsb(false);
+        QCOMPARE(message(), QString("Copy Failed(0)"));
+        QVERIFY(!ProgressDialog::instProgressDialog);
+        QVERIFY(waitForCopyThreads());
+        QCOMPARE(readAll(to + "/b.gx"), QByteArray("old b"));
+        QCOMPARE(readAll(to + "/a.gx").size(), 300000);   // the first file stays
+        // The list stays under the message (also the list of the stick).
+        settle();
+        QTest::qWait(250);
+        QCOMPARE(ShowTFCard::instShowTFCard, list);
+        QVERIFY(!list->selectMode());
+        QVERIFY(button(list, "copyBtn")->isHidden());
+    }
+
+    void listNeedsAStickAndSpace()
+    {
+        write(data("/a.gx"), "a");
+        setUsb(false);
+        ShowTFCard* list = openList(FromMemory);
+        selectSlots(list, {0});
+        QVERIFY(button(list, "copyBtn")->isHidden());
+        QMetaObject::invokeMethod(list, "on_copyBtn_clicked");   // the stick left as the button was pressed
+        QCOMPARE(message(), QString("Please insert USB Disk !"));
+        QVERIFY(list->selectMode());   // nothing started: the selection stays
+        QVERIFY(!ProgressDialog::instProgressDialog);
+        closeAllPages();
+
+        // Small storages: the free space is checked before anything is written.
+        struct SmallStorage {
+            QByteArray path;
+            bool mounted;
+            explicit SmallStorage(const QString& folder)
+                : path(QFile::encodeName(folder)),
+                  mounted(::mount("tmpfs", path.constData(), "tmpfs", 0, "size=64k") == 0) {}
+            ~SmallStorage()
+            {
+                if (mounted)
+                    ::umount2(path.constData(), MNT_DETACH);
+            }
+        };
+        write(data("/big.gx"), CopyFaults::pattern(200000));
+        setUsb(true);
+        {
+            SmallStorage stick(media());
+            if (!stick.mounted)
+                QSKIP("cannot mount a small file system here");
+            list = openList(FromMemory);
+            selectSlots(list, {0});
+            QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);
+            QCOMPARE(message(), QString("Storage space is not enough"));
+            QVERIFY(list->selectMode());
+            QVERIFY(!ProgressDialog::instProgressDialog);
+            closeAllPages();
+            // The file page checks it too, for its copy button ...
+            BuildFileManage* page = openFilePage(data("/big.gx"));
+            guardedClick(button(page, "copyFile"));
+            QCOMPARE(message(), QString("Storage space is not enough"));
+            QVERIFY(!ProgressDialog::instProgressDialog);
+            QCOMPARE(allNames(media()), QStringList{});
+            closeAllPages();
+        }
+        // ... and before printing a file of the stick.
+        write(media("/big.gx"), CopyFaults::pattern(100000));
+        {
+            SmallStorage internal(data());
+            QVERIFY(internal.mounted);
+            BuildFileManage* page = openFilePage(media("/big.gx"));
+            guardedClick(button(page, "buildPrint"));
+            QCOMPARE(message(), QString("Storage space is not enough"));
+            QVERIFY(!NoButtonDialog::instNoButtonDialog && !BuildPrint::instBuildPrint);
+            QCOMPARE(allNames(data()), QStringList{});
+            closeAllPages();
+        }
+    }
+};
+
+QTEST_MAIN(TestCopyPages)
+#include "test_copypages.moc"

@@ -23,6 +23,8 @@ constexpr int kStoppageShowMs = 3000;
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    QCoreApplication::addLibraryPath(rootPath(PrinterPath::PluginDir));
+    Startup::allowCoreDumps();
     initOrlenkResources();
 
     // The log: level from the first argument, Qt's messages into it with "-D".

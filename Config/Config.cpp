@@ -132,8 +132,7 @@ void Config::save()
     builder["precision"] = 15;
     const std::string text = Json::writeString(builder, m_root) + "\n";
 
-    const std::string folder = m_path.substr(0, m_path.rfind('/'));
-    int rc = AtomicFile::makePath(folder);
+    int rc = AtomicFile::makePath(AtomicFile::folderOf(m_path));
     if (rc == 0)
         rc = AtomicFile::write(m_path, text);
     if (rc != 0)

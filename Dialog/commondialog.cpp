@@ -37,4 +37,12 @@ void setTitle(QLabel* title, QWidget* separator, QLabel* text, const QString& va
     text->setGeometry(text->x(), top, text->width(), bottom - top + 1);
 }
 
+void setupCard(QDialog* dialog, QLabel* title, QWidget* separator, QLabel* text, const QString& titleText,
+               const QString& message)
+{
+    prepare(dialog, CardPos);
+    setTitle(title, separator, text, titleText);
+    text->setText(message);
+}
+
 }

@@ -2,6 +2,7 @@
 // What the common dialogs share: frameless top-level windows on the 480 x 272
 // screen, deleted when closed, with the program's card look.
 #include <QPoint>
+#include <QString>
 
 class QDialog;
 class QLabel;
@@ -19,5 +20,19 @@ void prepare(QDialog* dialog, QPoint pos);
 void styleButton(QToolButton* button, const char* styleKey);
 // Shows the title, or hides it and lets the text take its room.
 void setTitle(QLabel* title, QWidget* separator, QLabel* text, const QString& value);
+// A message card: prepared at CardPos, with its title (hidden when empty) and its text.
+void setupCard(QDialog* dialog, QLabel* title, QWidget* separator, QLabel* text, const QString& titleText,
+               const QString& message);
+
+// Closes the dialog that a static pointer holds; the pointer is cleared first,
+// so nobody reaches the closing dialog through it.
+template <class D>
+void closeThrough(D*& pointer)
+{
+    if (D* dialog = pointer) {
+        pointer = nullptr;
+        dialog->close();
+    }
+}
 
 }

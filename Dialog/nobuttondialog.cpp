@@ -13,9 +13,7 @@ NoButtonDialog::NoButtonDialog(QString title, QString text, QWidget* parent)
 {
     qDebug() << LOG_SRC("Dialog/nobuttondialog.cpp") << title << text;
     ui->setupUi(this);
-    CommonDialog::prepare(this, CommonDialog::CardPos);
-    CommonDialog::setTitle(ui->title, ui->line, ui->label, title);
-    ui->label->setText(text);
+    CommonDialog::setupCard(this, ui->title, ui->line, ui->label, title, text);
     instNoButtonDialog = this;
 }
 

@@ -4,7 +4,6 @@
 #include "Dialog/commondialog.h"
 #include "Execute/COneTimesClicked.h"
 #include "tools/Log.h"
-#include "tools/PagePointer.h"
 
 #include <QDebug>
 
@@ -15,10 +14,8 @@ OneButtonDialog::OneButtonDialog(QString title, QString text, QString buttonText
 {
     qDebug() << LOG_SRC("Dialog/onebuttondialog.cpp") << title << text;
     ui->setupUi(this);
-    CommonDialog::prepare(this, CommonDialog::CardPos);
+    CommonDialog::setupCard(this, ui->title, ui->line, ui->label, title, text);
     CommonDialog::styleButton(ui->ok, "TOOLBUTTON_DIALOG_YES_STYLE");
-    CommonDialog::setTitle(ui->title, ui->line, ui->label, title);
-    ui->label->setText(text);
     if (!buttonText.isEmpty())
         ui->ok->setText(buttonText);
     instOneButtonDialog = this;
@@ -46,11 +43,6 @@ void OneButtonDialog::setBtnText(QString text)
 void OneButtonDialog::on_ok_clicked()
 {
     qDebug() << LOG_SRC("Dialog/onebuttondialog.cpp");
-    if (OneTimesClicked().isHasClicked())
-        return;
-    PageGuard alive(this);
-    OneTimesClicked().setOneTimesClicked(ui->ok, "TOOLBUTTON_DIALOG_YES_STYLE");
-    if (!alive)
-        return;
-    accept();
+    if (OneTimesClicked().acceptPress(this, ui->ok, "TOOLBUTTON_DIALOG_YES_STYLE"))
+        accept();
 }

@@ -4,7 +4,6 @@
 #include "Dialog/commondialog.h"
 #include "Execute/COneTimesClicked.h"
 #include "tools/Log.h"
-#include "tools/PagePointer.h"
 
 #include <QDebug>
 #include <cmath>
@@ -68,11 +67,6 @@ int ProgressDialog::percent() const
 void ProgressDialog::on_cancel_clicked()
 {
     qDebug() << LOG_SRC("Dialog/progressdialog.cpp");
-    if (OneTimesClicked().isHasClicked())
-        return;
-    PageGuard alive(this);
-    OneTimesClicked().setOneTimesClicked(ui->cancel, "TOOLBUTTON_DIALOG_NO_STYLE");
-    if (!alive)
-        return;
-    close();
+    if (OneTimesClicked().acceptPress(this, ui->cancel, "TOOLBUTTON_DIALOG_NO_STYLE"))
+        close();
 }

@@ -4,7 +4,6 @@
 #include "Dialog/commondialog.h"
 #include "Execute/COneTimesClicked.h"
 #include "tools/Log.h"
-#include "tools/PagePointer.h"
 
 #include <QDebug>
 #include <QToolButton>
@@ -17,11 +16,9 @@ TwoButtonDialog::TwoButtonDialog(QString title, QString text, QString okText, QS
 {
     qDebug() << LOG_SRC("Dialog/twobuttondialog.cpp") << title << text;
     ui->setupUi(this);
-    CommonDialog::prepare(this, CommonDialog::CardPos);
+    CommonDialog::setupCard(this, ui->title, ui->line, ui->label, title, text);
     CommonDialog::styleButton(ui->ok, "TOOLBUTTON_DIALOG_YES_STYLE");
     CommonDialog::styleButton(ui->cancel, "TOOLBUTTON_DIALOG_NO_STYLE");
-    CommonDialog::setTitle(ui->title, ui->line, ui->label, title);
-    ui->label->setText(text);
     if (!okText.isEmpty())
         ui->ok->setText(okText);
     if (!cancelText.isEmpty())
@@ -49,13 +46,8 @@ void TwoButtonDialog::answer(int result)
 {
     QToolButton* button = result == QDialog::Accepted ? ui->ok : ui->cancel;
     const char* style = result == QDialog::Accepted ? "TOOLBUTTON_DIALOG_YES_STYLE" : "TOOLBUTTON_DIALOG_NO_STYLE";
-    if (OneTimesClicked().isHasClicked())
-        return;
-    PageGuard alive(this);
-    OneTimesClicked().setOneTimesClicked(button, QString::fromLatin1(style));
-    if (!alive)
-        return;
-    done(result);
+    if (OneTimesClicked().acceptPress(this, button, QString::fromLatin1(style)))
+        done(result);
 }
 
 void TwoButtonDialog::on_ok_clicked()

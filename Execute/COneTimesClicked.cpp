@@ -177,3 +177,12 @@ void COneTimesClicked::setOneTimesClicked(QToolButton* button, QString styleKey)
     }
     QCoreApplication::processEvents();
 }
+
+bool COneTimesClicked::acceptPress(QObject* owner, QToolButton* button, const QString& styleKey)
+{
+    if (m_clicked)
+        return false;
+    QPointer<QObject> alive(owner);
+    setOneTimesClicked(button, styleKey);
+    return !alive.isNull();
+}

@@ -19,6 +19,10 @@ public:
     // Sets the guard, repaints, processes pending events and clears the guard after 100 ms.
     // A non-null button shows its pressed look for styleKey until then.
     void setOneTimesClicked(QToolButton* button, QString styleKey);
+    // The start of a guarded handler: false while the guard is on; otherwise sets
+    // it as setOneTimesClicked does and tells whether owner still exists after
+    // the pending events have run.
+    bool acceptPress(QObject* owner, QToolButton* button, const QString& styleKey);
     // The style sheet of a style key, plain or pressed.
     static QString styleSheet(const QString& styleKey, bool pressed);
 private:

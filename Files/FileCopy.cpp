@@ -56,30 +56,10 @@ private:
     int m_fd;
 };
 
-std::string folderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
 std::string fileNameOf(const std::string& path)
 {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// "model.gx" -> "model_2.gx"; a leading dot does not start an extension.
-std::string numberedName(const std::string& name, int n)
-{
-    const size_t dot = name.rfind('.');
-    const std::string suffix = "_" + std::to_string(n);
-    if (dot == std::string::npos || dot == 0)
-        return name + suffix;
-    return name.substr(0, dot) + suffix + name.substr(dot);
 }
 
 bool exists(const std::string& path)
@@ -108,6 +88,7 @@ const char* fileCopyResultName(FileCopyResult result)
     case FileCopyResult::SourceMissing: return "source missing";
     case FileCopyResult::TargetMissing: return "target folder missing";
     case FileCopyResult::SameFile: return "same file";
+    case FileCopyResult::NameClash: return "same name twice";
     case FileCopyResult::VerifyFailed: return "verification failed";
     case FileCopyResult::ThreadNotCreated: return "thread not created";
     }
@@ -137,7 +118,9 @@ FileCopyIo FileCopyIo::system()
 struct FileCopyJob::State {
     struct Item {
         std::string source;
+        std::string folder;   // where target lies
         std::string target;
+        bool nameClash = false;   // an earlier file of the job has the same target
     };
     std::vector<Item> items;
     FileCopyIo io;
@@ -230,7 +213,7 @@ FileCopyResult FileCopyJob::State::writeFailure(const Item& item, int error)
     qWarning() << LOG_SRC(kSrc) << "copy file write fail:" << item.target.c_str() << strerror(error);
     if (error == ENOSPC || error == EDQUOT)
         return FileCopyResult::DiskFull;
-    if (!isFolder(folderOf(item.target)))
+    if (!isFolder(item.folder))
         return FileCopyResult::TargetMissing;
     return FileCopyResult::WriteError;
 }
@@ -272,7 +255,7 @@ FileCopyResult FileCopyJob::State::verify(const Item& item, int tempFd, std::vec
         return readFailure(item, errno);
     const auto copyUnreadable = [&](int error) {
         qWarning() << LOG_SRC(kSrc) << "read dst file error:" << strerror(error);
-        return isFolder(folderOf(item.target)) ? FileCopyResult::VerifyFailed : FileCopyResult::TargetMissing;
+        return isFolder(item.folder) ? FileCopyResult::VerifyFailed : FileCopyResult::TargetMissing;
     };
     if (::lseek(tempFd, 0, SEEK_SET) != 0)
         return copyUnreadable(errno);
@@ -347,7 +330,7 @@ FileCopyResult FileCopyJob::State::copyOne(const Item& item, std::vector<char>& 
 
     // A hidden name of our own in the target folder: never a user's file, never
     // a link (O_EXCL), and safe wherever the name is shown or passed on.
-    const std::string folder = folderOf(item.target);
+    const std::string& folder = item.folder;
     std::string tempPath;
     Fd temp;
     for (int attempt = 0; attempt < 16 && !temp.valid(); ++attempt) {
@@ -439,7 +422,7 @@ void FileCopyJob::State::run()
     for (const Item& item : items) {
         struct stat st;
         const int64_t size = ::stat(item.source.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
-        needed[folderOf(item.target)] += size;
+        needed[item.folder] += size;
         total += size;
     }
     {
@@ -473,7 +456,11 @@ void FileCopyJob::State::run()
             progress.fileTotal = 0;
         }
         qDebug() << LOG_SRC(kSrc) << "copy start targetPath:" << items[i].target.c_str();
-        const FileCopyResult result = copyOne(items[i], buffer);
+        FileCopyResult result = FileCopyResult::NameClash;
+        if (items[i].nameClash)
+            qWarning() << LOG_SRC(kSrc) << "an earlier file of this copy has the name" << items[i].target.c_str();
+        else
+            result = copyOne(items[i], buffer);
         if (result != FileCopyResult::Done) {
             qWarning() << LOG_SRC(kSrc) << "copy of" << items[i].source.c_str() << "failed:"
                        << fileCopyResultName(result);
@@ -533,18 +520,11 @@ std::string FileCopyJob::addFile(const std::string& source, const std::string& t
     std::string folder = targetDir;
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
-    const std::string name = fileNameOf(source);
-    const auto taken = [this](const std::string& path) {
-        for (const State::Item& item : m_state->items) {
-            if (item.target == path)
-                return true;
-        }
-        return false;
-    };
-    std::string target = folder + "/" + name;
-    for (int n = 2; taken(target); ++n)
-        target = folder + "/" + numberedName(name, n);
-    m_state->items.push_back({source, target});
+    const std::string target = folder + "/" + fileNameOf(source);
+    bool clash = false;
+    for (const State::Item& item : m_state->items)
+        clash = clash || item.target == target;
+    m_state->items.push_back({source, folder, target, clash});
     return target;
 }
 

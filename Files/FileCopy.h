@@ -26,6 +26,7 @@ enum class FileCopyResult {
     SourceMissing,      // a source is gone (the stick was pulled)
     TargetMissing,      // the target folder is gone (the stick was pulled)
     SameFile,           // a source and its target are the same file
+    NameClash,          // a source has the name of an earlier one of the job: not copied
     VerifyFailed,       // the copy's MD5 differs from the source's, or the copy cannot be read back
     ThreadNotCreated,   // the worker thread could not be started
 };
@@ -70,8 +71,8 @@ public:
     FileCopyJob& operator=(const FileCopyJob&) = delete;
 
     // Queues source for the folder targetDir under its own file name, and
-    // returns the final path. A second file of the same name in one job gets
-    // "<name>_2.<ext>" (then _3, ...) instead of replacing the first one.
+    // returns the final path. A second file of the same name in one job would
+    // replace the first one: the job ends with NameClash when it reaches it.
     std::string addFile(const std::string& source, const std::string& targetDir);
     // Free bytes of the file system holding a path, -1 when unknown; when set,
     // the job refuses to start writing into a folder with less free space

@@ -394,7 +394,8 @@ CheckResult checkPrintFile(const QString& path)
 
     while (reader.next(bytes)) {
         QString line = QString::fromUtf8(bytes);
-        if (counter == 0 && line.startsWith(QChar(0xFEFF)))
+        // A byte order mark opens the text stream only: a ".gx" file's first line was dropped.
+        if (counter == 0 && !r.isGx && line.startsWith(QChar(0xFEFF)))
             line.remove(0, 1);
         ++counter;
 

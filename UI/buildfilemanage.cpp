@@ -2,7 +2,6 @@
 #include "ui_buildfilemanage.h"
 
 #include "Dialog/nobuttondialog.h"
-#include "Dialog/onebuttondialog.h"
 #include "Dialog/progressdialog.h"
 #include "Dialog/twobuttondialog.h"
 #include "Files/FileCopy.h"
@@ -32,7 +31,6 @@ namespace {
 const QString ICON_PATH = ":/Resource/icon/";
 constexpr int kShownNameChars = 13;
 constexpr int kCopyPollMs = 1000;
-constexpr int kPrintCopyPollMs = 200;   // nothing to show but the end, which starts the print
 constexpr int kPrintCopyAttempts = 3;
 
 QPixmap genericFileIcon(int w, int h)
@@ -64,7 +62,6 @@ BuildFileManage::BuildFileManage(NativePath path, QWidget* parent)
 
     const QString name = FilePages::displayName(FilePages::baseName(m_nativePath.toStdString())).trimmed();
     ui->printFileName->setText(FilePages::cutName(name, kShownNameChars));
-    ui->printFileName->setToolTip(name);
 
     m_copyTimer = new QTimer(this);
     m_copyTimer->setInterval(kCopyPollMs);
@@ -154,26 +151,29 @@ void BuildFileManage::thumbnailShow()
 
 void BuildFileManage::oneButtonDialogShow(QString text)
 {
-    OneButtonDialog* dialog = OneButtonDialog::instOneButtonDialog;
-    if (dialog)
-        dialog->setLabelText(text);
-    else
-        dialog = new OneButtonDialog("", text, "", nullptr);
-    dialog->show();
-    repaint();
-    QCoreApplication::processEvents();
+    FilePages::showMessage(this, text);
+}
+
+bool BuildFileManage::actionAllowed()
+{
+    PageGuard alive(this);
+    if (!FilePages::pressGuard() || !alive)
+        return false;
+    // The page's buttons stay reachable beside the copy's notice; the file
+    // and the copy are left alone until it ends.
+    if (copyBusy()) {
+        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "a copy is running";
+        return false;
+    }
+    return true;
 }
 
 void BuildFileManage::on_deleteFile_clicked()
 {
     qDebug() << LOG_SRC("UI/buildfilemanage.cpp");
+    if (!actionAllowed())
+        return;
     PageGuard alive(this);
-    if (!FilePages::pressGuard() || !alive)
-        return;
-    if (copyBusy()) {
-        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "a copy is running; the file stays";
-        return;
-    }
 
     auto* question = new TwoButtonDialog(tr("Are you sure to delete"), tr("Are you sure\n to delete the file?"),
                                          tr("OK"), tr("Cancel"), nullptr);
@@ -204,17 +204,13 @@ void BuildFileManage::on_deleteFile_clicked()
 void BuildFileManage::on_buildPrint_clicked()
 {
     qDebug() << LOG_SRC("UI/buildfilemanage.cpp");
-    PageGuard alive(this);
-    if (!FilePages::pressGuard() || !alive)
+    if (!actionAllowed())
         return;
+    PageGuard alive(this);
 
     if (BuildPrint::instBuildPrint) {
         // A job is running: leave it (and its build time) alone.
         qWarning() << LOG_SRC("UI/buildfilemanage.cpp") << "a printing page exists; no second print started";
-        return;
-    }
-    if (copyBusy()) {
-        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "a copy is running";
         return;
     }
     if (!FilePages::roundTrips(m_nativePath.toStdString())) {
@@ -271,19 +267,15 @@ void BuildFileManage::startPrintCopyAttempt()
     m_copyJob = std::move(job);
     m_copyKind = CopyKind::Print;
     m_copyJob->start();   // a thread that cannot start is reported by the poll
-    m_copyTimer->start(kPrintCopyPollMs);
+    m_copyTimer->start();
 }
 
 void BuildFileManage::on_copyFile_clicked()
 {
     qDebug() << LOG_SRC("UI/buildfilemanage.cpp");
+    if (!actionAllowed())
+        return;
     PageGuard alive(this);
-    if (!FilePages::pressGuard() || !alive)
-        return;
-    if (copyBusy()) {
-        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "a copy is running";
-        return;
-    }
     if (!FilePages::usbMounted()) {
         oneButtonDialogShow(tr("Please insert USB Disk !"));
         return;
@@ -326,7 +318,7 @@ void BuildFileManage::on_copyFile_clicked()
     m_copyJob = std::move(job);
     m_copyKind = CopyKind::Button;
     m_copyJob->start();   // a thread that cannot start is reported by the poll
-    m_copyTimer->start(kCopyPollMs);
+    m_copyTimer->start();
 }
 
 void BuildFileManage::showCopyProgress()
@@ -362,22 +354,17 @@ void BuildFileManage::pollButtonCopy()
         return;
     }
 
-    qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "copy end:" << fileCopyResultName(p.result);
+    if (p.result == FileCopyResult::Done)
+        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "copy end";
+    else
+        qWarning() << LOG_SRC("UI/buildfilemanage.cpp") << "Failure copy end:" << fileCopyResultName(p.result);
     endCopy();
-    switch (p.result) {
-    case FileCopyResult::Done:
+    if (p.result == FileCopyResult::Done) {
         m_copyTargetPath.clear();
         oneButtonDialogShow(tr("Copy completed"));
-        break;
-    case FileCopyResult::Cancelled:
-        break;
-    case FileCopyResult::DiskFull:
-        oneButtonDialogShow(tr("Storage space is not enough"));
-        break;
-    default:
-        oneButtonDialogShow(tr("Please retry"));
-        break;
+        return;
     }
+    showCopyFailure(p.result);
 }
 
 void BuildFileManage::pollPrintCopy()
@@ -393,20 +380,21 @@ void BuildFileManage::pollPrintCopy()
     }
     const std::string copy = m_printCopyPath;
     endCopy();
-    switch (p.result) {
-    case FileCopyResult::Done:
+    if (p.result == FileCopyResult::Done) {
         m_printCopyPath.clear();
         startPrint(QFile::decodeName(QByteArray::fromStdString(copy)));
-        break;
-    case FileCopyResult::Cancelled:
-        break;
-    case FileCopyResult::DiskFull:
-        oneButtonDialogShow(tr("Storage space is not enough"));
-        break;
-    default:
-        oneButtonDialogShow(tr("Please retry"));
-        break;
+        return;
     }
+    showCopyFailure(p.result);
+}
+
+void BuildFileManage::showCopyFailure(FileCopyResult result)
+{
+    // A cancel says nothing; a disk that filled up during the copy is named
+    // as such, since another try would only fill it again.
+    if (result == FileCopyResult::Cancelled)
+        return;
+    oneButtonDialogShow(result == FileCopyResult::DiskFull ? tr("Storage space is not enough") : tr("Please retry"));
 }
 
 bool BuildFileManage::copyBusy() const

@@ -11,6 +11,7 @@
 
 namespace Ui { class BuildFileManage; }
 class FileCopyJob;
+enum class FileCopyResult;
 class NoButtonDialog;
 class ProgressDialog;
 class QTimer;
@@ -66,10 +67,14 @@ private:
     enum class CopyKind { None, Button, Print };
     // A copy runs, or its dialog is up and it is about to start.
     bool copyBusy() const;
+    // The one-press guard of the action buttons; false when the press must be
+    // dropped (the page may be gone then).
+    bool actionAllowed();
     void pollButtonCopy();
     void pollPrintCopy();
     void startPrintCopyAttempt();
     void endCopy();
+    void showCopyFailure(FileCopyResult result);
     void startPrint(const QString& path);
 
     QString m_filePath;            // for display and for the APIs that take a QString

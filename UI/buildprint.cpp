@@ -193,7 +193,7 @@ BuildPrint::~BuildPrint()
         FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
     }
 
-    if (!m_refused && m_serial) {
+    if (m_serial) {
         // A stream must never outlive its page.
         if (m_threadStarted && !m_quitReported && !m_ending && m_serial->isPrinting())
             m_serial->slo_printingQuit();
@@ -475,6 +475,59 @@ void BuildPrint::showMessage(const QString& title, const QString& text, const QS
     }
 }
 
+bool BuildPrint::takePress()
+{
+    if (OneTimesClicked().isHasClicked())
+        return false;
+    PageGuard alive(this);
+    OneTimesClicked().setOneTimesClicked(nullptr, "TOOLBUTTON_R25_STYLE");
+    if (!alive)
+        return false;
+    QCoreApplication::processEvents();
+    return static_cast<bool>(alive);
+}
+
+bool BuildPrint::sleepKeepingPage(int ms)
+{
+    PageGuard alive(this);
+    waitKeepingScreen(ms);
+    return static_cast<bool>(alive);
+}
+
+void BuildPrint::setButtonsEnabled(bool enabled)
+{
+    ui->buildSetting->setEnabled(enabled);
+    ui->play_pause->setEnabled(enabled);
+    ui->stop->setEnabled(enabled);
+}
+
+void BuildPrint::lockForPause(bool withNotice)
+{
+    keepPauseTargets();
+    if (MainWindow* mw = mainWindow())
+        mw->setLanStatus(3, 1);
+    ui->buildSetting->setEnabled(false);
+    if (withNotice)
+        showNotice(tr("Pausing...\nplease wait..."));
+    ui->play_pause->setEnabled(false);
+    showPauseLook(false);
+    ui->stop->setEnabled(false);
+}
+
+void BuildPrint::unlockAfterWait()
+{
+    ui->buildSetting->setEnabled(true);
+    hideNotice();
+    ui->play_pause->setEnabled(true);
+    ui->stop->setEnabled(true);
+}
+
+void BuildPrint::sendParkMoves(int x, int y)
+{
+    m_serial->serialSendCode("G1 Z" + HomedPosition::homedZText() + " F" + "300");
+    m_serial->serialSendCode("G1 X" + QString::number(x) + " Y" + QString::number(y) + " F" + "2000");
+}
+
 // ---- Preparation -------------------------------------------------------
 
 void BuildPrint::doorOpenProcess()
@@ -490,9 +543,7 @@ void BuildPrint::doorOpenProcess()
     if (!alive || printState == 3)
         return;
     startHoming();
-    ui->buildSetting->setEnabled(true);
-    ui->play_pause->setEnabled(true);
-    ui->stop->setEnabled(true);
+    setButtonsEnabled(true);
 }
 
 void BuildPrint::startHoming()
@@ -523,9 +574,7 @@ void BuildPrint::checkReturnHomeDone()
         m_serial->stopHalmetIIHeating();
         m_serial->serialSendCode("G1 X-90 Y-90 F2000");
     }
-    PageGuard alive(this);
-    waitKeepingScreen(1000);
-    if (!alive)
+    if (!sleepKeepingPage(1000))
         return;
     // A pause that came during homing parks here, at the start position.
     waitMotion(WaitStartPosition | (m_parking ? WaitPark : 0), 0);
@@ -577,8 +626,7 @@ void BuildPrint::showExtruderTemp()
             return;
         if (buzzerOn())
             playTune(buzzerPlay::Tune5);
-        waitKeepingScreen(2000);
-        if (!alive)
+        if (!sleepKeepingPage(2000))
             return;
         if (printState == 1)
             requestPause(PauseFrom::RunOut);
@@ -748,14 +796,7 @@ void BuildPrint::on_play_pause_pressed()
 {
     if (printState == 3)
         return;
-    if (OneTimesClicked().isHasClicked())
-        return;
-    PageGuard alive(this);
-    OneTimesClicked().setOneTimesClicked(nullptr, "TOOLBUTTON_R25_STYLE");
-    if (!alive)
-        return;
-    QCoreApplication::processEvents();
-    if (!alive)
+    if (!takePress())
         return;
     if (printState == 1)
         requestPause(PauseFrom::Button);
@@ -805,12 +846,13 @@ void BuildPrint::requestResume(bool fromButton)
         BP_LOG << "resume ignored: the pause is still parking";
         return;
     }
+    // Only the page's own button asks the filament sensor; the LAN and the
+    // cloud resume as they are told.
     MainWindow* mw = mainWindow();
-    if (printState == 2 && mw && !mw->filamentCheckStatu()
-        && getConfigFile().configFile()->getFilamentDetect()) {
+    if (fromButton && mw && !mw->filamentCheckStatu() && getConfigFile().configFile()->getFilamentDetect()) {
         if (!OneButtonDialog::instOneButtonDialog && instBuildPrint)
             showMessage("", tr("Out of material.You can\nload more material to\ncontinue this print."), tr("OK"));
-        BP_LOG << "resume refused: no filament" << (fromButton ? "(button)" : "(remote)");
+        BP_LOG << "resume refused: no filament";
         return;
     }
     if (fileSent() || !m_prepareRedo) {
@@ -829,9 +871,7 @@ void BuildPrint::redoPreparation()
     showPauseLook(true);
     m_serial->HeatingHalmetII(m_buildFileNozzleTemp, m_buildFilePlatformTemp);
     startHoming();
-    ui->buildSetting->setEnabled(true);
-    ui->play_pause->setEnabled(true);
-    ui->stop->setEnabled(true);
+    setButtonsEnabled(true);
     printState = 1;
     printPlayPauseDo();
 }
@@ -861,19 +901,14 @@ void BuildPrint::printPlayPauseDo()
     BP_LOG << "printState=" << printState << "sent" << sent;
     MainWindow* mw = mainWindow();
     if (printState == 2) {
-        keepPauseTargets();
-        if (mw)
-            mw->setLanStatus(3, 1);
-        ui->buildSetting->setEnabled(false);
-        showNotice(tr("Pausing...\nplease wait..."));
-        ui->play_pause->setEnabled(false);
-        showPauseLook(false);
-        ui->stop->setEnabled(false);
+        lockForPause(true);
         m_parking = true;
         if (!sent) {
             m_serial->stopHalmetIIHeating();
-            // A move now would lift an axis off its end stop in mid-homing and
-            // the run would never end; the head parks at its start instead.
+            // In mid-homing the controller would run this move right after the
+            // axis' "G28", on axes not homed yet, and take the axis off its end
+            // stop before the executor's next "M119": the run would never end.
+            // The head parks at its start position after homing instead.
             if (!m_homing) {
                 m_serial->serialSendCode("G1 X70 Y-70 Z150");
                 waitMotion(WaitPark, 500);
@@ -889,11 +924,8 @@ void BuildPrint::printPlayPauseDo()
             m_serial->HeatingHalmetII(m_buildFileNozzleTemp, m_buildFilePlatformTemp);
             if (PolarClient* client = cloud())
                 client->sendResumeStatus();
-            ui->buildSetting->setEnabled(true);
-            hideNotice();
-            ui->play_pause->setEnabled(true);
+            unlockAfterWait();
             showPauseLook(true);
-            ui->stop->setEnabled(true);
         } else {
             ui->buildSetting->setEnabled(false);
             showNotice(tr("Prepare to resume..."));
@@ -913,22 +945,12 @@ void BuildPrint::slot_printPause()
         return;   // the job is ending: a late report changes nothing
     if (!m_parking) {
         // The print thread paused without our asking: show the pausing screen.
-        keepPauseTargets();
-        if (MainWindow* mw = mainWindow())
-            mw->setLanStatus(3, 1);
-        ui->buildSetting->setEnabled(false);
-        showNotice(tr("Pausing...\nplease wait..."));
-        ui->play_pause->setEnabled(false);
-        showPauseLook(false);
-        ui->stop->setEnabled(false);
+        lockForPause(true);
         m_parking = true;
     }
     m_resuming = false;
     printState = 2;
-    const QString z = HomedPosition::homedZText();
-    m_serial->serialSendCode("G1 Z" + z + " F" + "300");
-    m_serial->serialSendCode("G1 X" + QString::number(HomedPosition::buildWidth() / 2) + " Y"
-                             + QString::number(HomedPosition::buildDepth() / 2) + " F" + "2000");
+    sendParkMoves(HomedPosition::buildWidth() / 2, HomedPosition::buildDepth() / 2);
     waitMotion(WaitPark, 500);
 }
 
@@ -941,11 +963,8 @@ void BuildPrint::slot_printResume()
     if (MainWindow* mw = mainWindow())
         mw->setLanStatus(3, 2);
     printState = 1;
-    ui->buildSetting->setEnabled(true);
-    hideNotice();
-    ui->play_pause->setEnabled(true);
+    unlockAfterWait();
     showPauseLook(true);
-    ui->stop->setEnabled(true);
     if (PolarClient* client = cloud())
         client->sendResumeStatus();
     if (m_pauseAfterResume) {
@@ -960,13 +979,7 @@ void BuildPrint::PausePrint()
         return;
     BP_LOG;
     m_filamentChangePause = true;
-    keepPauseTargets();
-    if (MainWindow* mw = mainWindow())
-        mw->setLanStatus(3, 1);
-    ui->buildSetting->setEnabled(false);
-    ui->play_pause->setEnabled(false);
-    showPauseLook(false);
-    ui->stop->setEnabled(false);
+    lockForPause(false);
     if (!fileSent()) {
         m_serial->stopHalmetIIHeating();
         m_serial->serialSendCode("M112");
@@ -982,9 +995,7 @@ void BuildPrint::PausePrint()
 void BuildPrint::EnablePrint()
 {
     BP_LOG;
-    ui->buildSetting->setEnabled(true);
-    ui->play_pause->setEnabled(true);
-    ui->stop->setEnabled(true);
+    setButtonsEnabled(true);
     m_filamentChangePause = false;
     if (!fileSent())
         m_prepareRedo = true;
@@ -1040,10 +1051,7 @@ void BuildPrint::parkReached()
         playTune(buzzerPlay::Tune6);
     if (printState == 2) {
         m_parking = false;
-        ui->buildSetting->setEnabled(true);
-        hideNotice();
-        ui->play_pause->setEnabled(true);
-        ui->stop->setEnabled(true);
+        unlockAfterWait();
         if (PolarClient* client = cloud())
             client->sendPauseStatus();
         emit sendPrintPauseToHome();
@@ -1052,11 +1060,8 @@ void BuildPrint::parkReached()
             client->sendCancelStatus();
         m_serial->serialCheckCode("G90");
         m_serial->serialCheckCode("M18");
-        PageGuard alive(this);
-        waitKeepingScreen(3000);
-        if (!alive)
-            return;
-        close();
+        if (sleepKeepingPage(3000))
+            close();
     }
 }
 
@@ -1064,17 +1069,11 @@ void BuildPrint::parkReached()
 
 void BuildPrint::on_stop_clicked()
 {
-    if (OneTimesClicked().isHasClicked())
-        return;
-    PageGuard alive(this);
-    OneTimesClicked().setOneTimesClicked(nullptr, "TOOLBUTTON_R25_STYLE");
-    if (!alive)
+    if (!takePress())
         return;
     if (printState == 3 || TwoButtonDialog::instTwoButtonDialog)
         return;
-    QCoreApplication::processEvents();
-    if (!alive || printState == 3 || TwoButtonDialog::instTwoButtonDialog)
-        return;
+    PageGuard alive(this);
     QPointer<TwoButtonDialog> question = new TwoButtonDialog(
         tr("Cancel print job"), tr("Are you sure to\n cancel print job?"), tr("YES"), tr("NO"), nullptr);
     const int answer = question->exec();
@@ -1141,12 +1140,9 @@ void BuildPrint::slot_printQuit()
     printState = 3;
     m_parking = false;
     m_resuming = false;
-    const QString z = HomedPosition::homedZText();
     m_serial->serialCheckCode("M112");
     m_serial->stopHalmetIIHeating();
-    m_serial->serialSendCode("G1 Z" + z + " F" + "300");
-    m_serial->serialSendCode("G1 X" + QString::number(HomedPosition::buildWidth() / 2 - 5) + " Y"
-                             + QString::number(HomedPosition::buildDepth() / 2 - 5) + " F" + "2000");
+    sendParkMoves(HomedPosition::buildWidth() / 2 - 5, HomedPosition::buildDepth() / 2 - 5);
     ui->buildSetting->setEnabled(false);
     if (OneLableDialog::instOneLableDialog) {
         showNotice(tr("Cancelling Build..."));
@@ -1176,11 +1172,9 @@ void BuildPrint::slot_printOver()
     printState = 3;
     m_parking = false;
     m_resuming = false;
-    const QString z = HomedPosition::homedZText();
     m_serial->stopHalmetIIHeating();
     m_serial->serialSendCode("M50 S0");
-    m_serial->serialSendCode("G1 Z" + z + " F" + "300");
-    m_serial->serialSendCode(QString("G1 X90 Y90 F") + "2000");
+    sendParkMoves(90, 90);
     checkPrintOverMove();
 }
 
@@ -1191,12 +1185,11 @@ void BuildPrint::finishReached()
         playTune(buzzerPlay::Tune1);
     m_serial->serialCheckCode("G90");
     m_serial->serialSendCode("G92 X100 Y100 Z" + HomedPosition::homedZText());
-    PageGuard alive(this);
-    waitKeepingScreen(3000);
-    if (!alive)
+    if (!sleepKeepingPage(3000))
         return;
     m_serial->serialCheckCode("M18");
     showMessage(tr("Build Completed"), tr("Build completed!"), "");
+    PageGuard alive(this);
     QCoreApplication::processEvents();
     if (!alive)
         return;
@@ -1209,14 +1202,7 @@ void BuildPrint::finishReached()
 
 void BuildPrint::on_buildSetting_pressed()
 {
-    if (OneTimesClicked().isHasClicked())
-        return;
-    PageGuard alive(this);
-    OneTimesClicked().setOneTimesClicked(nullptr, "TOOLBUTTON_R25_STYLE");
-    if (!alive)
-        return;
-    QCoreApplication::processEvents();
-    if (!alive)
+    if (!takePress())
         return;
     BP_LOG << "no in-print control page in this program";
 }

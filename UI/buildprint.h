@@ -122,6 +122,19 @@ private:
     void showNotice(const QString& text);
     void hideNotice();
     void showMessage(const QString& title, const QString& text, const QString& button);
+    // The one-press guard of the page's buttons: false when the press comes
+    // within 100 ms of another one or the page went away while events ran.
+    bool takePress();
+    // Holds the page's work for ms with the screen drawn; false when the page
+    // went away meanwhile.
+    bool sleepKeepingPage(int ms);
+    void setButtonsEnabled(bool enabled);
+    // First stage of a pause: targets kept, LAN "paused", buttons locked.
+    void lockForPause(bool withNotice);
+    // The head has stopped: buttons back, notice gone.
+    void unlockAfterWait();
+    // Z up to the park height, then X and Y.
+    void sendParkMoves(int x, int y);
     bool buzzerOn();
     void playTune(int tune);
     MainWindow* mainWindow() const;

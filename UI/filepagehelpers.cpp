@@ -1,5 +1,6 @@
 #include "UI/filepagehelpers.h"
 
+#include "Dialog/onebuttondialog.h"
 #include "Execute/COneTimesClicked.h"
 #include "UI/mainwindow.h"
 
@@ -25,6 +26,18 @@ bool pressGuard()
     guard.setOneTimesClicked(nullptr, "TOOLBUTTON_R25_STYLE");
     QCoreApplication::processEvents();
     return true;
+}
+
+void showMessage(QWidget* page, const QString& text)
+{
+    OneButtonDialog* dialog = OneButtonDialog::instOneButtonDialog;
+    if (dialog)
+        dialog->setLabelText(text);
+    else
+        dialog = new OneButtonDialog("", text, "", nullptr);
+    dialog->show();
+    page->repaint();
+    QCoreApplication::processEvents();
 }
 
 void setupPage(QWidget* page)

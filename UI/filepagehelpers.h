@@ -15,6 +15,12 @@ bool usbMounted();
 // dropped. Lets pending events run, so the caller must check its page again.
 bool pressGuard();
 
+// The one-button message of the file pages: an open one gets the text,
+// otherwise a new one is made (keeping its own "OK"); then it is shown, the
+// page repainted and pending events run, so the caller must check its page
+// again.
+void showMessage(QWidget* page, const QString& text);
+
 // Frameless, deleted on close, at (0, 40) below the status row, with the
 // common background picture.
 void setupPage(QWidget* page);

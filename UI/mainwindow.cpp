@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "Config/Config.h"
+#include "Dialog/commondialog.h"
 #include "Dialog/nobuttondialog.h"
 #include "Dialog/onebuttondialog.h"
 #include "Dialog/onelabledialog.h"
@@ -20,11 +21,6 @@
 #include "tools/PagePointer.h"
 #include "tools/RootPath.h"
 #include "wifiDevice/ServerListener.h"
-
-#if __has_include("UI/control.h")
-#include "UI/control.h"
-#define ORLENK_HAVE_TOOL_MENU 1
-#endif
 
 #include <QDebug>
 #include <QEvent>
@@ -190,29 +186,16 @@ void MainWindow::updateStatusRow()
     ui->usbIcon->setToolTip(m_usbFlag ? tr("USB stick") : tr("No USB stick"));
 }
 
-int MainWindow::getCurrentExtruderTemp()
+int MainWindow::lockedTemp(const int& value)
 {
     QMutexLocker lock(&m_tempMutex);
-    return m_curNozzle;
+    return value;
 }
 
-int MainWindow::getTargetExtruderTemp()
-{
-    QMutexLocker lock(&m_tempMutex);
-    return m_targetNozzle;
-}
-
-int MainWindow::getCurrentPlatformTemp()
-{
-    QMutexLocker lock(&m_tempMutex);
-    return m_curBed;
-}
-
-int MainWindow::getTargetPlatformTemp()
-{
-    QMutexLocker lock(&m_tempMutex);
-    return m_targetBed;
-}
+int MainWindow::getCurrentExtruderTemp() { return lockedTemp(m_curNozzle); }
+int MainWindow::getTargetExtruderTemp() { return lockedTemp(m_targetNozzle); }
+int MainWindow::getCurrentPlatformTemp() { return lockedTemp(m_curBed); }
+int MainWindow::getTargetPlatformTemp() { return lockedTemp(m_targetBed); }
 
 // ---- USB stick -------------------------------------------------------------
 
@@ -305,11 +288,7 @@ void MainWindow::setLocalPrintJobId(std::string id)
 void MainWindow::on_showBuild_clicked()
 {
     qDebug() << LOG_SRC("UI/mainwindow.cpp");
-    if (OneTimesClicked().isHasClicked())
-        return;
-    PageGuard alive(this);
-    OneTimesClicked().setOneTimesClicked(ui->showBuild, "TOOLBUTTON_MAIN_STYLE");
-    if (!alive || Build::instBuild)
+    if (!OneTimesClicked().acceptPress(this, ui->showBuild, "TOOLBUTTON_MAIN_STYLE") || Build::instBuild)
         return;
     Build::instBuild = new Build(nullptr);
     Build::instBuild->show();
@@ -318,24 +297,13 @@ void MainWindow::on_showBuild_clicked()
 void MainWindow::on_showControl_clicked()
 {
     qDebug() << LOG_SRC("UI/mainwindow.cpp");
-    if (OneTimesClicked().isHasClicked())
+    if (!OneTimesClicked().acceptPress(this, ui->showControl, "TOOLBUTTON_MAIN_STYLE"))
         return;
-    PageGuard alive(this);
-    OneTimesClicked().setOneTimesClicked(ui->showControl, "TOOLBUTTON_MAIN_STYLE");
-    if (!alive)
-        return;
-#ifdef ORLENK_HAVE_TOOL_MENU
-    if (Control::instControl)
-        return;
-    Control::instControl = new Control(nullptr);
-    Control::instControl->show();
-#else
-    // Until the tool menu exists the button leads to the homing page.
+    // The button leads to the homing page: the tool menu is not part of this program.
     if (Home::instHome)
         return;
     Home::instHome = new Home(nullptr);
     Home::instHome->show();
-#endif
 }
 
 // The settings and information pages are not part of this program.
@@ -439,27 +407,15 @@ void MainWindow::askResume()
 void MainWindow::clearAgoState()
 {
     qDebug() << LOG_SRC("UI/mainwindow.cpp");
-    if (OneButtonDialog* d = OneButtonDialog::instOneButtonDialog) {
-        OneButtonDialog::instOneButtonDialog = nullptr;
-        d->close();
-    }
-    if (TwoButtonDialog* d = TwoButtonDialog::instTwoButtonDialog) {
-        if (d == m_resumeQuestion)
+    CommonDialog::closeThrough(OneButtonDialog::instOneButtonDialog);
+    if (TwoButtonDialog::instTwoButtonDialog) {
+        if (TwoButtonDialog::instTwoButtonDialog == m_resumeQuestion)
             m_resumeQuestionClosed = true;   // closed for a job, not declined by the user
-        TwoButtonDialog::instTwoButtonDialog = nullptr;
+        CommonDialog::closeThrough(TwoButtonDialog::instTwoButtonDialog);
         TwoButtonDialog::isShowDialog = false;
-        d->close();
     }
-    if (NoButtonDialog* d = NoButtonDialog::instNoButtonDialog) {
-        NoButtonDialog::instNoButtonDialog = nullptr;
-        d->close();
-    }
-    if (OneLableDialog* d = OneLableDialog::instOneLableDialog) {
-        OneLableDialog::instOneLableDialog = nullptr;
-        d->close();
-    }
-    if (ProgressDialog* d = ProgressDialog::instProgressDialog) {
-        ProgressDialog::instProgressDialog = nullptr;
-        d->close();
-    }
+    CommonDialog::closeThrough(NoButtonDialog::instNoButtonDialog);
+    CommonDialog::closeThrough(OneLableDialog::instOneLableDialog);
+    CommonDialog::closeThrough(ProgressDialog::instProgressDialog);
+    // The information, preheat and jog pages are not part of this program.
 }

@@ -78,6 +78,7 @@ private:
     std::atomic<int> m_printBuildTime{0};
     // Private helpers of the shell may be added below.
     void changeEvent(QEvent* event) override;
+    int lockedTemp(const int& value);
     void statusTick();
     void updateStatusRow();
     void checkUsb();

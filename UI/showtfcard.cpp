@@ -304,8 +304,7 @@ void ShowTFCard::fillSlot(int slot, const qxsdk::FileInfo& entry)
     }
     const QString name = FilePages::displayName(FilePages::baseName(entry.path));
     button->ensurePolished();   // the style sheet's font decides the width
-    button->setText(button->fontMetrics().elidedText(name, Qt::ElideRight, button->width() - 8));
-    button->setToolTip(name);
+    button->setText(button->fontMetrics().elidedText(name, Qt::ElideRight, button->width()));
     button->show();
 }
 
@@ -629,20 +628,18 @@ void ShowTFCard::showCopyProgress()
     case FileCopyResult::Cancelled:
         copyCancelled();
         break;
-    case FileCopyResult::DiskFull:
-        copyEnded(tr("Storage space is not enough"));
-        break;
     default:
-        if (!FilePages::usbMounted() || p.result == FileCopyResult::SourceMissing
-            || p.result == FileCopyResult::TargetMissing) {
+        if (!FilePages::usbMounted()) {
             qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy fail , usb remove";
             copyFail(0);
-        } else if (p.result == FileCopyResult::WriteError) {
+        } else if (p.result == FileCopyResult::WriteError || p.result == FileCopyResult::DiskFull) {
+            qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy file write fail, copy error";
             copyFail(1);
         } else if (p.result == FileCopyResult::VerifyFailed) {
             qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy file fail, md5 not same";
             copyFail(2);
         } else {
+            qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy file fail, copy error";
             copyFail(3);
         }
         break;
@@ -702,16 +699,7 @@ void ShowTFCard::stopCopy()
 
 void ShowTFCard::oneButtonDialogShow(QString text)
 {
-    OneButtonDialog* dialog = OneButtonDialog::instOneButtonDialog;
-    if (dialog)
-        dialog->setLabelText(text);
-    else
-        dialog = new OneButtonDialog("", text, "", nullptr);
-    dialog->show();
-    PageGuard alive(this);
-    if (alive)
-        repaint();
-    QCoreApplication::processEvents();
+    FilePages::showMessage(this, text);
 }
 
 void ShowTFCard::slot_usbInsert()

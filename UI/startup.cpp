@@ -10,11 +10,37 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace Startup {
 
 namespace {
 constexpr int kFontPoints = 14;
+}
+
+void allowCoreDumps()
+{
+    // The kernel setting exists on the board only; elsewhere there is nothing to set.
+    const std::string pattern = rootPath(std::string(PrinterPath::CoreFile)) + "\n";
+    const int fd = ::open(rootPath(std::string(PrinterPath::CorePattern)).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd >= 0) {
+        if (::write(fd, pattern.data(), pattern.size()) != ssize_t(pattern.size()))
+            qWarning() << LOG_SRC("UI/startup.cpp") << "core pattern not set:" << std::strerror(errno);
+        ::close(fd);
+    }
+    struct rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
+    if (::setrlimit(RLIMIT_CORE, &unlimited) != 0) {
+        // Without the right to raise the hard limit: as much as it allows.
+        struct rlimit limit;
+        if (::getrlimit(RLIMIT_CORE, &limit) == 0) {
+            limit.rlim_cur = limit.rlim_max;
+            ::setrlimit(RLIMIT_CORE, &limit);
+        }
+    }
 }
 
 void setApplicationFont(QApplication& app)

@@ -4,6 +4,8 @@ class QApplication;
 
 namespace Startup {
 
+// Core dumps of unlimited size, written as the printer's core file.
+void allowCoreDumps();
 // The font file of the printer at 14 pt, or the system font at 14 pt without it.
 void setApplicationFont(QApplication& app);
 // Tells the user that the controller cannot be reached ("Machine stoppage"),

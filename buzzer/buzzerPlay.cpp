@@ -1,5 +1,6 @@
 #include "buzzer/buzzerPlay.h"
 
+#include "gpio/Gpio.h"
 #include "tools/Log.h"
 #include "tools/RootPath.h"
 
@@ -10,13 +11,11 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <fcntl.h>
 #include <map>
 #include <mutex>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -46,16 +45,6 @@ const std::vector<Note>& tune(int id)
 
 std::atomic<double> g_timeScale{1.0};
 
-bool writeSysfs(const std::string& path, const std::string& value)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const ssize_t n = ::write(fd, value.data(), value.size());
-    ::close(fd);
-    return n == static_cast<ssize_t>(value.size());
-}
-
 }
 
 struct buzzerPlay::Impl {
@@ -84,7 +73,7 @@ struct buzzerPlay::Impl {
         if (::stat(dir.c_str(), &st) == 0 || name.compare(0, 3, "pwm") != 0 || name.find('/') != std::string::npos)
             return;
         const std::string chip = rootPath(std::string(PrinterPath::PwmDir)) + "/pwmchip0";
-        writeSysfs(chip + "/export", name.substr(3));
+        sysfsWriteFile(chip + "/export", name.substr(3));
     }
 
     void warnOnce(const std::string& what)
@@ -103,11 +92,11 @@ struct buzzerPlay::Impl {
         exportChannel(dir);
         bool ok = true;
         if (freq <= 0) {
-            ok = writeSysfs(dir + "/enable", "0");
+            ok = sysfsWriteFile(dir + "/enable", "0");
         } else {
             const long long period = 1000000000LL / freq;
-            ok = writeSysfs(dir + "/duty_cycle", "0") && writeSysfs(dir + "/period", std::to_string(period))
-                && writeSysfs(dir + "/duty_cycle", std::to_string(period / 2)) && writeSysfs(dir + "/enable", "1");
+            ok = sysfsWriteFile(dir + "/duty_cycle", "0") && sysfsWriteFile(dir + "/period", std::to_string(period))
+                && sysfsWriteFile(dir + "/duty_cycle", std::to_string(period / 2)) && sysfsWriteFile(dir + "/enable", "1");
         }
         if (!ok)
             warnOnce(dir);

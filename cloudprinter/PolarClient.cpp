@@ -32,35 +32,21 @@ constexpr int kPaused = 4;
 constexpr int kComplete = 7;
 }
 
-int PolarClient::sendPrintingStatus(QString)
+int PolarClient::setStatus(int state, const char* caller)
 {
-    qDebug() << LOG_SRC("cloudprinter/PolarClient.cpp");
-    m_printState = kPrinting;
+    qDebug() << "cloudprinter/PolarClient.cpp" << caller << __LINE__ << "state" << state;
+    m_printState = state;
     pushUpdate();
     return 0;
 }
 
-int PolarClient::sendPauseStatus()
-{
-    qDebug() << LOG_SRC("cloudprinter/PolarClient.cpp");
-    m_printState = kPaused;
-    pushUpdate();
-    return 0;
-}
-
-int PolarClient::sendResumeStatus()
-{
-    qDebug() << LOG_SRC("cloudprinter/PolarClient.cpp");
-    m_printState = kPrinting;
-    pushUpdate();
-    return 0;
-}
+int PolarClient::sendPrintingStatus(QString) { return setStatus(kPrinting, __func__); }
+int PolarClient::sendPauseStatus() { return setStatus(kPaused, __func__); }
+int PolarClient::sendResumeStatus() { return setStatus(kPrinting, __func__); }
 
 int PolarClient::sendCancelStatus()
 {
-    qDebug() << LOG_SRC("cloudprinter/PolarClient.cpp");
-    m_printState = kIdle;
-    pushUpdate();
+    setStatus(kIdle, __func__);
     setPolarPrinterJobId(std::string());
     return 0;
 }

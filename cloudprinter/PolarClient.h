@@ -30,6 +30,7 @@ signals:
     void sig_cloudprintresume();
     void sig_cloudprintcancel();
 private:
+    int setStatus(int state, const char* caller);
     void pushUpdate();
     std::mutex m_mutex;
     std::string m_jobId;

@@ -16,9 +16,9 @@ std::string GpioLine::valuePath() const
     return rootPath(std::string(PrinterPath::GpioDir)) + "/gpio" + std::to_string(m_number) + "/value";
 }
 
-bool gpioWriteFile(const std::string& path, const std::string& text)
+bool sysfsWriteFile(const std::string& path, const std::string& text)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0)
         return false;
     ssize_t n;
@@ -35,11 +35,11 @@ bool GpioLine::exportLine(const char* direction)
     struct stat st;
     if (::stat(dir.c_str(), &st) == 0)
         return true;
-    if (!gpioWriteFile(rootPath(std::string(PrinterPath::GpioDir)) + "/export", std::to_string(m_number))) {
+    if (!sysfsWriteFile(rootPath(std::string(PrinterPath::GpioDir)) + "/export", std::to_string(m_number))) {
         qWarning() << LOG_SRC("gpio/Gpio.cpp") << "cannot export gpio" << m_number;
         return false;
     }
-    return gpioWriteFile(dir + "/direction", direction);
+    return sysfsWriteFile(dir + "/direction", direction);
 }
 
 int GpioLine::value() const
@@ -64,5 +64,5 @@ int GpioLine::value() const
 
 bool GpioLine::setValue(int v) const
 {
-    return gpioWriteFile(valuePath(), v ? "1" : "0");
+    return sysfsWriteFile(valuePath(), v ? "1" : "0");
 }

@@ -21,5 +21,6 @@ private:
     int m_number;
 };
 
-// Writes text to a sysfs-style file (open, write, close); false on any failure.
-bool gpioWriteFile(const std::string& path, const std::string& text);
+// Writes text to a sysfs-style file (open, write, close), replacing what a
+// plain file held; false on any failure. Shared by the GPIO lines and the buzzer.
+bool sysfsWriteFile(const std::string& path, const std::string& text);

@@ -102,6 +102,8 @@ std::optional<Position> parseM114(const QString& reply)
     return pos;
 }
 
+QString formatM121(bool movesEnded) { return movesEnded ? "F" : "B"; }
+
 bool motionEnded(const QString& m121Reply)
 {
     return m121Reply.split(' ').value(1).trimmed() == "F";

@@ -51,6 +51,7 @@ QString formatM114(const Position& p);
 std::optional<Position> parseM114(const QString& reply);
 
 // The motion-end rule every page uses: second field, split at single blanks and trimmed, is "F".
+QString formatM121(bool movesEnded);
 bool motionEnded(const QString& m121Reply);
 
 struct EndStops { bool x = false, y = false, z = false; };

@@ -1,5 +1,6 @@
 #include "serial/PrintLineAdjuster.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -16,6 +17,8 @@ struct Word {
 };
 
 constexpr int MaxWords = 24;
+constexpr double MaxCode = 9999;
+constexpr double MaxTemperature = 1000;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -104,7 +107,10 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
     if (words[0].letter == 'N' && count > 1)   // line number
         first = 1;
     const Word& cmd = words[first];
-    if ((cmd.letter != 'G' && cmd.letter != 'M') || !cmd.hasValue || cmd.value != std::floor(cmd.value))
+    // A code outside any G or M command range is no command this loop knows
+    // (and would not fit an int).
+    if ((cmd.letter != 'G' && cmd.letter != 'M') || !cmd.hasValue || cmd.value != std::floor(cmd.value)
+        || cmd.value < 0 || cmd.value > MaxCode)
         return result;
     const int code = int(cmd.value);
     bool changed = false;
@@ -224,7 +230,7 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
             Word& w = words[i];
             if (w.letter != 'S' || !w.hasValue)
                 continue;
-            int target = int(std::lround(w.value));
+            int target = int(std::lround(std::clamp(w.value, -MaxTemperature, MaxTemperature)));
             if (override >= 0) {
                 target = override;
                 w.replace = true;

@@ -66,7 +66,9 @@ void splitWords(std::string_view line, Words& words)
             if (*b == '+')
                 ++b;
             const auto r = std::from_chars(b, line.data() + i, w.value);
-            w.hasValue = r.ec == std::errc() && r.ptr == line.data() + i;
+            // Whatever a line holds, values stay finite and within what an int holds.
+            w.hasValue = r.ec == std::errc() && r.ptr == line.data() + i && std::isfinite(w.value)
+                && std::fabs(w.value) < 1e9;
         }
     }
 }
@@ -457,7 +459,7 @@ std::string ControllerSimulator::Impl::execute(const Words& words)
             .toStdString();
     }
     if (letter == 'M' && code == 121)
-        return (neverEnd || !queue.empty()) ? "B" : "F";
+        return ControllerProtocol::formatM121(!neverEnd && queue.empty()).toStdString();
     if (letter == 'M' && code == 119)
         return ControllerProtocol::formatM119({atHome[0], atHome[1], atHome[2]}).toStdString();
     if (letter == 'M' && code == 113)

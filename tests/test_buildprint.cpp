@@ -30,13 +30,6 @@ _printcfg_t adjustedRecord()
     return r;
 }
 
-int recordFlag()
-{
-    _printcfg_t r{};
-    r.set_flag = -1;
-    return printdetail_read_config(&r) == 0 ? r.set_flag : -1;
-}
-
 }
 
 class TestBuildPrint : public QObject {
@@ -45,7 +38,8 @@ private slots:
     void cleanup() { PrintPageRig::closeDialogs(); QApplication::processEvents(); }
 
     // A file the checks refuse: the message, the cloud's cancel, the page gone,
-    // nothing sent to the controller; a second refusal reuses the open message.
+    // only the page's end sent to the controller; a second refusal reuses the
+    // open message.
     void refusedFile()
     {
         PrintPageRig rig;
@@ -56,6 +50,7 @@ private slots:
         QCOMPARE(PrintPageRig::messageTitle(), QString("File format error"));
         QCOMPARE(rig.cloud->sentUpdates(), QStringList({"Idle"}));
         QCOMPARE(rig.mainWindow->m_machineStatus.load(), 0);
+        QCOMPARE(rig.commands(), PageEnd);
 
         // The file page's way in keeps the open message: it is reused.
         QPointer<OneButtonDialog> first = OneButtonDialog::instOneButtonDialog;
@@ -68,7 +63,8 @@ private slots:
         QCOMPARE(PrintPageRig::visibleMessageBoxes(), 1);
         QCOMPARE(rig.cloud->sentUpdates(), QStringList({"Idle", "Idle"}));
         QTest::qWait(50);
-        QCOMPARE(rig.commands(), QStringList());
+        // Refused for its "T1": the page's end without the accepted file's part.
+        QCOMPARE(rig.commands(), PageEnd + QStringList({"M112", "M18"}));
     }
 
     // A fresh LAN job from start to "Build Completed": the exact commands, the
@@ -100,7 +96,7 @@ private slots:
         QCOMPARE(rig.link()->printingAdjust().zOffset, 0);
         QCOMPARE(rig.link()->printingAdjust().extrusion, 100);
         QVERIFY(!rig.link()->m_nozzleTempOverride.load());
-        QCOMPARE(recordFlag(), 0);
+        QCOMPARE(PrintPageRig::resumeRecordFlag(), 0);
         QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumeBuildTime(), 0);
         QVERIFY(rig.button("play_pause")->isEnabled());
 
@@ -132,13 +128,10 @@ private slots:
         QCOMPARE(rig.cloud->m_printState.load(), 0);
         QCOMPARE(getConfigFile().configFile()->getPowerOffResumePrintFileName(), std::string());
         QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber(), 0);
-        QCOMPARE(recordFlag(), 0);
+        QCOMPARE(PrintPageRig::resumeRecordFlag(), 0);
         QCOMPARE(rig.mainWindow->m_machineStatus.load(), 0);
         QCOMPARE(rig.mainWindow->m_moveMode.load(), 0);
-        buzzerPlay::getInstance("pwm1")->waitIdle(2000);
-        const auto tune = buzzerPlay::tuneNotes(buzzerPlay::Tune1);
-        const auto played = buzzerPlay::getInstance("pwm1")->playedNotes();
-        QVERIFY(std::search(played.begin(), played.end(), tune.begin(), tune.end()) != played.end());
+        QVERIFY(PrintPageRig::tunePlayed(buzzerPlay::Tune1));
     }
 
     // The print starts only when the nozzle is no more than 2 C below its
@@ -164,7 +157,7 @@ private slots:
         _printcfg_t record = adjustedRecord();
         printdetail_write_config(&record);
         rig.page()->ClearBuildTime();
-        QCOMPARE(recordFlag(), 1);
+        QCOMPARE(PrintPageRig::resumeRecordFlag(), 1);
 
         rig.cancelFromScreen(false);
         QVERIFY(rig.page());
@@ -255,10 +248,7 @@ private slots:
         QVERIFY(cmds.mid(off).contains("G1 X90 Y92 F2000"));
         QCOMPARE(rig.sim().nozzleTarget(), 0);
         QCOMPARE(rig.sim().bedTarget(), 0);
-        buzzerPlay::getInstance("pwm1")->waitIdle(2000);
-        const auto tune = buzzerPlay::tuneNotes(buzzerPlay::Tune0);
-        const auto played = buzzerPlay::getInstance("pwm1")->playedNotes();
-        QVERIFY(std::search(played.begin(), played.end(), tune.begin(), tune.end()) != played.end());
+        QVERIFY(PrintPageRig::tunePlayed(buzzerPlay::Tune0));
     }
 
     // No print thread: the job ends as a cancel before start, with a message,

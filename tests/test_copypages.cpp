@@ -16,6 +16,7 @@
 #include "UI/resources.h"
 #include "UI/showtfcard.h"
 #include "tests/support/CopyFaults.h"
+#include "tests/support/FilePageDriver.h"
 #include "tests/support/GxWriter.h"
 #include "tests/support/SimHarness.h"
 #include "tools/RootPath.h"
@@ -35,54 +36,9 @@
 #include <sys/mount.h>
 
 using namespace CopyFaults;
+using namespace FilePageDriver;
 
 namespace {
-
-const char* const kSlotNames[] = {"toolButton_2", "toolButton_3", "toolButton_4", "toolButton_5"};
-
-void settle(int rounds = 3)
-{
-    for (int i = 0; i < rounds; ++i) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-    }
-}
-
-bool waitFor(const std::function<bool()>& pred, int ms = 10000)
-{
-    return SimHarness::waitUntil([&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return pred();
-    }, ms);
-}
-
-QToolButton* button(QWidget* page, const char* name)
-{
-    return page ? page->findChild<QToolButton*>(name) : nullptr;
-}
-
-void guardedClick(QAbstractButton* b)
-{
-    QVERIFY(b);
-    QVERIFY(waitFor([] { return !OneTimesClicked().isHasClicked(); }, 1000));
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-void shortPress(QWidget* list, int slot)
-{
-    QToolButton* b = list->findChild<QToolButton*>(kSlotNames[slot]);
-    QTest::mousePress(b, Qt::LeftButton);
-    QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(), 20);
-}
-
-void longPress(QWidget* list, int slot)
-{
-    QToolButton* b = list->findChild<QToolButton*>(kSlotNames[slot]);
-    QTest::mousePress(b, Qt::LeftButton);
-    QTest::qWait(560);
-    QCoreApplication::processEvents();
-    QTest::mouseRelease(b, Qt::LeftButton);
-}
 
 QString labelOf(QWidget* w)
 {
@@ -143,31 +99,16 @@ struct Faults {
 
 } // namespace
 
-class TestCopyPages : public QObject {
+class TestCopyPages : public FilePageDriver::Fixture {
     Q_OBJECT
 
-    std::unique_ptr<SimHarness> m_harness;
-    std::unique_ptr<MainWindow> m_main;
     std::unique_ptr<Faults> m_faults;
-
-    QString data(const QString& rel = QString()) const { return rootPath(QString("/data")) + rel; }
-    QString media(const QString& rel = QString()) const { return rootPath(QString("/media")) + rel; }
 
     void write(const QString& path, const QByteArray& bytes)
     {
         QDir().mkpath(QFileInfo(path).path());
         QString error;
         QVERIFY2(GxWriter::writeFile(path, bytes, &error), qPrintable(error));
-    }
-
-    void setUsb(bool mounted)
-    {
-        m_harness->sandbox().setUsbMounted(mounted);
-        if (mounted)
-            m_main->usbUp();
-        else
-            m_main->usbDown();
-        settle();
     }
 
     // Installs the fault hooks for the copies that start from now on.
@@ -213,25 +154,15 @@ class TestCopyPages : public QObject {
         };
     }
 
-    static void closeAllPages()
+    // Switches a fault on for the copies started from now on; "no thread"
+    // keeps the copy thread from starting.
+    void setFault(const QString& fault)
     {
-        for (int round = 0; round < 5; ++round) {
-            delete BuildPrint::instBuildPrint;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (!qobject_cast<MainWindow*>(w) && w->isVisible())
-                    w->close();
-            settle();
-        }
-    }
-
-    static void emptyFolder(const QString& path)
-    {
-        QDir dir(path);
-        for (const QFileInfo& fi : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
-            if (fi.isDir() && !fi.isSymLink())
-                QDir(fi.filePath()).removeRecursively();
-            else
-                QFile::remove(fi.filePath());
+        m_faults->fault = fault;
+        if (fault == "no thread") {
+            auto io = hookedIo();
+            io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
+            FileCopyJob::setIoForTesting(io);
         }
     }
 
@@ -280,11 +211,7 @@ class TestCopyPages : public QObject {
 private slots:
     void initTestCase()
     {
-        initOrlenkResources();
-        m_harness = std::make_unique<SimHarness>();
-        m_main = std::make_unique<MainWindow>();
-        m_main->show();
-        settle();
+        startMainWindow();
         FileCopyJob::setIoForTesting(hookedIo());
     }
 
@@ -294,9 +221,7 @@ private slots:
         QVERIFY(waitForCopyThreads());
         hooks().clear();
         FileCopyJob::setIoForTesting(nullptr);
-        m_main.reset();
-        settle();
-        m_harness.reset();
+        stopMainWindow();
     }
 
     void init()
@@ -402,33 +327,6 @@ private slots:
         QCOMPARE(message(), QString());
     }
 
-    void printCopyFaults_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("disk full") << "ENOSPC" << "Storage space is not enough";
-        QTest::newRow("thread not created") << "no thread" << "Please retry";
-    }
-    void printCopyFaults()
-    {
-        QFETCH(QString, fault);
-        QFETCH(QString, shown);
-        write(media("/cube.gx"), CopyFaults::pattern(600000));
-        write(data("/cube.gx"), "an older cube");
-        m_faults->fault = fault;
-        if (fault == "no thread") {
-            auto io = hookedIo();
-            io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
-            FileCopyJob::setIoForTesting(io);
-        }
-        BuildFileManage* page = openFilePage(media("/cube.gx"));
-        guardedClick(button(page, "buildPrint"));
-        QVERIFY(waitFor([&] { return message() == shown; }));
-        QVERIFY(!BuildPrint::instBuildPrint);
-        QVERIFY(!NoButtonDialog::instNoButtonDialog);
-        QCOMPARE(readAll(data("/cube.gx")), QByteArray("an older cube"));
-    }
-
     void printCopyStickPulled()
     {
         write(media("/cube.gx"), CopyFaults::pattern(2 * 1024 * 1024));
@@ -510,30 +408,31 @@ private slots:
         QCOMPARE(readAll(data("/model.gx")), readAll(media("/model.gx")));
     }
 
-    void copyButtonFaults_data()
+    void copyFaults_data()
     {
+        QTest::addColumn<QString>("pressed");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("disk full") << "ENOSPC" << "Storage space is not enough";
-        QTest::newRow("copy differs") << "corrupt" << "Please retry";
-        QTest::newRow("thread not created") << "no thread" << "Please retry";
+        QTest::newRow("print, disk full") << "buildPrint" << "ENOSPC" << "Storage space is not enough";
+        QTest::newRow("print, thread not created") << "buildPrint" << "no thread" << "Please retry";
+        QTest::newRow("copy, disk full") << "copyFile" << "ENOSPC" << "Storage space is not enough";
+        QTest::newRow("copy, copy differs") << "copyFile" << "corrupt" << "Please retry";
+        QTest::newRow("copy, thread not created") << "copyFile" << "no thread" << "Please retry";
     }
-    void copyButtonFaults()
+    // The copy button's copy and the one before printing, failing.
+    void copyFaults()
     {
+        QFETCH(QString, pressed);
         QFETCH(QString, fault);
         QFETCH(QString, shown);
         write(media("/model.gx"), CopyFaults::pattern(600000));
         write(data("/model.gx"), "old model");
-        m_faults->fault = fault;
-        if (fault == "no thread") {
-            auto io = hookedIo();
-            io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
-            FileCopyJob::setIoForTesting(io);
-        }
+        setFault(fault);
         BuildFileManage* page = openFilePage(media("/model.gx"));
-        guardedClick(button(page, "copyFile"));
+        guardedClick(button(page, qPrintable(pressed)));
         QVERIFY(waitFor([&] { return message() == shown; }));
-        QVERIFY(!ProgressDialog::instProgressDialog);
+        QVERIFY(!BuildPrint::instBuildPrint);
+        QVERIFY(!NoButtonDialog::instNoButtonDialog && !ProgressDialog::instProgressDialog);
         QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
     }
 
@@ -590,10 +489,10 @@ private slots:
 
     void listCopiesTheSelection()
     {
-        // Two files named model.gx from two folders: both arrive.
+        // Files of two folders all arrive in the root folder.
         write(media("/model.gx"), CopyFaults::pattern(300000, 1));
         write(media("/part.gx"), CopyFaults::pattern(600000, 2));
-        write(media("/sub/model.gx"), CopyFaults::pattern(300000, 3));
+        write(media("/sub/other.gx"), CopyFaults::pattern(300000, 3));
         write(data("/model.gx"), "old model");
         m_faults->slowSourceMs = 400;
         m_faults->slowOnly = "/part.gx";   // the second file is slow enough to watch
@@ -626,13 +525,33 @@ private slots:
 
         QCOMPARE(readAll(data("/model.gx")), CopyFaults::pattern(300000, 1));
         QCOMPARE(readAll(data("/part.gx")), CopyFaults::pattern(600000, 2));
-        QCOMPARE(readAll(data("/model_2.gx")), CopyFaults::pattern(300000, 3));
+        QCOMPARE(readAll(data("/other.gx")), CopyFaults::pattern(300000, 3));
         // Stamped in copy order, so they list newest last-copied first.
         QVERIFY(QFileInfo(data("/model.gx")).lastModified() < QFileInfo(data("/part.gx")).lastModified());
-        QVERIFY(QFileInfo(data("/part.gx")).lastModified() < QFileInfo(data("/model_2.gx")).lastModified());
+        QVERIFY(QFileInfo(data("/part.gx")).lastModified() < QFileInfo(data("/other.gx")).lastModified());
         QVERIFY(!list->selectMode());
         QVERIFY(list->selectedFiles().empty());
         QVERIFY(!ProgressDialog::instProgressDialog);
+    }
+
+    void listRefusesTheSameNameTwice()
+    {
+        // Two files named model.gx: the second may neither replace the first
+        // nor take the name of a file already there.
+        write(media("/model.gx"), CopyFaults::pattern(3000, 1));
+        write(media("/sub/model.gx"), CopyFaults::pattern(3000, 2));
+        write(data("/model_2.gx"), "a file of its own");
+        ShowTFCard* list = openList(FromUsbDisk);
+        selectSlots(list, {slotOf(list, "model.gx")});
+        shortPress(list, slotOf(list, "sub"));
+        shortPress(list, 0);
+        QCOMPARE(int(list->selectedFiles().size()), 2);
+        QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);
+        QVERIFY(waitFor([] { return message() == "Copy Failed(3)"; }));
+        QCOMPARE(readAll(data("/model.gx")), CopyFaults::pattern(3000, 1));
+        QCOMPARE(readAll(data("/model_2.gx")), QByteArray("a file of its own"));
+        QCOMPARE(allNames(data()), (QStringList{"model.gx", "model_2.gx"}));
+        QVERIFY(!list->selectMode());
     }
 
     void listCancelDuringTheSecondFile()
@@ -662,7 +581,7 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("disk full") << "ENOSPC" << "Storage space is not enough";
+        QTest::newRow("disk full") << "ENOSPC" << "Copy Failed(1)";
         QTest::newRow("write error") << "write EIO" << "Copy Failed(1)";
         QTest::newRow("copy differs") << "corrupt" << "Copy Failed(2)";
         QTest::newRow("read error") << "read EIO" << "Copy Failed(3)";
@@ -674,12 +593,7 @@ private slots:
         QFETCH(QString, shown);
         write(media("/a.gx"), CopyFaults::pattern(600000, 1));
         write(data("/a.gx"), "old a");
-        m_faults->fault = fault;
-        if (fault == "no thread") {
-            auto io = hookedIo();
-            io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
-            FileCopyJob::setIoForTesting(io);
-        }
+        setFault(fault);
         ShowTFCard* list = openList(FromUsbDisk);
         selectSlots(list, {0});
         QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);

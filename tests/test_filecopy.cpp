@@ -511,27 +511,27 @@ private slots:
         QCOMPARE(targetNames(), QStringList{"model.gx"});
     }
 
-    void sameNameTwiceGetsADistinctName()
+    void sameNameTwiceIsRefused()
     {
         write(m_dir->path() + "/from/a/model.gx", "first");
         write(m_dir->path() + "/from/b/model.gx", "second");
-        write(m_dir->path() + "/from/c/model.gx", "third");
         write(dst("model.gx"), "old");
+        write(dst("model_2.gx"), "a file of its own");
         FileCopyJob job;
-        QCOMPARE(job.addFile((m_dir->path() + "/from/a/model.gx").toStdString(), toDir().toStdString()),
-                 dst("model.gx").toStdString());
-        QCOMPARE(job.addFile((m_dir->path() + "/from/b/model.gx").toStdString(), toDir().toStdString()),
-                 dst("model_2.gx").toStdString());
-        QCOMPARE(job.addFile((m_dir->path() + "/from/c/model.gx").toStdString(), toDir().toStdString() + "/"),
-                 dst("model_3.gx").toStdString());
+        for (const char* folder : {"a", "b"})
+            QCOMPARE(job.addFile((m_dir->path() + "/from/" + folder + "/model.gx").toStdString(), toDir().toStdString()),
+                     dst("model.gx").toStdString());
         // The same source twice is one copy.
-        QCOMPARE(job.addFile((m_dir->path() + "/from/a/model.gx").toStdString(), toDir().toStdString()),
+        QCOMPARE(job.addFile((m_dir->path() + "/from/a/model.gx").toStdString(), toDir().toStdString() + "/"),
                  dst("model.gx").toStdString());
-        QCOMPARE(run(job), FileCopyResult::Done);
+        // The second never replaces the first, nor any other file.
+        QCOMPARE(run(job), FileCopyResult::NameClash);
+        const FileCopyProgress p = job.progress();
+        QCOMPARE(p.fileCount, 2);
+        QCOMPARE(p.failedIndex, 2);
         QCOMPARE(read(dst("model.gx")), QByteArray("first"));
-        QCOMPARE(read(dst("model_2.gx")), QByteArray("second"));
-        QCOMPARE(read(dst("model_3.gx")), QByteArray("third"));
-        QCOMPARE(job.progress().fileCount, 3);
+        QCOMPARE(read(dst("model_2.gx")), QByteArray("a file of its own"));
+        QCOMPARE(targetNames(), (QStringList{"model.gx", "model_2.gx"}));
     }
 
     void copiesIntoInternalStorageListFirst()

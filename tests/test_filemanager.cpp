@@ -187,7 +187,8 @@ void TestFileManager::linkLoopsEnd()
     QCOMPARE(::symlink("self", p(box, "/data/self").c_str()), 0);
     std::vector<FileInfo> list;
     QCOMPARE(FileManager::entryList(list, p(box, "/data"), true, false, false, "", {}), 0);
-    QCOMPARE(sorted(names(box, list)), sorted({"a", "a/b", "a/b/file.gx"}));
+    // "up" names a folder inside: listed as one, not walked again.
+    QCOMPARE(sorted(names(box, list)), sorted({"a", "a/b", "a/b/file.gx", "a/b/up"}));
 }
 
 void TestFileManager::removeFilesAndFolders()

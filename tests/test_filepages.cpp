@@ -9,6 +9,7 @@
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
 #include "UI/showtfcard.h"
+#include "tests/support/FilePageDriver.h"
 #include "tests/support/GxWriter.h"
 #include "tests/support/SimHarness.h"
 #include "tools/RootPath.h"
@@ -33,80 +34,36 @@
 #include <functional>
 #include <memory>
 
+using namespace FilePageDriver;
+
 namespace {
 
-const char* const kSlotNames[] = {"toolButton_2", "toolButton_3", "toolButton_4", "toolButton_5"};
 const char* const kBoxNames[] = {"checkBox", "checkBox_2", "checkBox_3", "checkBox_4"};
-
-// Lets deferred deletions and queued signals run.
-void settle(int rounds = 3)
-{
-    for (int i = 0; i < rounds; ++i) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-    }
-}
-
-bool waitFor(const std::function<bool()>& pred, int ms = 3000)
-{
-    return SimHarness::waitUntil([&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return pred();
-    }, ms);
-}
-
-// Waits out the one-press guard, then presses and releases.
-void guardedClick(QAbstractButton* button)
-{
-    QVERIFY(button);
-    QVERIFY(waitFor([] { return !OneTimesClicked().isHasClicked(); }, 1000));
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-QToolButton* slotButton(QWidget* page, int slot)
-{
-    return page->findChild<QToolButton*>(kSlotNames[slot]);
-}
 
 QCheckBox* slotBox(QWidget* page, int slot)
 {
     return page->findChild<QCheckBox*>(kBoxNames[slot]);
 }
 
-void shortPress(QWidget* page, int slot)
+// A name as a file button shows it: cut at the right to the button's width.
+QString elided(QToolButton* b, const QString& name)
 {
-    QToolButton* b = slotButton(page, slot);
-    QTest::mousePress(b, Qt::LeftButton);
-    QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(), 20);
+    return b->fontMetrics().elidedText(name, Qt::ElideRight, b->width());
 }
 
-void longPress(QWidget* page, int slot)
-{
-    QToolButton* b = slotButton(page, slot);
-    QTest::mousePress(b, Qt::LeftButton);
-    QTest::qWait(560);
-    QCoreApplication::processEvents();   // the 500 ms timer is due by now
-    QTest::mouseRelease(b, Qt::LeftButton);
-}
-
-// Full names of the entries on the page shown, left to right.
+// The names on the file buttons shown, left to right.
 QStringList shownNames(QWidget* page)
 {
     QStringList names;
     for (int i = 0; i < 4; ++i)
         if (!slotButton(page, i)->isHidden())
-            names << slotButton(page, i)->toolTip();
+            names << slotButton(page, i)->text();
     return names;
 }
 
 QString indicator(QWidget* page)
 {
     return page->findChild<QLabel*>("label")->text();
-}
-
-QToolButton* button(QWidget* page, const char* name)
-{
-    return page->findChild<QToolButton*>(name);
 }
 
 // Answers the next delete question once it is up; before answering runs
@@ -187,14 +144,8 @@ constexpr time_t kBase = 1700000000;
 
 } // namespace
 
-class TestFilePages : public QObject {
+class TestFilePages : public FilePageDriver::Fixture {
     Q_OBJECT
-
-    std::unique_ptr<SimHarness> m_harness;
-    std::unique_ptr<MainWindow> m_main;
-
-    QString data(const QString& rel = QString()) const { return rootPath(QString("/data")) + rel; }
-    QString media(const QString& rel = QString()) const { return rootPath(QString("/media")) + rel; }
 
     // Files "f<i>.gx" in folder, file i the i-th newest.
     void makeFiles(const QString& folder, int count, const char* stem = "f")
@@ -204,17 +155,6 @@ class TestFilePages : public QObject {
             const QString path = folder + "/" + stem + QString::number(i) + ".gx";
             writeNative(QFile::encodeName(path), gxFile(QString::number(i)), kBase - i * 10);
         }
-    }
-
-    void setUsb(bool mounted)
-    {
-        m_harness->sandbox().setUsbMounted(mounted);
-        if (mounted)
-            m_main->usbUp();
-        else
-            m_main->usbDown();
-        QCOMPARE(m_main->usbFlag(), mounted);
-        settle();
     }
 
     // The main window's Build button.
@@ -230,44 +170,9 @@ class TestFilePages : public QObject {
         return list;
     }
 
-    static void closeAllPages()
-    {
-        for (int round = 0; round < 5; ++round) {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (!qobject_cast<MainWindow*>(w) && w->isVisible())
-                    w->close();
-            settle();
-        }
-    }
-
-    static void emptyFolder(const QString& path)
-    {
-        QDir dir(path);
-        for (const QFileInfo& fi : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
-            if (fi.isDir() && !fi.isSymLink())
-                QDir(fi.filePath()).removeRecursively();
-            else
-                ::unlink(QFile::encodeName(fi.filePath()).constData());
-        }
-    }
-
 private slots:
-    void initTestCase()
-    {
-        initOrlenkResources();
-        m_harness = std::make_unique<SimHarness>();
-        m_main = std::make_unique<MainWindow>();
-        m_main->show();
-        settle();
-    }
-
-    void cleanupTestCase()
-    {
-        closeAllPages();
-        m_main.reset();
-        settle();
-        m_harness.reset();
-    }
+    void initTestCase() { startMainWindow(); }
+    void cleanupTestCase() { stopMainWindow(); }
 
     void init()
     {
@@ -781,17 +686,6 @@ private slots:
         QVERIFY(QFile::exists(data("/f0.gx")));
     }
 
-    void filePage_usbFileIsNotPrintedYet()
-    {
-        setUsb(true);
-        makeFiles(media(), 1);
-        auto* page = new BuildFileManage(media("/f0.gx"), nullptr);
-        page->show();
-        guardedClick(button(page, "buildPrint"));
-        settle();
-        QVERIFY(!BuildPrint::instBuildPrint);
-    }
-
     // ---- Odd names ----
 
     static QList<QByteArray> oddNameList()
@@ -833,7 +727,7 @@ private slots:
         ShowTFCard* list = openList(FromMemory);
         QCOMPARE(list->fileCount(), lossy ? 2 : 1);
         QCOMPARE(list->fileList()[0].path, path.toStdString());
-        QCOMPARE(slotButton(list, 0)->toolTip(), QFile::decodeName(name));
+        QCOMPARE(slotButton(list, 0)->text(), elided(slotButton(list, 0), QFile::decodeName(name)));
 
         // The file page shows it, cut to 13 characters, and deletes exactly it.
         shortPress(list, 0);
@@ -884,7 +778,8 @@ private slots:
         for (const QByteArray& p : paths)
             QVERIFY2(!exists(p), p.constData());
         QVERIFY(exists(neighbour));
-        QCOMPARE(shownNames(list), QStringList{QFile::decodeName(neighbour.mid(neighbour.lastIndexOf('/') + 1))});
+        QCOMPARE(shownNames(list),
+                 QStringList{elided(slotButton(list, 0), QFile::decodeName(neighbour.mid(neighbour.lastIndexOf('/') + 1)))});
         for (const char* p : {"/pwned", "/pwned2", "/pwned3"})
             QVERIFY(!QFile::exists(data(p)) && !QFile::exists(QDir::currentPath() + p));
     }

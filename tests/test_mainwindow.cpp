@@ -18,11 +18,6 @@
 #include "tests/support/SimHarness.h"
 #include "wifiDevice/ServerListener.h"
 
-#if __has_include("UI/control.h")
-#include "UI/control.h"
-#define HAVE_TOOL_MENU 1
-#endif
-
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
@@ -89,9 +84,6 @@ void closeAllPages()
     delete BuildPrint::instBuildPrint;
     delete Build::instBuild;
     delete Home::instHome;
-#ifdef HAVE_TOOL_MENU
-    delete Control::instControl;
-#endif
     QList<QPointer<QWidget>> windows;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (!qobject_cast<MainWindow*>(w))
@@ -240,12 +232,8 @@ private slots:
         QCOMPARE(Build::instBuild, first);   // an open page is not made twice
 
         press(m_w.get(), "showControl");
-#ifdef HAVE_TOOL_MENU
-        QVERIFY(Control::instControl);
-#else
         QVERIFY(Home::instHome);
         QVERIFY(Home::instHome->isVisible());
-#endif
         // Pages that this program does not have: nothing happens.
         const int windows = QApplication::topLevelWidgets().size();
         press(m_w.get(), "showSetting");
@@ -255,10 +243,7 @@ private slots:
 
     void resumeQuestionYes()
     {
-        Config* config = getConfigFile().configFile();
-        m_h->sandbox().writeFile("/data/job.gcode", sampleGcode());
-        config->setPowerOffResumePrintStatus(true);
-        config->setPowerOffResumePrintFileName("/data/job.gcode");
+        Config* config = saveJobToResume(true);
         _printcfg_t saved{400, 100, 60, 210, 25, 1};   // speed out of range: 100
         QCOMPARE(printdetail_write_config(&saved), 0);
         FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(42);
@@ -276,10 +261,7 @@ private slots:
 
     void resumeQuestionNo()
     {
-        Config* config = getConfigFile().configFile();
-        m_h->sandbox().writeFile("/data/job.gcode", sampleGcode());
-        config->setPowerOffResumePrintStatus(true);
-        config->setPowerOffResumePrintFileName("/data/job.gcode");
+        Config* config = saveJobToResume(true);
         m_w = std::make_unique<MainWindow>();
         auto asked = whenAsked([](TwoButtonDialog* q) { answer(q, "cancel"); });
         QTRY_COMPARE_WITH_TIMEOUT(config->getPowerOffResumePrintFileName(), std::string(), 5000);
@@ -291,11 +273,8 @@ private slots:
 
     void noResumeQuestionWithoutAJob()
     {
-        Config* config = getConfigFile().configFile();
         // Power-off resume switched off: no question although a file is named.
-        m_h->sandbox().writeFile("/data/job.gcode", sampleGcode());
-        config->setPowerOffResumePrintFileName("/data/job.gcode");
-        config->setPowerOffResumePrintStatus(false);
+        Config* config = saveJobToResume(false);
         m_w = std::make_unique<MainWindow>();
         QTest::qWait(2500);
         QVERIFY(!TwoButtonDialog::instTwoButtonDialog);
@@ -344,10 +323,7 @@ private slots:
 
     void cloudJobClosesResumeQuestionWithoutDecliningIt()
     {
-        Config* config = getConfigFile().configFile();
-        m_h->sandbox().writeFile("/data/job.gcode", sampleGcode());
-        config->setPowerOffResumePrintStatus(true);
-        config->setPowerOffResumePrintFileName("/data/job.gcode");
+        Config* config = saveJobToResume(true);
         m_w = std::make_unique<MainWindow>();
         const QString job = m_h->sandbox().path("/data/job.gcode");
         MainWindow* w = m_w.get();
@@ -490,6 +466,16 @@ private slots:
     }
 
 private:
+    // A job named in the settings for a power-off resume; on: resume switched on.
+    Config* saveJobToResume(bool on)
+    {
+        Config* config = getConfigFile().configFile();
+        m_h->sandbox().writeFile("/data/job.gcode", sampleGcode());
+        config->setPowerOffResumePrintStatus(on);
+        config->setPowerOffResumePrintFileName("/data/job.gcode");
+        return config;
+    }
+
     std::unique_ptr<SimHarness> m_h;
     std::unique_ptr<MainWindow> m_w;
 };

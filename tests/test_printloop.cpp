@@ -175,6 +175,12 @@ void TestPrintLoop::adjusterKeepsTheStreamConsistent()
     QCOMPARE(r.bedTarget, 70);
     QVERIFY(a.process("M25", same).kind == PrintLineAdjuster::Kind::PauseMark);
     QVERIFY(a.process("M251", same).kind == PrintLineAdjuster::Kind::Send);
+
+    // Numbers far outside any command or temperature go out untouched.
+    r = a.process("G99999999999 X1", fast);
+    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("G99999999999 X1"));
+    r = a.process("M104 S99999999999", same);
+    QCOMPARE(r.nozzleTarget, 1000);
 }
 
 void TestPrintLoop::readerAndCounterAgree()

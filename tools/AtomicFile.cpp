@@ -10,16 +10,6 @@
 
 namespace {
 
-std::string folderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
 int writeAll(int fd, const char* data, size_t size)
 {
     while (size > 0) {
@@ -38,6 +28,16 @@ int writeAll(int fd, const char* data, size_t size)
 }
 
 namespace AtomicFile {
+
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
 
 int makePath(const std::string& folder)
 {

@@ -13,6 +13,9 @@ int write(const std::string& path, const std::string& data);
 // file is larger than maxBytes.
 int read(const std::string& path, std::string& out, size_t maxBytes);
 
+// The folder part of a path: "a/b" -> "a", "/b" -> "/", "b" -> ".".
+std::string folderOf(const std::string& path);
+
 // Creates the folder and its parents (like mkdir -p). 0 or -errno.
 int makePath(const std::string& folder);
 

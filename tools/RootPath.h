@@ -17,6 +17,9 @@ constexpr const char* GpioDir = "/sys/class/gpio";
 constexpr const char* PwmDir = "/sys/class/pwm";
 constexpr const char* ProcMounts = "/proc/mounts";
 constexpr const char* FontFile = "/opt/qt-4.8.6/lib/fonts/code2000.ttf";
+constexpr const char* PluginDir = "/opt/qt-4.8.6/plugins";
+constexpr const char* CorePattern = "/proc/sys/kernel/core_pattern";
+constexpr const char* CoreFile = "/data/Orlenk3-arm.core";
 constexpr int BufferBusyGpio = 131;
 }
 

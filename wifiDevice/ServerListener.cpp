@@ -12,13 +12,13 @@ int64_t ServerListener::check_free_space(const char* path)
     struct statfs fs;
     if (!path || statfs(path, &fs) != 0) {
         const int err = path ? errno : EINVAL;
-        qWarning() << LOG_SRC("wifiDevice/ServerListener.cpp") << "check free space failed: " << (path ? path : "(null)")
-                   << std::strerror(err);
+        qWarning().noquote() << LOG_SRC("wifiDevice/ServerListener.cpp")
+                             << QString("check free space failed: %1 %2").arg(path ? path : "(null)", std::strerror(err));
         return -1;
     }
-    // The blocks a write can use (root's reserve left out); both factors are
-    // widened first, since a 32-bit board has 32-bit block counts.
-    const int64_t freeSpace = static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_bsize);
-    qDebug() << LOG_SRC("wifiDevice/ServerListener.cpp") << "check free space: freespace = " << freeSpace;
+    // Free blocks times block size, both widened first: a 32-bit board has
+    // 32-bit block counts.
+    const int64_t freeSpace = static_cast<int64_t>(fs.f_bfree) * static_cast<int64_t>(fs.f_bsize);
+    qDebug().noquote() << LOG_SRC("wifiDevice/ServerListener.cpp") << "check free space: freespace = " + QString::number(freeSpace);
     return freeSpace;
 }

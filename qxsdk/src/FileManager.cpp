@@ -97,29 +97,28 @@ int walk(Walk& w, const std::string& folder, int depth)
             fprintf(stderr, "src/FileManager.cpp[%d]: stat file (%s) fail: %s\n", __LINE__, path.c_str(), strerror(errno));
             continue;
         }
-        if (S_ISDIR(st.st_mode)) {
-            if (!w.filesOnly)
-                w.list.push_back(makeInfo(path, st));
-            if (w.recursive && depth < kMaxDepth && w.visited.insert({st.st_dev, st.st_ino}).second)
-                walk(w, path, depth + 1);
-            continue;
-        }
-        if (!admitted(name, w.prefix, w.suffixes))
-            continue;
+        bool link = false;
         if (S_ISLNK(st.st_mode)) {
-            // A link is listed only as the regular file it names inside the
-            // listed folder; links out of it or to folders are left alone.
-            struct stat target;
-            if (::stat(path.c_str(), &target) != 0) {
+            // A link counts as what it names, and only when that lies inside the
+            // listed folder; it is never descended into (no loops, no second
+            // path to the same files).
+            if (::stat(path.c_str(), &st) != 0) {
                 fprintf(stderr, "src/FileManager.cpp[%d]: stat file (%s) fail: %s\n", __LINE__, path.c_str(), strerror(errno));
                 continue;
             }
-            if (!S_ISREG(target.st_mode) || !isInside(realPath(path), w.topReal))
+            if (!isInside(realPath(path), w.topReal))
                 continue;
-            w.list.push_back(makeInfo(path, target));
+            link = true;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            if (!w.filesOnly)
+                w.list.push_back(makeInfo(path, st));
+            if (!link && w.recursive && depth < kMaxDepth && w.visited.insert({st.st_dev, st.st_ino}).second)
+                walk(w, path, depth + 1);
             continue;
         }
-        w.list.push_back(makeInfo(path, st));
+        if (admitted(name, w.prefix, w.suffixes))
+            w.list.push_back(makeInfo(path, st));
     }
     ::closedir(dir);
     return 0;

@@ -10,6 +10,7 @@
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
 #include "buzzer/buzzerPlay.h"
+#include "Files/ResumePrintConfig.h"
 #include "cloudprinter/PolarClient.h"
 #include "serial/SerialObject.h"
 #include "tests/support/SimHarness.h"
@@ -23,6 +24,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -154,6 +156,23 @@ public:
             OneLableDialog::instOneLableDialog = nullptr;
             d->close();
         }
+    }
+
+    // Whether the buzzer has played the whole tune (waits for the player first).
+    static bool tunePlayed(buzzerPlay::TuneId id)
+    {
+        buzzerPlay* player = buzzerPlay::getInstance("pwm1");
+        player->waitIdle(2000);
+        const auto tune = buzzerPlay::tuneNotes(id);
+        const auto played = player->playedNotes();
+        return std::search(played.begin(), played.end(), tune.begin(), tune.end()) != played.end();
+    }
+    // set_flag of the resume adjustment record, -1 when there is none.
+    static int resumeRecordFlag()
+    {
+        _printcfg_t r{};
+        r.set_flag = -1;
+        return printdetail_read_config(&r) == 0 ? r.set_flag : -1;
     }
 
     // Presses a page button the way a finger does (after the one-press guard's 100 ms).

@@ -1,0 +1,142 @@
+#pragma once
+// Drives the storage, file list and file pages as a user does (presses on
+// buttons and file slots, the stick coming and going), with a fixture that
+// runs the simulator and the main window over the two storages.
+#include "Execute/COneTimesClicked.h"
+#include "UI/buildprint.h"
+#include "UI/mainwindow.h"
+#include "UI/resources.h"
+#include "tests/support/SimHarness.h"
+#include "tools/RootPath.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QToolButton>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+namespace FilePageDriver {
+
+// The file list's four file buttons, left to right.
+inline const char* const kSlotNames[] = {"toolButton_2", "toolButton_3", "toolButton_4", "toolButton_5"};
+
+// Lets deferred deletions and queued signals run.
+inline void settle(int rounds = 3)
+{
+    for (int i = 0; i < rounds; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+inline bool waitFor(const std::function<bool()>& pred, int ms = 10000)
+{
+    return SimHarness::waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return pred();
+    }, ms);
+}
+
+inline QToolButton* button(QWidget* page, const char* name)
+{
+    return page ? page->findChild<QToolButton*>(name) : nullptr;
+}
+
+inline QToolButton* slotButton(QWidget* list, int slot)
+{
+    return button(list, kSlotNames[slot]);
+}
+
+// Waits out the one-press guard, then presses and releases.
+inline void guardedClick(QAbstractButton* b)
+{
+    QVERIFY(b);
+    QVERIFY(waitFor([] { return !OneTimesClicked().isHasClicked(); }, 1000));
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+inline void shortPress(QWidget* list, int slot)
+{
+    QToolButton* b = slotButton(list, slot);
+    QTest::mousePress(b, Qt::LeftButton);
+    QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(), 20);
+}
+
+inline void longPress(QWidget* list, int slot)
+{
+    QToolButton* b = slotButton(list, slot);
+    QTest::mousePress(b, Qt::LeftButton);
+    QTest::qWait(560);
+    QCoreApplication::processEvents();   // the 500 ms timer is due by now
+    QTest::mouseRelease(b, Qt::LeftButton);
+}
+
+// The simulator, the main window and the storages "/data" and "/media".
+class Fixture : public QObject {
+protected:
+    std::unique_ptr<SimHarness> m_harness;
+    std::unique_ptr<MainWindow> m_main;
+
+    QString data(const QString& rel = QString()) const { return rootPath(QString("/data")) + rel; }
+    QString media(const QString& rel = QString()) const { return rootPath(QString("/media")) + rel; }
+
+    void startMainWindow()
+    {
+        initOrlenkResources();
+        m_harness = std::make_unique<SimHarness>();
+        m_main = std::make_unique<MainWindow>();
+        m_main->show();
+        settle();
+    }
+
+    void stopMainWindow()
+    {
+        closeAllPages();
+        m_main.reset();
+        settle();
+        m_harness.reset();
+    }
+
+    void setUsb(bool mounted)
+    {
+        m_harness->sandbox().setUsbMounted(mounted);
+        if (mounted)
+            m_main->usbUp();
+        else
+            m_main->usbDown();
+        QCOMPARE(m_main->usbFlag(), mounted);
+        settle();
+    }
+
+    // Every page but the main window, the printing page included.
+    static void closeAllPages()
+    {
+        for (int round = 0; round < 5; ++round) {
+            delete BuildPrint::instBuildPrint;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (!qobject_cast<MainWindow*>(w) && w->isVisible())
+                    w->close();
+            settle();
+        }
+    }
+
+    // Removes everything in a folder, odd names and hidden files included.
+    static void emptyFolder(const QString& path)
+    {
+        QDir dir(path);
+        for (const QFileInfo& fi : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+            if (fi.isDir() && !fi.isSymLink())
+                QDir(fi.filePath()).removeRecursively();
+            else
+                ::unlink(QFile::encodeName(fi.filePath()).constData());
+        }
+    }
+};
+
+}

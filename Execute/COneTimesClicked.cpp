@@ -186,3 +186,12 @@ bool COneTimesClicked::acceptPress(QObject* owner, QToolButton* button, const QS
     setOneTimesClicked(button, styleKey);
     return !alive.isNull();
 }
+
+bool COneTimesClicked::acceptPagePress(QObject* page)
+{
+    QPointer<QObject> alive(page);
+    if (!acceptPress(page, nullptr, QStringLiteral("TOOLBUTTON_R25_STYLE")))
+        return false;
+    QCoreApplication::processEvents();
+    return !alive.isNull();
+}

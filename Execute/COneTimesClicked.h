@@ -23,6 +23,9 @@ public:
     // it as setOneTimesClicked does and tells whether owner still exists after
     // the pending events have run.
     bool acceptPress(QObject* owner, QToolButton* button, const QString& styleKey);
+    // A page's guarded button: the guard with "TOOLBUTTON_R25_STYLE" and no button,
+    // then the pending events once; true when the page still exists to act.
+    bool acceptPagePress(QObject* page);
     // The style sheet of a style key, plain or pressed.
     static QString styleSheet(const QString& styleKey, bool pressed);
 private:

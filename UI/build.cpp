@@ -1,11 +1,11 @@
 #include "UI/build.h"
 #include "ui_build.h"
 
+#include "Execute/COneTimesClicked.h"
 #include "UI/filepagehelpers.h"
 #include "UI/mainwindow.h"
 #include "UI/showtfcard.h"
 #include "tools/Log.h"
-#include "tools/PagePointer.h"
 
 #include <QDebug>
 #include <QIcon>
@@ -59,8 +59,7 @@ void Build::slot_usbRemove()
 void Build::on_memory_clicked()
 {
     qDebug() << LOG_SRC("UI/build.cpp");
-    PageGuard alive(this);
-    if (!FilePages::pressGuard() || !alive)
+    if (!OneTimesClicked().acceptPagePress(this))
         return;
     if (ShowTFCard::instShowTFCard)
         return;
@@ -70,8 +69,7 @@ void Build::on_memory_clicked()
 void Build::on_upan_clicked()
 {
     qDebug() << LOG_SRC("UI/build.cpp");
-    PageGuard alive(this);
-    if (!FilePages::pressGuard() || !alive)
+    if (!OneTimesClicked().acceptPagePress(this))
         return;
     // The flag is read again: the stick may have gone before the button greyed out.
     if (!FilePages::usbMounted() || ShowTFCard::instShowTFCard)
@@ -82,8 +80,7 @@ void Build::on_upan_clicked()
 void Build::on_back_clicked()
 {
     qDebug() << LOG_SRC("UI/build.cpp");
-    PageGuard alive(this);
-    if (!FilePages::pressGuard() || !alive)
+    if (!OneTimesClicked().acceptPagePress(this))
         return;
     close();
 }

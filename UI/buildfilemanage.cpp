@@ -1,6 +1,7 @@
 #include "UI/buildfilemanage.h"
 #include "ui_buildfilemanage.h"
 
+#include "Execute/COneTimesClicked.h"
 #include "Dialog/nobuttondialog.h"
 #include "Dialog/progressdialog.h"
 #include "Dialog/twobuttondialog.h"
@@ -156,8 +157,7 @@ void BuildFileManage::oneButtonDialogShow(QString text)
 
 bool BuildFileManage::actionAllowed()
 {
-    PageGuard alive(this);
-    if (!FilePages::pressGuard() || !alive)
+    if (!OneTimesClicked().acceptPagePress(this))
         return false;
     // The page's buttons stay reachable beside the copy's notice; the file
     // and the copy are left alone until it ends.
@@ -424,8 +424,7 @@ void BuildFileManage::endCopy()
 void BuildFileManage::on_back_clicked()
 {
     qDebug() << LOG_SRC("UI/buildfilemanage.cpp");
-    PageGuard alive(this);
-    if (!FilePages::pressGuard() || !alive)
+    if (!OneTimesClicked().acceptPagePress(this))
         return;
     close();
 }

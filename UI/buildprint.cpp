@@ -475,18 +475,6 @@ void BuildPrint::showMessage(const QString& title, const QString& text, const QS
     }
 }
 
-bool BuildPrint::takePress()
-{
-    if (OneTimesClicked().isHasClicked())
-        return false;
-    PageGuard alive(this);
-    OneTimesClicked().setOneTimesClicked(nullptr, "TOOLBUTTON_R25_STYLE");
-    if (!alive)
-        return false;
-    QCoreApplication::processEvents();
-    return static_cast<bool>(alive);
-}
-
 bool BuildPrint::sleepKeepingPage(int ms)
 {
     PageGuard alive(this);
@@ -796,7 +784,7 @@ void BuildPrint::on_play_pause_pressed()
 {
     if (printState == 3)
         return;
-    if (!takePress())
+    if (!OneTimesClicked().acceptPagePress(this))
         return;
     if (printState == 1)
         requestPause(PauseFrom::Button);
@@ -1069,7 +1057,7 @@ void BuildPrint::parkReached()
 
 void BuildPrint::on_stop_clicked()
 {
-    if (!takePress())
+    if (!OneTimesClicked().acceptPagePress(this))
         return;
     if (printState == 3 || TwoButtonDialog::instTwoButtonDialog)
         return;
@@ -1202,7 +1190,7 @@ void BuildPrint::finishReached()
 
 void BuildPrint::on_buildSetting_pressed()
 {
-    if (!takePress())
+    if (!OneTimesClicked().acceptPagePress(this))
         return;
     BP_LOG << "no in-print control page in this program";
 }

@@ -122,9 +122,6 @@ private:
     void showNotice(const QString& text);
     void hideNotice();
     void showMessage(const QString& title, const QString& text, const QString& button);
-    // The one-press guard of the page's buttons: false when the press comes
-    // within 100 ms of another one or the page went away while events ran.
-    bool takePress();
     // Holds the page's work for ms with the screen drawn; false when the page
     // went away meanwhile.
     bool sleepKeepingPage(int ms);

@@ -18,16 +18,6 @@ bool usbMounted()
     return MainWindow::instMainWindow && MainWindow::instMainWindow->usbFlag();
 }
 
-bool pressGuard()
-{
-    COneTimesClicked& guard = OneTimesClicked();
-    if (guard.isHasClicked())
-        return false;
-    guard.setOneTimesClicked(nullptr, "TOOLBUTTON_R25_STYLE");
-    QCoreApplication::processEvents();
-    return true;
-}
-
 void showMessage(QWidget* page, const QString& text)
 {
     OneButtonDialog* dialog = OneButtonDialog::instOneButtonDialog;

@@ -11,9 +11,6 @@ namespace FilePages {
 // The main window's USB-stick flag; false while there is no main window.
 bool usbMounted();
 
-// The one-press guard of the page buttons: false when the press must be
-// dropped. Lets pending events run, so the caller must check its page again.
-bool pressGuard();
 
 // The one-button message of the file pages: an open one gets the text,
 // otherwise a new one is made (keeping its own "OK"); then it is shown, the

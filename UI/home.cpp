@@ -7,7 +7,6 @@
 #include "UI/mainwindow.h"
 #include "buzzer/buzzerPlay.h"
 #include "serial/SerialObject.h"
-#include "tools/PagePointer.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -134,12 +133,6 @@ void Home::on_yes_released()
 
 void Home::on_yes_clicked()
 {
-    if (OneTimesClicked().isHasClicked())
-        return;
-    PageGuard alive(this);
-    OneTimesClicked().setOneTimesClicked(nullptr, "TOOLBUTTON_R25_STYLE");
-    QCoreApplication::processEvents();
-    if (!alive)
-        return;
-    close();
+    if (OneTimesClicked().acceptPagePress(this))
+        close();
 }

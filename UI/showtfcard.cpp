@@ -1,6 +1,7 @@
 #include "UI/showtfcard.h"
 #include "ui_showtfcard.h"
 
+#include "Execute/COneTimesClicked.h"
 #include "Dialog/onebuttondialog.h"
 #include "Dialog/progressdialog.h"
 #include "Dialog/twobuttondialog.h"
@@ -454,8 +455,7 @@ void ShowTFCard::toggleSelection(int slot, const std::string& path)
 void ShowTFCard::on_back_clicked()
 {
     qDebug() << LOG_SRC("UI/showtfcard.cpp");
-    PageGuard alive(this);
-    if (!FilePages::pressGuard() || !alive)
+    if (!OneTimesClicked().acceptPagePress(this))
         return;
     const bool atRoot = m_currentPath == m_rootPath;
     if (m_selectMode && (m_selectedFiles.empty() || atRoot)) {

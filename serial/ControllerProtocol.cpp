@@ -138,4 +138,30 @@ bool probeFitted(const QString& m130Reply) { return payloadOf(m130Reply).startsW
 
 QString homeCommand(char axis) { return QString("G28 ") + QChar(axis); }
 
+
+bool replyFits(std::string_view command, std::string_view reply)
+{
+    const auto starts = [](std::string_view text, std::string_view head) {
+        return text.substr(0, head.size()) == head;
+    };
+    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r' || reply.back() == ' '))
+        reply.remove_suffix(1);
+    const size_t blank = reply.find(' ');
+    const std::string_view payload = blank == std::string_view::npos ? std::string_view() : reply.substr(blank + 1);
+    const std::string_view word = command.substr(0, command.find(' '));
+    if (word == "M105")
+        return starts(payload, "T:");
+    if (word == "M114")
+        return starts(payload, "X:") && payload.find(" E:") != std::string_view::npos;
+    if (word == "M119")
+        return starts(payload, "X:") && payload.find(" E:") == std::string_view::npos;
+    if (word == "M121")
+        return payload == "F" || payload == "B";
+    if (word == "M113")
+        return starts(payload, "FIL:") || payload.find("Fail") != std::string_view::npos;
+    if (word == "M130")
+        return starts(payload, "PROBE:");
+    return payload == "ok";
+}
+
 }

@@ -41,6 +41,9 @@ int freeSlots(const QString& reply);
 void frameInto(std::string& out, std::string_view command);      // out = "~cmd\r\n"
 void replyInto(std::string& out, int freeSlots, std::string_view payload);
 int freeSlots(std::string_view reply);
+// Whether a reply has the shape this protocol gives the command's reply, so a
+// late answer to an earlier command is never taken for this one's.
+bool replyFits(std::string_view command, std::string_view reply);
 
 struct Temperatures { int nozzle = 0, nozzleTarget = 0, bed = 0, bedTarget = 0; };
 QString formatM105(const Temperatures& t);

@@ -132,7 +132,22 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         port.reopen();
         return Outcome::Unconfirmed;
     }
-    const SerialPort::Read r = port.readLine(reply, timeout, MaxReplyLength);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout);
+    SerialPort::Read r;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        r = port.readLine(reply, int(std::max<long long>(left, 1)), MaxReplyLength);
+        if (r != SerialPort::Read::Line || ControllerProtocol::freeSlots(std::string_view(reply)) < 0
+            || ControllerProtocol::replyFits(command, reply))
+            break;
+        // A late answer to an earlier command: skip it and wait for our own.
+        qWarning() << LOG_SRC(kSrc) << "dropping a late reply before the reply to" << text(command);
+        staleWatchUntil = Clock::now() + std::chrono::milliseconds(StaleWatchMs);
+        if (Clock::now() >= deadline) {
+            r = SerialPort::Read::Timeout;
+            break;
+        }
+    }
     if (r == SerialPort::Read::Line) {
         const int n = ControllerProtocol::freeSlots(std::string_view(reply));
         if (n >= 0) {

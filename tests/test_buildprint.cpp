@@ -18,17 +18,8 @@ const QStringList PageEnd{"M18", "M112", "M17 Y", "G92 E0", "M112", "M18"};
 
 int failingThreadCreator(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*) { return EAGAIN; }
 
-_printcfg_t adjustedRecord()
-{
-    _printcfg_t r{};
-    r.speed = 150;
-    r.extrusion = 90;
-    r.plate = 70;
-    r.Extruder = 230;
-    r.zoffset = 20;
-    r.set_flag = 1;
-    return r;
-}
+// speed, extrusion, bed, nozzle, Z offset, written by the adjustments page.
+_printcfg_t adjustedRecord() { return {150, 90, 70, 230, 20, 1}; }
 
 }
 
@@ -92,9 +83,8 @@ private slots:
         QVERIFY(!rig.button("play_pause")->isEnabled());
 
         QVERIFY(rig.waitSent("G28 Z"));
-        QCOMPARE(rig.link()->printingAdjust().speed, 100);
-        QCOMPARE(rig.link()->printingAdjust().zOffset, 0);
-        QCOMPARE(rig.link()->printingAdjust().extrusion, 100);
+        const PrintingAdjust fresh = rig.link()->printingAdjust();
+        QVERIFY(fresh.speed == 100 && fresh.zOffset == 0 && fresh.extrusion == 100);
         QVERIFY(!rig.link()->m_nozzleTempOverride.load());
         QCOMPARE(PrintPageRig::resumeRecordFlag(), 0);
         QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumeBuildTime(), 0);
@@ -212,8 +202,7 @@ private slots:
         gx.timeUsed = 3600;
         gx.materialUsed = 1200;
         gx.firstImage = GxWriter::drawPicture("T");
-        const QByteArray gcode = makeJob(2, 400, 200, -1);
-        gx.gcode = gcode;
+        gx.gcode = makeJob(2, 400, 200, -1);
         const QString path = rig.writeJob("hot.gx", GxWriter::buildGx(gx));
         rig.sim().pinNozzleTemperature(280);
         rig.mainWindow->slot_ThreadM23(path);

@@ -21,17 +21,6 @@ bool resumeLook(PrintPageRig& rig)
 {
     return rig.button("play_pause")->styleSheet().contains("Resume.png");
 }
-
-// Commands sent since the transcript held `from` lines.
-QStringList commandsSince(PrintPageRig& rig, int from)
-{
-    QStringList out;
-    const QStringList all = rig.sim().transcript();
-    for (int i = from; i < all.size(); ++i)
-        if (!PrintPageRig::isPoll(all[i]))
-            out << all[i];
-    return out;
-}
 }
 
 class TestBuildPrintPause : public QObject {
@@ -48,7 +37,7 @@ private slots:
         QTest::qWait(200);
 
         // The page's button; a LAN resume while the head still parks is not carried out.
-        int mark = rig.sim().transcript().size();
+        int mark = rig.mark();
         rig.press("play_pause");
         QCOMPARE(rig.state(), 2);
         QCOMPARE(PrintPageRig::noticeText(), QString("Pausing...\nplease wait..."));
@@ -59,7 +48,7 @@ private slots:
         emit rig.lan()->sig_printresume();
         QCOMPARE(rig.state(), 2);
         QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
-        QStringList since = commandsSince(rig, mark);
+        QStringList since = rig.commands(mark);
         const int park = since.indexOf("G1 Z212.00 F300");
         QVERIFY(park > 0);
         QCOMPARE(since.mid(park), QStringList({"G1 Z212.00 F300", "G1 X95 Y97 F2000"}));
@@ -68,11 +57,11 @@ private slots:
         QVERIFY(resumeLook(rig));
 
         // Resumed from the button: heated back to the targets last commanded.
-        mark = rig.sim().transcript().size();
+        mark = rig.mark();
         rig.press("play_pause");
         QCOMPARE(PrintPageRig::noticeText(), QString("Prepare to resume..."));
         QVERIFY(rig.waitFor([&] { return printingOnScreen(rig); }));
-        since = commandsSince(rig, mark);
+        since = rig.commands(mark);
         QCOMPARE(since.mid(0, 2), QStringList({"M140 S60", "M104 S200 T0"}));
         QVERIFY(!resumeLook(rig));
         QCOMPARE(rig.cloud->sentUpdates().last(), QString("Printing"));
@@ -103,20 +92,20 @@ private slots:
         QCOMPARE(rig.state(), 2);
         // Paused soon after a resume: still the targets last commanded, never a
         // heater reading of 0 left over from the pause before.
-        mark = rig.sim().transcript().size();
+        mark = rig.mark();
         emit rig.lan()->sig_printresume();
-        QCOMPARE(commandsSince(rig, mark).mid(0, 2), QStringList({"M140 S60", "M104 S200 T0"}));
+        QCOMPARE(rig.commands(mark).mid(0, 2), QStringList({"M140 S60", "M104 S200 T0"}));
         QVERIFY(rig.waitFor([&] { return printingOnScreen(rig); }));
 
         // Cloud pause, then the cloud cancels the paused job.
         QTest::qWait(200);
         emit rig.cloud->sig_cloudprintpause();
         QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
-        mark = rig.sim().transcript().size();
+        mark = rig.mark();
         emit rig.cloud->sig_cloudprintcancel();
         QCOMPARE(rig.state(), 3);
         QVERIFY(rig.waitPageGone());
-        since = commandsSince(rig, mark);
+        since = rig.commands(mark);
         QCOMPARE(since.mid(0, 6), QStringList({"M107", "M112", "M140 S0", "M104 S0 T0", "G1 Z212.00 F300",
                                                "G1 X90 Y92 F2000"}));
         QCOMPARE(rig.cloud->sentUpdates().last(), QString("Idle"));
@@ -179,14 +168,14 @@ private slots:
         rig.mainWindow->slot_ThreadM23(path);
         QVERIFY(rig.waitSent("G28 Z"));
         QCOMPARE(rig.state(), 0);
-        int mark = rig.sim().transcript().size();
+        int mark = rig.mark();
         emit rig.lan()->sig_printpause();
         QCOMPARE(rig.state(), 2);
-        QCOMPARE(commandsSince(rig, mark).mid(0, 2), QStringList({"M140 S0", "M104 S0 T0"}));
+        QCOMPARE(rig.commands(mark).mid(0, 2), QStringList({"M140 S0", "M104 S0 T0"}));
         QCOMPARE(PrintPageRig::noticeText(), QString("Pausing...\nplease wait..."));
         QVERIFY(rig.waitSent("G1 X-90 Y-90 F2000"));
         QCOMPARE(rig.state(), 2);
-        QStringList cmds = commandsSince(rig, mark);
+        QStringList cmds = rig.commands(mark);
         QCOMPARE(cmds.mid(cmds.indexOf("M112")),
                  QStringList({"M112", "G90", "G92 X100 Y102 Z212.00 A0 B0", "M140 S0", "M104 S0 T0",
                               "G1 X-90 Y-90 F2000"}));
@@ -194,16 +183,16 @@ private slots:
         QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
         QCOMPARE(rig.cloud->sentUpdates().last(), QString("Paused"));
 
-        mark = rig.sim().transcript().size();
+        mark = rig.mark();
         emit rig.lan()->sig_printresume();
         QCOMPARE(rig.state(), 1);
-        QCOMPARE(commandsSince(rig, mark).mid(0, 2), QStringList({"M140 S60", "M104 S200 T0"}));
+        QCOMPARE(rig.commands(mark).mid(0, 2), QStringList({"M140 S60", "M104 S200 T0"}));
         QVERIFY(printingOnScreen(rig));
 
-        mark = rig.sim().transcript().size();
+        mark = rig.mark();
         rig.press("play_pause");
         QCOMPARE(rig.state(), 2);
-        QCOMPARE(commandsSince(rig, mark).mid(0, 3), QStringList({"M140 S0", "M104 S0 T0", "G1 X70 Y-70 Z150"}));
+        QCOMPARE(rig.commands(mark).mid(0, 3), QStringList({"M140 S0", "M104 S0 T0", "G1 X70 Y-70 Z150"}));
         QVERIFY(rig.waitFor([&] { return pausedOnScreen(rig); }));
         rig.sim().pinNozzleTemperature(-1);
         QTest::qWait(1200);
@@ -226,19 +215,19 @@ private slots:
         QVERIFY(rig.waitSent("G1 X-90 Y-90 F2000"));
         QVERIFY(rig.waitFor([&] { return rig.state() == 1; }));
 
-        int mark = rig.sim().transcript().size();
+        int mark = rig.mark();
         rig.page()->PausePrint();
         QCOMPARE(rig.state(), 2);
-        QCOMPARE(commandsSince(rig, mark), QStringList({"M140 S0", "M104 S0 T0", "M112"}));
+        QCOMPARE(rig.commands(mark), QStringList({"M140 S0", "M104 S0 T0", "M112"}));
         QVERIFY(!rig.button("play_pause")->isEnabled());
         rig.page()->EnablePrint();
         QVERIFY(rig.button("play_pause")->isEnabled());
 
-        mark = rig.sim().transcript().size();
+        mark = rig.mark();
         rig.press("play_pause");
         QVERIFY(rig.waitSent("G92 X100 Y102 Z212.00 A0 B0"));
-        QVERIFY(rig.waitFor([&] { return commandsSince(rig, mark).contains("G1 X-90 Y-90 F2000"); }));
-        QCOMPARE(commandsSince(rig, mark).mid(0, 11),
+        QVERIFY(rig.waitFor([&] { return rig.commands(mark).contains("G1 X-90 Y-90 F2000"); }));
+        QCOMPARE(rig.commands(mark).mid(0, 11),
                  QStringList({"M140 S60", "M104 S200 T0", "M140 S60", "M104 S200 T0", "G28 Z", "G28 X", "G28 Y",
                               "M112", "G90", "G92 X100 Y102 Z212.00 A0 B0", "G1 X-90 Y-90 F2000"}));
         rig.sim().pinNozzleTemperature(-1);
@@ -258,13 +247,7 @@ private slots:
         config->setPowerOffResumePrintFileName("/data/resume.gcode");
         FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(30);
         FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(125);
-        _printcfg_t record{};
-        record.speed = 120;
-        record.extrusion = 100;
-        record.plate = 60;
-        record.Extruder = 200;
-        record.zoffset = 10;
-        record.set_flag = 1;
+        _printcfg_t record{120, 100, 60, 200, 10, 1};
         printdetail_write_config(&record);
 
         rig.mainWindow->powerOffResumePrint(path);

@@ -32,13 +32,8 @@ Json::Value readJson(const Sandbox& box)
 time_t localStamp(int y, int mo, int d, int h, int mi, int s)
 {
     struct tm tm = {};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    tm.tm_isdst = -1;
+    tm.tm_year = y - 1900, tm.tm_mon = mo - 1, tm.tm_mday = d;
+    tm.tm_hour = h, tm.tm_min = mi, tm.tm_sec = s, tm.tm_isdst = -1;
     return mktime(&tm);
 }
 
@@ -47,249 +42,224 @@ time_t localStamp(int y, int mo, int d, int h, int mi, int s)
 class TestConfig : public QObject {
     Q_OBJECT
 private slots:
-    void defaultsAreStoredOnFirstGet();
-    void settersRewriteTheWholeFile();
-    void printerTotalTimeAdds();
-    void damagedFilesReadAsEmpty_data();
-    void damagedFilesReadAsEmpty();
-    void followsTheSandboxRoot();
-    void concurrentGetAndSet();
-    void modifyTimeCounter();
-    void updateFileModifyTimeRunsNoShell();
-
-    void buzzerPlaysTheTune();
-    void buzzerWithoutPwmFilesIsHarmless();
-};
-
-void TestConfig::defaultsAreStoredOnFirstGet()
-{
-    Sandbox box;
-    cfg()->reload();
-    QVERIFY(!QFileInfo::exists(box.path("/opt/PROGRAM/config/config.json")));
-
-    QCOMPARE(cfg()->getBuzzerStatus(), true);
-    QVERIFY(QFileInfo::exists(box.path("/opt/PROGRAM/config/config.json")));
-    QCOMPARE(cfg()->getLedStatus(), true);
-    QCOMPARE(cfg()->getFilamentDetect(), true);
-    QCOMPARE(cfg()->getPowerOffResumePrintStatus(), true);
-    QCOMPARE(cfg()->getPowerOffResumePrintFileName(), std::string());
-    QCOMPARE(cfg()->getExtruderCalibrationValue(), 3.0);
-    QCOMPARE(cfg()->getPrinterTotalTime(), 0);
-    QCOMPARE(cfg()->getModifyTime(), std::string("202001010101.01"));
-    QCOMPARE(cfg()->getAutoPoint1(), 0.0f);
-    QCOMPARE(cfg()->getAutoPoint9(), 0.0f);
-
-    const Json::Value root = readJson(box);
-    for (const char* s : {"log", "general", "polarcloud", "network", "autoCalibration"})
-        QVERIFY2(root[s].isObject(), s);
-    const Json::Value& g = root["general"];
-    QVERIFY(g["buzzerStatus"].isBool() && g["buzzerStatus"].asBool());
-    QVERIFY(g["ledStatus"].isBool() && g["filamentDetect"].isBool() && g["powerOffResumePrintStatus"].isBool());
-    QCOMPARE(g["powerOffResumePrintFileName"].asString(), std::string());
-    QCOMPARE(g["extruderCalibrationValue"].asDouble(), 3.0);
-    QCOMPARE(g["printerTotalTime"].asInt(), 0);
-    QCOMPARE(g["modifyTime"].asString(), std::string("202001010101.01"));
-    QVERIFY(root["autoCalibration"]["point1"].isNumeric());
-    QVERIFY(root["autoCalibration"]["point9"].isNumeric());
-}
-
-void TestConfig::settersRewriteTheWholeFile()
-{
-    Sandbox box;
-    cfg()->reload();
-    cfg()->setLedStatus(false);
-    cfg()->setBuzzerStatus(false);
-    cfg()->setFilamentDetect(false);
-    cfg()->setPowerOffResumePrintStatus(false);
-    cfg()->setPowerOffResumePrintFileName("/data/my file.gx");
-    cfg()->setExtruderCalibrationValue(2.35);
-    cfg()->setAutoPoint(4, 0.1f);
-    cfg()->setAutoPoint(10, 5.0f);   // no such point: ignored
-
-    // Each value is on disk, not only in memory.
-    const Json::Value root = readJson(box);
-    const Json::Value& g = root["general"];
-    QCOMPARE(g["ledStatus"].asBool(), false);
-    QCOMPARE(g["buzzerStatus"].asBool(), false);
-    QCOMPARE(g["filamentDetect"].asBool(), false);
-    QCOMPARE(g["powerOffResumePrintStatus"].asBool(), false);
-    QCOMPARE(g["powerOffResumePrintFileName"].asString(), std::string("/data/my file.gx"));
-    QCOMPARE(g["extruderCalibrationValue"].asDouble(), 2.35);
-    QCOMPARE(root["autoCalibration"]["point4"].asDouble(), 0.1);
-    QVERIFY(!root["autoCalibration"].isMember("point10"));
-
-    cfg()->reload();
-    QCOMPARE(cfg()->getLedStatus(), false);
-    QCOMPARE(cfg()->getPowerOffResumePrintFileName(), std::string("/data/my file.gx"));
-    QCOMPARE(cfg()->getAutoPoint4(), 0.1f);
-    QCOMPARE(cfg()->getExtruderCalibrationValue(), 2.35);
-
-    // Rewrites go through a temporary file that is renamed: nothing is left behind.
-    const QStringList entries = QDir(box.path("/opt/PROGRAM/config")).entryList(QDir::Files | QDir::Hidden);
-    QCOMPARE(entries, QStringList{"config.json"});
-}
-
-void TestConfig::printerTotalTimeAdds()
-{
-    Sandbox box;
-    cfg()->reload();
-    cfg()->setPrinterTotalTime(30);
-    cfg()->setPrinterTotalTime(12);
-    QCOMPARE(cfg()->getPrinterTotalTime(), 42);
-    QCOMPARE(readJson(box)["general"]["printerTotalTime"].asInt(), 42);
-    cfg()->setPrinterTotalTime(INT_MAX);
-    QCOMPARE(cfg()->getPrinterTotalTime(), INT_MAX);   // saturates, never wraps negative
-}
-
-void TestConfig::damagedFilesReadAsEmpty_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("garbage") << QByteArray("\x01\x02not json at all");
-    QTest::newRow("truncated") << QByteArray("{\n \"general\": {\n  \"buzzerStatus\": fal");
-    QTest::newRow("array") << QByteArray("[1, 2, 3]");
-    QTest::newRow("section of wrong type") << QByteArray("{\"general\": 7}");
-    QTest::newRow("keys of wrong type")
-        << QByteArray("{\"general\": {\"buzzerStatus\": \"no\", \"extruderCalibrationValue\": \"x\","
-                      " \"printerTotalTime\": 1.5, \"modifyTime\": \"yesterday\"}}");
-}
-
-void TestConfig::damagedFilesReadAsEmpty()
-{
-    QFETCH(QByteArray, content);
-    Sandbox box;
-    box.writeFile("/opt/PROGRAM/config/config.json", content);
-    cfg()->reload();
-    QCOMPARE(cfg()->getBuzzerStatus(), true);
-    QCOMPARE(cfg()->getExtruderCalibrationValue(), 3.0);
-    QCOMPARE(cfg()->getPrinterTotalTime(), 0);
-    QCOMPARE(cfg()->getModifyTime(), std::string("202001010101.01"));
-    cfg()->setLedStatus(false);
-    const Json::Value root = readJson(box);
-    QVERIFY(root.isObject());
-    QCOMPARE(root["general"]["ledStatus"].asBool(), false);
-    QCOMPARE(root["general"]["buzzerStatus"].asBool(), true);
-}
-
-void TestConfig::followsTheSandboxRoot()
-{
+    void defaultsAreStoredOnFirstGet()
     {
-        Sandbox a;
-        cfg()->setLanguage("german");
-        QCOMPARE(cfg()->getLanguage(), std::string("german"));
+        Sandbox box;
+        cfg()->reload();
+        QVERIFY(!QFileInfo::exists(box.path("/opt/PROGRAM/config/config.json")));
+
+        QCOMPARE(cfg()->getBuzzerStatus(), true);
+        QVERIFY(QFileInfo::exists(box.path("/opt/PROGRAM/config/config.json")));
+        QCOMPARE(cfg()->getLedStatus(), true);
+        QCOMPARE(cfg()->getFilamentDetect(), true);
+        QCOMPARE(cfg()->getPowerOffResumePrintStatus(), true);
+        QCOMPARE(cfg()->getPowerOffResumePrintFileName(), std::string());
+        QCOMPARE(cfg()->getExtruderCalibrationValue(), 3.0);
+        QCOMPARE(cfg()->getPrinterTotalTime(), 0);
+        QCOMPARE(cfg()->getModifyTime(), std::string("202001010101.01"));
+        QCOMPARE(cfg()->getAutoPoint1(), 0.0f);
+        QCOMPARE(cfg()->getAutoPoint9(), 0.0f);
+
+        const Json::Value root = readJson(box);
+        for (const char* s : {"log", "general", "polarcloud", "network", "autoCalibration"})
+            QVERIFY2(root[s].isObject(), s);
+        const Json::Value& g = root["general"];
+        QVERIFY(g["buzzerStatus"].isBool() && g["buzzerStatus"].asBool());
+        QVERIFY(g["ledStatus"].isBool() && g["filamentDetect"].isBool() && g["powerOffResumePrintStatus"].isBool());
+        QCOMPARE(g["extruderCalibrationValue"].asDouble(), 3.0);
+        QCOMPARE(g["modifyTime"].asString(), std::string("202001010101.01"));
+        QVERIFY(root["autoCalibration"]["point1"].isNumeric() && root["autoCalibration"]["point9"].isNumeric());
     }
-    Sandbox b;
-    // A new root is a new file: nothing of the old root leaks into it.
-    QCOMPARE(cfg()->getLanguage(), std::string("english"));
-    QCOMPARE(readJson(b)["general"]["language"].asString(), std::string("english"));
-}
 
-void TestConfig::concurrentGetAndSet()
-{
-    Sandbox box;
-    cfg()->reload();
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([t] {
-            for (int i = 0; i < 25; ++i) {
-                cfg()->setPrinterTotalTime(1);
-                cfg()->setAutoPoint(t + 1, float(i));
-                cfg()->getLedStatus();
-                cfg()->setLedStatus(i % 2 == 0);
-            }
-        });
+    void settersRewriteTheWholeFile()
+    {
+        Sandbox box;
+        cfg()->reload();
+        cfg()->setLedStatus(false);
+        cfg()->setBuzzerStatus(false);
+        cfg()->setFilamentDetect(false);
+        cfg()->setPowerOffResumePrintStatus(false);
+        cfg()->setPowerOffResumePrintFileName("/data/my file.gx");
+        cfg()->setExtruderCalibrationValue(2.35);
+        cfg()->setAutoPoint(4, 0.1f);
+        cfg()->setAutoPoint(10, 5.0f);   // no such point: ignored
+
+        // Each value is on disk, not only in memory.
+        const Json::Value root = readJson(box);
+        const Json::Value& g = root["general"];
+        for (const char* key : {"ledStatus", "buzzerStatus", "filamentDetect", "powerOffResumePrintStatus"})
+            QVERIFY2(g[key].isBool() && !g[key].asBool(), key);
+        QCOMPARE(g["powerOffResumePrintFileName"].asString(), std::string("/data/my file.gx"));
+        QCOMPARE(g["extruderCalibrationValue"].asDouble(), 2.35);
+        QCOMPARE(root["autoCalibration"]["point4"].asDouble(), 0.1);
+        QVERIFY(!root["autoCalibration"].isMember("point10"));
+
+        cfg()->reload();
+        QCOMPARE(cfg()->getLedStatus(), false);
+        QCOMPARE(cfg()->getPowerOffResumePrintFileName(), std::string("/data/my file.gx"));
+        QCOMPARE(cfg()->getAutoPoint4(), 0.1f);
+
+        // Rewrites go through a temporary file that is renamed: nothing is left behind.
+        const QStringList entries = QDir(box.path("/opt/PROGRAM/config")).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(entries, QStringList{"config.json"});
     }
-    for (auto& th : threads)
-        th.join();
-    // Every read-modify-write counted once; the file is whole.
-    QCOMPARE(cfg()->getPrinterTotalTime(), 100);
-    const Json::Value root = readJson(box);
-    QCOMPARE(root["general"]["printerTotalTime"].asInt(), 100);
-    for (int t = 1; t <= 4; ++t)
-        QCOMPARE(root["autoCalibration"]["point" + std::to_string(t)].asDouble(), 24.0);
-}
 
-void TestConfig::modifyTimeCounter()
-{
-    QCOMPARE(Config::nextModifyTime("202001010101.01"), std::string("202001010101.02"));
-    QCOMPARE(Config::nextModifyTime("202001010101.59"), std::string("202001010102.00"));
-    QCOMPARE(Config::nextModifyTime("202012312359.59"), std::string("202101010000.00"));
-    QCOMPARE(Config::nextModifyTime("202002282359.59"), std::string("202002290000.00"));
-    QCOMPARE(Config::nextModifyTime("rubbish"), std::string("202001010101.02"));
-}
-
-void TestConfig::updateFileModifyTimeRunsNoShell()
-{
-    Sandbox box;
-    cfg()->reload();
-    const QString name = "/data/my \"part\" 'v2'; touch pwned $(touch pwned2) `touch pwned3` & x.gx";
-    box.writeFile(name, "G1 X1\n");
-    const std::string path = box.path(name).toStdString();
-    const QString cwdBefore = QDir::currentPath();
-
-    cfg()->updateFileModifyTime(path);
-    struct stat st;
-    QCOMPARE(stat(path.c_str(), &st), 0);
-    QCOMPARE(st.st_mtim.tv_sec, localStamp(2020, 1, 1, 1, 1, 2));
-    QCOMPARE(st.st_atim.tv_sec, localStamp(2020, 1, 1, 1, 1, 2));
-    QCOMPARE(cfg()->getModifyTime(), std::string("202001010101.02"));
-    QCOMPARE(readJson(box)["general"]["modifyTime"].asString(), std::string("202001010101.02"));
-
-    // The next copy gets the next second, so it lists as the newest.
-    box.writeFile("/data/b.gx", "G1\n");
-    cfg()->updateFileModifyTime(box.path("/data/b.gx").toStdString());
-    QCOMPARE(stat(box.path("/data/b.gx").toLocal8Bit().constData(), &st), 0);
-    QCOMPARE(st.st_mtim.tv_sec, localStamp(2020, 1, 1, 1, 1, 3));
-
-    for (const char* p : {"pwned", "pwned2", "pwned3"}) {
-        QVERIFY(!QFileInfo::exists(QDir(cwdBefore).filePath(p)));
-        QVERIFY(!QFileInfo::exists(box.path(QString("/data/") + p)));
+    void printerTotalTimeAdds()
+    {
+        Sandbox box;
+        cfg()->reload();
+        cfg()->setPrinterTotalTime(30);
+        cfg()->setPrinterTotalTime(12);
+        QCOMPARE(cfg()->getPrinterTotalTime(), 42);
+        QCOMPARE(readJson(box)["general"]["printerTotalTime"].asInt(), 42);
+        cfg()->setPrinterTotalTime(INT_MAX);
+        QCOMPARE(cfg()->getPrinterTotalTime(), INT_MAX);   // saturates, never wraps negative
     }
-    // A missing file is not created (as touch -c), the counter still moves on.
-    cfg()->updateFileModifyTime(box.path("/data/missing.gx").toStdString());
-    QVERIFY(!QFileInfo::exists(box.path("/data/missing.gx")));
-    QCOMPARE(cfg()->getModifyTime(), std::string("202001010101.04"));
-}
 
-void TestConfig::buzzerPlaysTheTune()
-{
-    Sandbox box;
-    for (const char* f : {"period", "duty_cycle", "enable"})
-        box.writeFile(QString("/sys/class/pwm/pwmchip0/pwm1/") + f, "0\n");
-    buzzerPlay::setTimeScale(0.01);
-    buzzerPlay* b = buzzerPlay::getInstance("pwm1");
-    QCOMPARE(buzzerPlay::getInstance("pwm1"), b);
-    b->clearPlayed();
-    b->start();
-    b->play(buzzerPlay::Tune1);
-    b->play(buzzerPlay::Tune6);
-    QVERIFY(b->waitIdle(5000));
-    const std::vector<std::string> expected = {"3520/288", "0/188", "4435/188", "0/188", "4699/433",
-                                               "3520/200", "0/20", "3520/200", "0/20", "4186/200", "0/20", "3520/400"};
-    QCOMPARE(b->playedNotes(), expected);
-    QCOMPARE(buzzerPlay::tuneNotes(buzzerPlay::Tune0),
-             (std::vector<std::string>{"117/200", "466/200", "0/200", "117/200", "466/200", "0/200", "2217/440"}));
-    QCOMPARE(buzzerPlay::tuneNotes(buzzerPlay::Tune5),
-             (std::vector<std::string>{"880/400", "0/20", "1109/200", "0/20", "1319/200", "0/20", "880/400"}));
-    for (int id = 0; id < 8; ++id)
-        QVERIFY(!buzzerPlay::tuneNotes(buzzerPlay::TuneId(id)).empty());
-    // The last tone went to the channel, and the channel is off after the tune.
-    QCOMPARE(box.readFile("/sys/class/pwm/pwmchip0/pwm1/period"), QByteArray("284090"));
-    QCOMPARE(box.readFile("/sys/class/pwm/pwmchip0/pwm1/duty_cycle"), QByteArray("142045"));
-    QCOMPARE(box.readFile("/sys/class/pwm/pwmchip0/pwm1/enable"), QByteArray("0"));
-}
+    void damagedFilesReadAsEmpty_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("garbage") << QByteArray("\x01\x02not json at all");
+        QTest::newRow("truncated") << QByteArray("{\n \"general\": {\n  \"buzzerStatus\": fal");
+        QTest::newRow("array") << QByteArray("[1, 2, 3]");
+        QTest::newRow("section of wrong type") << QByteArray("{\"general\": 7}");
+        QTest::newRow("keys of wrong type")
+            << QByteArray("{\"general\": {\"buzzerStatus\": \"no\", \"extruderCalibrationValue\": \"x\","
+                          " \"printerTotalTime\": 1.5, \"modifyTime\": \"yesterday\"}}");
+    }
 
-void TestConfig::buzzerWithoutPwmFilesIsHarmless()
-{
-    Sandbox box;
-    QDir(box.path("/sys/class/pwm")).removeRecursively();
-    buzzerPlay::setTimeScale(0.01);
-    buzzerPlay* b = buzzerPlay::getInstance("pwm7");
-    b->play(buzzerPlay::Tune5);   // without start(): the tune still gets a player
-    QVERIFY(b->waitIdle(5000));
-    QCOMPARE(b->playedNotes(), buzzerPlay::tuneNotes(buzzerPlay::Tune5));
-    QVERIFY(!QFileInfo::exists(box.path("/sys/class/pwm")));
-}
+    void damagedFilesReadAsEmpty()
+    {
+        QFETCH(QByteArray, content);
+        Sandbox box;
+        box.writeFile("/opt/PROGRAM/config/config.json", content);
+        cfg()->reload();
+        QCOMPARE(cfg()->getBuzzerStatus(), true);
+        QCOMPARE(cfg()->getExtruderCalibrationValue(), 3.0);
+        QCOMPARE(cfg()->getPrinterTotalTime(), 0);
+        QCOMPARE(cfg()->getModifyTime(), std::string("202001010101.01"));
+        cfg()->setLedStatus(false);
+        const Json::Value root = readJson(box);
+        QVERIFY(root.isObject());
+        QCOMPARE(root["general"]["ledStatus"].asBool(), false);
+        QCOMPARE(root["general"]["buzzerStatus"].asBool(), true);
+    }
+
+    void followsTheSandboxRoot()
+    {
+        {
+            Sandbox a;
+            cfg()->setLanguage("german");
+            QCOMPARE(cfg()->getLanguage(), std::string("german"));
+        }
+        Sandbox b;
+        // A new root is a new file: nothing of the old root leaks into it.
+        QCOMPARE(cfg()->getLanguage(), std::string("english"));
+        QCOMPARE(readJson(b)["general"]["language"].asString(), std::string("english"));
+    }
+
+    void concurrentGetAndSet()
+    {
+        Sandbox box;
+        cfg()->reload();
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([t] {
+                for (int i = 0; i < 25; ++i) {
+                    cfg()->setPrinterTotalTime(1);
+                    cfg()->setAutoPoint(t + 1, float(i));
+                    cfg()->getLedStatus();
+                    cfg()->setLedStatus(i % 2 == 0);
+                }
+            });
+        }
+        for (auto& th : threads)
+            th.join();
+        // Every read-modify-write counted once; the file is whole.
+        QCOMPARE(cfg()->getPrinterTotalTime(), 100);
+        const Json::Value root = readJson(box);
+        QCOMPARE(root["general"]["printerTotalTime"].asInt(), 100);
+        for (int t = 1; t <= 4; ++t)
+            QCOMPARE(root["autoCalibration"]["point" + std::to_string(t)].asDouble(), 24.0);
+    }
+
+    void modifyTimeCounter()
+    {
+        QCOMPARE(Config::nextModifyTime("202001010101.01"), std::string("202001010101.02"));
+        QCOMPARE(Config::nextModifyTime("202001010101.59"), std::string("202001010102.00"));
+        QCOMPARE(Config::nextModifyTime("202012312359.59"), std::string("202101010000.00"));
+        QCOMPARE(Config::nextModifyTime("202002282359.59"), std::string("202002290000.00"));
+        QCOMPARE(Config::nextModifyTime("rubbish"), std::string("202001010101.02"));
+    }
+
+    void updateFileModifyTimeRunsNoShell()
+    {
+        Sandbox box;
+        cfg()->reload();
+        const QString name = "/data/my \"part\" 'v2'; touch pwned $(touch pwned2) `touch pwned3` & x.gx";
+        box.writeFile(name, "G1 X1\n");
+        const std::string path = box.path(name).toStdString();
+        const QString cwdBefore = QDir::currentPath();
+
+        cfg()->updateFileModifyTime(path);
+        struct stat st;
+        QCOMPARE(stat(path.c_str(), &st), 0);
+        QCOMPARE(st.st_mtim.tv_sec, localStamp(2020, 1, 1, 1, 1, 2));
+        QCOMPARE(st.st_atim.tv_sec, localStamp(2020, 1, 1, 1, 1, 2));
+        QCOMPARE(cfg()->getModifyTime(), std::string("202001010101.02"));
+        QCOMPARE(readJson(box)["general"]["modifyTime"].asString(), std::string("202001010101.02"));
+
+        // The next copy gets the next second, so it lists as the newest.
+        box.writeFile("/data/b.gx", "G1\n");
+        cfg()->updateFileModifyTime(box.path("/data/b.gx").toStdString());
+        QCOMPARE(stat(box.path("/data/b.gx").toLocal8Bit().constData(), &st), 0);
+        QCOMPARE(st.st_mtim.tv_sec, localStamp(2020, 1, 1, 1, 1, 3));
+
+        for (const char* p : {"pwned", "pwned2", "pwned3"}) {
+            QVERIFY(!QFileInfo::exists(QDir(cwdBefore).filePath(p)));
+            QVERIFY(!QFileInfo::exists(box.path(QString("/data/") + p)));
+        }
+        // A missing file is not created (as touch -c), the counter still moves on.
+        cfg()->updateFileModifyTime(box.path("/data/missing.gx").toStdString());
+        QVERIFY(!QFileInfo::exists(box.path("/data/missing.gx")));
+        QCOMPARE(cfg()->getModifyTime(), std::string("202001010101.04"));
+    }
+
+    void buzzerPlaysTheTune()
+    {
+        Sandbox box;
+        for (const char* f : {"period", "duty_cycle", "enable"})
+            box.writeFile(QString("/sys/class/pwm/pwmchip0/pwm1/") + f, "0\n");
+        buzzerPlay::setTimeScale(0.01);
+        buzzerPlay* b = buzzerPlay::getInstance("pwm1");
+        QCOMPARE(buzzerPlay::getInstance("pwm1"), b);
+        b->clearPlayed();
+        b->start();
+        b->play(buzzerPlay::Tune1);
+        b->play(buzzerPlay::Tune6);
+        QVERIFY(b->waitIdle(5000));
+        const std::vector<std::string> expected = {"3520/288", "0/188", "4435/188", "0/188", "4699/433",
+                                                   "3520/200", "0/20", "3520/200", "0/20", "4186/200", "0/20", "3520/400"};
+        QCOMPARE(b->playedNotes(), expected);
+        // The last tone went to the channel, and the channel is off after the tune.
+        QCOMPARE(box.readFile("/sys/class/pwm/pwmchip0/pwm1/period"), QByteArray("284090"));
+        QCOMPARE(box.readFile("/sys/class/pwm/pwmchip0/pwm1/duty_cycle"), QByteArray("142045"));
+        QCOMPARE(box.readFile("/sys/class/pwm/pwmchip0/pwm1/enable"), QByteArray("0"));
+    }
+
+    void buzzerWithoutPwmFilesIsHarmless()
+    {
+        Sandbox box;
+        QDir(box.path("/sys/class/pwm")).removeRecursively();
+        buzzerPlay::setTimeScale(0.01);
+        buzzerPlay* b = buzzerPlay::getInstance("pwm7");
+        b->play(buzzerPlay::Tune5);   // without start(): the tune still gets a player
+        QVERIFY(b->waitIdle(5000));
+        QCOMPARE(b->playedNotes(), buzzerPlay::tuneNotes(buzzerPlay::Tune5));
+        QVERIFY(!QFileInfo::exists(box.path("/sys/class/pwm")));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestConfig)
 #include "test_config.moc"

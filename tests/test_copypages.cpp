@@ -1,38 +1,17 @@
-// Copies made from the file page and the file list, driven as a user drives
-// them: the copy button, print of a file of the stick, the selection copy;
+// Copies from the file page and the file list, driven as a user drives them,
 // with cancel, a pulled stick, a full disk and other faults injected into the
 // copy engine. After each: the right words on the screen, the old file intact,
 // no temporary file, no dialog left hanging and no descriptor leaked.
 #include "Config/Config.h"
 #include "Dialog/nobuttondialog.h"
-#include "Dialog/onebuttondialog.h"
 #include "Dialog/progressdialog.h"
-#include "Execute/COneTimesClicked.h"
 #include "Files/FileCopy.h"
 #include "UI/build.h"
-#include "UI/buildfilemanage.h"
-#include "UI/buildprint.h"
-#include "UI/mainwindow.h"
-#include "UI/resources.h"
-#include "UI/showtfcard.h"
 #include "tests/support/CopyFaults.h"
 #include "tests/support/FilePageDriver.h"
 #include "tests/support/GxWriter.h"
-#include "tests/support/SimHarness.h"
-#include "tools/RootPath.h"
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QToolButton>
-#include <QtTest>
 
 #include <atomic>
-#include <cerrno>
-#include <functional>
-#include <memory>
 #include <sys/mount.h>
 
 using namespace CopyFaults;
@@ -46,13 +25,6 @@ QString labelOf(QWidget* w)
     return l ? l->text() : QString();
 }
 
-// The one-button message on screen, or "".
-QString message()
-{
-    OneButtonDialog* d = OneButtonDialog::instOneButtonDialog;
-    return d && d->isVisible() ? labelOf(d) : QString();
-}
-
 QString progressText()
 {
     ProgressDialog* d = ProgressDialog::instProgressDialog;
@@ -63,15 +35,8 @@ int visible(const QMetaObject& kind)
 {
     int n = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && kind.cast(w))
-            ++n;
+        n += w->isVisible() && kind.cast(w);
     return n;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 QByteArray printJob(const QString& label)
@@ -92,7 +57,7 @@ struct Faults {
     std::atomic<int> slowSourceMs{0};     // sleep before each source read
     std::atomic<int> sourceReads{0};
     std::atomic<int> tempSyncs{0};
-    std::atomic<bool> sourceGone{false};  // reads of sources fail as on a pulled stick
+    std::atomic<bool> sourceGone{false};  // source reads fail as on a pulled stick
     QString fault;                        // "ENOSPC", "write EIO", "corrupt", "corrupt once", "read EIO"
     QString slowOnly;                     // only sources whose path ends so are slow
 };
@@ -103,13 +68,6 @@ class TestCopyPages : public FilePageDriver::Fixture {
     Q_OBJECT
 
     std::unique_ptr<Faults> m_faults;
-
-    void write(const QString& path, const QByteArray& bytes)
-    {
-        QDir().mkpath(QFileInfo(path).path());
-        QString error;
-        QVERIFY2(GxWriter::writeFile(path, bytes, &error), qPrintable(error));
-    }
 
     // Installs the fault hooks for the copies that start from now on.
     void installFaults(const QString& sourceMarker)
@@ -123,22 +81,14 @@ class TestCopyPages : public FilePageDriver::Fixture {
                 return false;
             ++f->sourceReads;
             if (f->slowSourceMs > 0 && (f->slowOnly.isEmpty() || pathOfFd(fd).endsWith(f->slowOnly)))
-                ::usleep(static_cast<useconds_t>(f->slowSourceMs.load()) * 1000);   // not QThread: no Qt state on the copy thread
-            if (f->sourceGone || (f->fault == "read EIO" && f->sourceReads == 2)) {
-                errno = EIO;
-                result = -1;
-                return true;
-            }
-            return false;
+                ::usleep(static_cast<useconds_t>(f->slowSourceMs.load()) * 1000);   // no Qt state on the copy thread
+            return (f->sourceGone || (f->fault == "read EIO" && f->sourceReads == 2)) && fail(EIO, result);
         };
         h.write = [f](int fd, FdKind kind, const void* buffer, size_t count, ssize_t& result) {
             if (kind != FdKind::Temp)
                 return false;
-            if (f->fault == "ENOSPC" || f->fault == "write EIO") {
-                errno = f->fault == "ENOSPC" ? ENOSPC : EIO;
-                result = -1;
-                return true;
-            }
+            if (f->fault == "ENOSPC" || f->fault == "write EIO")
+                return fail(f->fault == "ENOSPC" ? ENOSPC : EIO, result);
             if (f->fault == "corrupt" || (f->fault == "corrupt once" && f->tempSyncs == 0)) {
                 QByteArray changed(static_cast<const char*>(buffer), int(count));
                 changed[0] = char(changed[0] ^ 1);
@@ -148,8 +98,7 @@ class TestCopyPages : public FilePageDriver::Fixture {
             return false;
         };
         h.fsync = [f](int, FdKind kind, int&) {
-            if (kind == FdKind::Temp)
-                ++f->tempSyncs;
+            f->tempSyncs += kind == FdKind::Temp;
             return false;
         };
     }
@@ -166,21 +115,13 @@ class TestCopyPages : public FilePageDriver::Fixture {
         }
     }
 
-    BuildFileManage* openFilePage(const QString& path)
+    // A file of the stick over an older one in internal storage, copied slowly.
+    BuildFileManage* slowCopyPage(const QString& name)
     {
-        auto* page = new BuildFileManage(path, nullptr);
-        BuildFileManage::instBuildFileManage = page;
-        page->show();
-        settle();
-        return page;
-    }
-
-    ShowTFCard* openList(ShowFilesFromWhere where)
-    {
-        auto* list = new ShowTFCard(where, nullptr);
-        list->show();
-        settle();
-        return list;
+        writeFile(media(name), CopyFaults::pattern(2 * 1024 * 1024));
+        writeFile(data(name), "old model");
+        m_faults->slowSourceMs = 100;
+        return openFilePage(media(name));
     }
 
     // Selects the files in the given slots of the list's first page.
@@ -202,10 +143,7 @@ class TestCopyPages : public FilePageDriver::Fixture {
 
     static bool noTemporaryFiles(const QString& folder)
     {
-        for (const QString& name : allNames(folder))
-            if (name.startsWith(".copy-"))
-                return false;
-        return true;
+        return allNames(folder).filter(QRegularExpression("^\\.copy-")).isEmpty();
     }
 
 private slots:
@@ -226,10 +164,7 @@ private slots:
 
     void init()
     {
-        closeAllPages();
-        emptyFolder(data());
-        emptyFolder(media());
-        setUsb(true);
+        clearStorages(true);
         m_faults = std::make_unique<Faults>();
         installFaults("/media/");
         FileCopyJob::setIoForTesting(hookedIo());
@@ -251,16 +186,14 @@ private slots:
         QVERIFY(noTemporaryFiles(data()) && noTemporaryFiles(media()));
     }
 
-    // ---- The file page ----
-
     void printsAFileOfTheStickFromTheMainWindow()
     {
         const QByteArray job = printJob("stick");
-        write(media("/cube.gx"), job);
-        write(data("/cube.gx"), "an older cube");
+        writeFile(media("/cube.gx"), job);
+        writeFile(data("/cube.gx"), "an older cube");
         m_faults->slowSourceMs = 150;   // long enough to see the waiting notice
 
-        guardedClick(m_main->findChild<QAbstractButton*>("showBuild"));
+        pressBuild();
         QVERIFY(Build::instBuild);
         guardedClick(button(Build::instBuild, "upan"));
         ShowTFCard* list = ShowTFCard::instShowTFCard;
@@ -281,20 +214,8 @@ private slots:
         QVERIFY(!NoButtonDialog::instNoButtonDialog);
         QCOMPARE(readAll(data("/cube.gx")), job);
         QVERIFY(noTemporaryFiles(data()));
-
-        auto shows = [](const QString& text) {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->isVisible())
-                    for (QLabel* l : w->findChildren<QLabel*>())
-                        if (l->isVisible() && l->text().contains(text))
-                            return true;
-            return false;
-        };
-        QVERIFY2(waitFor([&] { return shows("Build Completed"); }, 60000), "the print never completed");
-        int layers = 0;
-        for (const QString& line : m_harness->sim().transcript())
-            layers += line.startsWith("G1 Z");
-        QVERIFY(layers >= 2);
+        QVERIFY2(waitFor([] { return shows("Build Completed"); }, 60000), "the print never completed");
+        QVERIFY(layersSent() >= 2);
         // The pages beneath stay.
         QVERIFY(Build::instBuild && ShowTFCard::instShowTFCard && BuildFileManage::instBuildFileManage);
     }
@@ -302,8 +223,8 @@ private slots:
     void printCopyIsCheckedAndRetried()
     {
         const QByteArray job = printJob("retry");
-        write(media("/cube.gx"), job);
-        write(data("/cube.gx"), "an older cube");
+        writeFile(media("/cube.gx"), job);
+        writeFile(data("/cube.gx"), "an older cube");
 
         // Three copies that never match: no print, the old file stays.
         m_faults->fault = "corrupt";
@@ -329,10 +250,7 @@ private slots:
 
     void printCopyStickPulled()
     {
-        write(media("/cube.gx"), CopyFaults::pattern(2 * 1024 * 1024));
-        write(data("/cube.gx"), "an older cube");
-        m_faults->slowSourceMs = 100;
-        BuildFileManage* page = openFilePage(media("/cube.gx"));
+        BuildFileManage* page = slowCopyPage("/model.gx");
         QPointer<BuildFileManage> alive(page);
         guardedClick(button(page, "buildPrint"));
         QVERIFY(waitFor([&] { return m_faults->sourceReads >= 2; }));
@@ -343,14 +261,14 @@ private slots:
         QVERIFY(waitFor([&] { return !alive; }));   // a page of the stick closes with it
         QVERIFY(!BuildPrint::instBuildPrint);
         QVERIFY(waitForCopyThreads());
-        QCOMPARE(readAll(data("/cube.gx")), QByteArray("an older cube"));
+        QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
     }
 
     void copyButtonBothWays()
     {
         BuildFileManage* page = nullptr;
         // No stick: nothing to copy to or from.
-        write(data("/inside.gx"), "inside");
+        writeFile(data("/inside.gx"), "inside");
         setUsb(false);
         page = openFilePage(data("/inside.gx"));
         guardedClick(button(page, "copyFile"));
@@ -361,8 +279,8 @@ private slots:
 
         // Stick to internal storage: replaces the old copy, verified, listed first.
         const QByteArray content = CopyFaults::pattern(700000, 3);
-        write(media("/model.gx"), content);
-        write(data("/model.gx"), "old model");
+        writeFile(media("/model.gx"), content);
+        writeFile(data("/model.gx"), "old model");
         Config* config = getConfigFile().configFile();
         const std::string stampBefore = config->getModifyTime();
         page = openFilePage(media("/model.gx"));
@@ -388,10 +306,7 @@ private slots:
 
     void copyButtonCancelAndAgain()
     {
-        write(media("/model.gx"), CopyFaults::pattern(2 * 1024 * 1024));
-        write(data("/model.gx"), "old model");
-        m_faults->slowSourceMs = 100;
-        BuildFileManage* page = openFilePage(media("/model.gx"));
+        BuildFileManage* page = slowCopyPage("/model.gx");
         guardedClick(button(page, "copyFile"));
         QVERIFY(waitFor([&] { return m_faults->sourceReads >= 2; }));
         guardedClick(button(ProgressDialog::instProgressDialog, "cancel"));
@@ -408,6 +323,7 @@ private slots:
         QCOMPARE(readAll(data("/model.gx")), readAll(media("/model.gx")));
     }
 
+    // The copy button's copy and the one before printing, failing.
     void copyFaults_data()
     {
         QTest::addColumn<QString>("pressed");
@@ -419,14 +335,13 @@ private slots:
         QTest::newRow("copy, copy differs") << "copyFile" << "corrupt" << "Please retry";
         QTest::newRow("copy, thread not created") << "copyFile" << "no thread" << "Please retry";
     }
-    // The copy button's copy and the one before printing, failing.
     void copyFaults()
     {
         QFETCH(QString, pressed);
         QFETCH(QString, fault);
         QFETCH(QString, shown);
-        write(media("/model.gx"), CopyFaults::pattern(600000));
-        write(data("/model.gx"), "old model");
+        writeFile(media("/model.gx"), CopyFaults::pattern(600000));
+        writeFile(data("/model.gx"), "old model");
         setFault(fault);
         BuildFileManage* page = openFilePage(media("/model.gx"));
         guardedClick(button(page, qPrintable(pressed)));
@@ -438,8 +353,8 @@ private slots:
 
     void copyButtonStickPulledWhileCopyingToIt()
     {
-        write(data("/inside.gx"), CopyFaults::pattern(2 * 1024 * 1024));
-        write(media("/inside.gx"), "old on the stick");
+        writeFile(data("/inside.gx"), CopyFaults::pattern(2 * 1024 * 1024));
+        writeFile(media("/inside.gx"), "old on the stick");
         installFaults("/data/");
         m_faults->slowSourceMs = 100;
         BuildFileManage* page = openFilePage(data("/inside.gx"));
@@ -460,10 +375,7 @@ private slots:
 
     void pageClosedDuringACopy()
     {
-        write(media("/model.gx"), CopyFaults::pattern(2 * 1024 * 1024));
-        write(data("/model.gx"), "old model");
-        m_faults->slowSourceMs = 100;
-        BuildFileManage* page = openFilePage(media("/model.gx"));
+        BuildFileManage* page = slowCopyPage("/model.gx");
         guardedClick(button(page, "copyFile"));
         QVERIFY(waitFor([&] { return m_faults->sourceReads >= 2; }));
         page->close();   // as when the main window clears the screens
@@ -485,15 +397,13 @@ private slots:
         QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
     }
 
-    // ---- The file list ----
-
     void listCopiesTheSelection()
     {
         // Files of two folders all arrive in the root folder.
-        write(media("/model.gx"), CopyFaults::pattern(300000, 1));
-        write(media("/part.gx"), CopyFaults::pattern(600000, 2));
-        write(media("/sub/other.gx"), CopyFaults::pattern(300000, 3));
-        write(data("/model.gx"), "old model");
+        writeFile(media("/model.gx"), CopyFaults::pattern(300000, 1));
+        writeFile(media("/part.gx"), CopyFaults::pattern(600000, 2));
+        writeFile(media("/sub/other.gx"), CopyFaults::pattern(300000, 3));
+        writeFile(data("/model.gx"), "old model");
         m_faults->slowSourceMs = 400;
         m_faults->slowOnly = "/part.gx";   // the second file is slow enough to watch
 
@@ -538,9 +448,9 @@ private slots:
     {
         // Two files named model.gx: the second may neither replace the first
         // nor take the name of a file already there.
-        write(media("/model.gx"), CopyFaults::pattern(3000, 1));
-        write(media("/sub/model.gx"), CopyFaults::pattern(3000, 2));
-        write(data("/model_2.gx"), "a file of its own");
+        writeFile(media("/model.gx"), CopyFaults::pattern(3000, 1));
+        writeFile(media("/sub/model.gx"), CopyFaults::pattern(3000, 2));
+        writeFile(data("/model_2.gx"), "a file of its own");
         ShowTFCard* list = openList(FromUsbDisk);
         selectSlots(list, {slotOf(list, "model.gx")});
         shortPress(list, slotOf(list, "sub"));
@@ -557,8 +467,8 @@ private slots:
     void listCancelDuringTheSecondFile()
     {
         for (int i = 1; i <= 3; ++i)
-            write(media(QString("/f%1.gx").arg(i)), CopyFaults::pattern(600000, i));
-        write(data("/f2.gx"), "old two");
+            writeFile(media(QString("/f%1.gx").arg(i)), CopyFaults::pattern(600000, i));
+        writeFile(data("/f2.gx"), "old two");
         m_faults->slowSourceMs = 400;
         m_faults->slowOnly = "/f2.gx";
         ShowTFCard* list = openList(FromUsbDisk);
@@ -591,8 +501,8 @@ private slots:
     {
         QFETCH(QString, fault);
         QFETCH(QString, shown);
-        write(media("/a.gx"), CopyFaults::pattern(600000, 1));
-        write(data("/a.gx"), "old a");
+        writeFile(media("/a.gx"), CopyFaults::pattern(600000, 1));
+        writeFile(data("/a.gx"), "old a");
         setFault(fault);
         ShowTFCard* list = openList(FromUsbDisk);
         selectSlots(list, {0});
@@ -613,9 +523,9 @@ private slots:
     {
         QFETCH(bool, fromStick);
         const QString from = fromStick ? media() : data(), to = fromStick ? data() : media();
-        write(from + "/a.gx", CopyFaults::pattern(300000, 1));
-        write(from + "/b.gx", CopyFaults::pattern(2 * 1024 * 1024, 2));
-        write(to + "/b.gx", "old b");
+        writeFile(from + "/a.gx", CopyFaults::pattern(300000, 1));
+        writeFile(from + "/b.gx", CopyFaults::pattern(2 * 1024 * 1024, 2));
+        writeFile(to + "/b.gx", "old b");
         installFaults(fromStick ? "/media/" : "/data/");
         m_faults->slowSourceMs = 250;
         m_faults->slowOnly = "/b.gx";
@@ -640,7 +550,7 @@ private slots:
 
     void listNeedsAStickAndSpace()
     {
-        write(data("/a.gx"), "a");
+        writeFile(data("/a.gx"), "a");
         setUsb(false);
         ShowTFCard* list = openList(FromMemory);
         selectSlots(list, {0});
@@ -654,20 +564,13 @@ private slots:
         // Small storages: the free space is checked before anything is written.
         struct SmallStorage {
             QByteArray path;
-            bool mounted;
-            explicit SmallStorage(const QString& folder)
-                : path(QFile::encodeName(folder)),
-                  mounted(::mount("tmpfs", path.constData(), "tmpfs", 0, "size=64k") == 0) {}
-            ~SmallStorage()
-            {
-                if (mounted)
-                    ::umount2(path.constData(), MNT_DETACH);
-            }
+            bool mounted = ::mount("tmpfs", path.constData(), "tmpfs", 0, "size=64k") == 0;
+            ~SmallStorage() { if (mounted) ::umount2(path.constData(), MNT_DETACH); }
         };
-        write(data("/big.gx"), CopyFaults::pattern(200000));
+        writeFile(data("/big.gx"), CopyFaults::pattern(200000));
         setUsb(true);
         {
-            SmallStorage stick(media());
+            SmallStorage stick{QFile::encodeName(media())};
             if (!stick.mounted)
                 QSKIP("cannot mount a small file system here");
             list = openList(FromMemory);
@@ -686,9 +589,9 @@ private slots:
             closeAllPages();
         }
         // ... and before printing a file of the stick.
-        write(media("/big.gx"), CopyFaults::pattern(100000));
+        writeFile(media("/big.gx"), CopyFaults::pattern(100000));
         {
-            SmallStorage internal(data());
+            SmallStorage internal{QFile::encodeName(data())};
             QVERIFY(internal.mounted);
             BuildFileManage* page = openFilePage(media("/big.gx"));
             guardedClick(button(page, "buildPrint"));

@@ -97,536 +97,481 @@ int countFileLines(const QStringList& transcript, const QStringList& expected)
     return fileLinesIn(transcript, expected).size();
 }
 
+SerialObject* quickLink(SimHarness& h, LinkTiming timing = quickTiming(2000))
+{
+    h.link()->setTiming(timing);
+    return h.link();
+}
+
+// What the controller received, without the link's own buffer polls.
+QStringList sent(SimHarness& h)
+{
+    QStringList tr = h.sim().transcript();
+    tr.removeAll("M117");
+    return tr;
+}
+
 }
 
 class TestPrintLoop : public QObject {
     Q_OBJECT
 private slots:
-    void adjusterKeepsTheStreamConsistent();
-    void readerAndCounterAgree();
-    void streamsPlainFile();
-    void streamsGxFromGcodeOffset();
-    void upperCaseGxIsPlainGcode();
-    void refusesBadGcodeOffset_data();
-    void refusesBadGcodeOffset();
-    void emptyAndMissingFiles();
-    void m25PausesAtTheMark();
-    void pauseAndResumeWhileStreaming();
-    void quitWhileStreamingCleansUp();
-    void quitWhilePausedOrStuck();
-    void pauseAgainWhileReheating();
-    void lineLostWhilePausingEndsTheJob();
-    void overridesReplaceFileTemperatures();
-    void resumeLineSkipsAndRecords();
-};
+    void adjusterKeepsTheStreamConsistent()
+    {
+        PrintLineAdjuster a;
+        PrintLineAdjuster::Result r;
+        auto out = [&](const std::string& line, const LineAdjustments& adj) {
+            r = a.process(line, adj);
+            return QString::fromStdString(std::string(r.text));
+        };
+        LineAdjustments same, half, fast, up, hot;
+        half.extrusion = 50;
+        fast.speed = 200;
+        up.zOffset = 25;
+        hot.nozzleOverride = 190;
+        hot.bedOverride = 55;
+        const std::string plain = "G1 X1 Y2 E10 F1200";
+        QCOMPARE(out(plain, same), QString("G1 X1 Y2 E10 F1200"));
+        QVERIFY(r.text.data() == plain.data());   // untouched lines go out as they are
 
-void TestPrintLoop::adjusterKeepsTheStreamConsistent()
-{
-    PrintLineAdjuster a;
-    LineAdjustments same;
-    const std::string plain = "G1 X1 Y2 E10 F1200";
-    PrintLineAdjuster::Result r = a.process(plain, same);
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("G1 X1 Y2 E10 F1200"));
-    QVERIFY(r.text.data() == plain.data());   // untouched lines go out as they are
+        // The extrusion percentage scales what is extruded from now on: no jump.
+        QCOMPARE(out("G1 X2 E11", half), QString("G1 X2 E10.5"));
+        QCOMPARE(out("G1 X3 E12", same), QString("G1 X3 E11.5"));
+        a.process("G92 E0", same);
+        QCOMPARE(out("G1 X4 E1", same), QString("G1 X4 E1"));
+        a.process("M83", same);
+        QCOMPARE(out("G1 E2", half), QString("G1 E1"));
 
-    // The extrusion percentage scales what is extruded from now on: no jump.
-    LineAdjustments half;
-    half.extrusion = 50;
-    r = a.process("G1 X2 E11", half);
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("G1 X2 E10.5"));
-    r = a.process("G1 X3 E12", same);
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("G1 X3 E11.5"));
-    a.process("G92 E0", same);
-    r = a.process("G1 X4 E1", same);
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("G1 X4 E1"));
-    a.process("M83", same);
-    r = a.process("G1 E2", half);
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("G1 E1"));
+        // A new speed without an F in the line sets the feed again.
+        QCOMPARE(out("G1 X5", fast), QString("G1 X5 F2400"));
+        QCOMPARE(out("G1 X6", fast), QString("G1 X6"));
 
-    // A new speed without an F in the line sets the feed again.
-    LineAdjustments fast;
-    fast.speed = 200;
-    r = a.process("G1 X5", fast);
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("G1 X5 F2400"));
-    r = a.process("G1 X6", fast);
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("G1 X6"));
+        // Z offset on absolute Z only, also after a line number; back to 100 %: the feed is set again too.
+        QCOMPARE(out("N7 G1 Z0.2", up), QString("N7 G1 Z0.45 F1200"));
+        a.process("G91", same);
+        QCOMPARE(out("G1 Z1", up), QString("G1 Z1"));
+        QVERIFY(!a.absoluteAxes());
+        QVERIFY(!a.absoluteExtruder());
 
-    // Z offset on absolute Z only, also after a line number.
-    LineAdjustments up;
-    up.zOffset = 25;
-    r = a.process("N7 G1 Z0.2", up);   // back to 100 %: the feed is set again too
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("N7 G1 Z0.45 F1200"));
-    a.process("G91", same);
-    r = a.process("G1 Z1", up);
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("G1 Z1"));
-    QVERIFY(!a.absoluteAxes());
-    QVERIFY(!a.absoluteExtruder());
+        QCOMPARE(out("M104 S215", hot), QString("M104 S190"));
+        QCOMPARE(r.nozzleTarget, 190);
+        QCOMPARE(out("M190 S70", hot), QString("M190 S55"));
+        QCOMPARE(r.bedTarget, 55);
+        out("M140 S70", same);
+        QCOMPARE(r.bedTarget, 70);
+        QVERIFY(a.process("M25", same).kind == PrintLineAdjuster::Kind::PauseMark);
+        QVERIFY(a.process("M251", same).kind == PrintLineAdjuster::Kind::Send);
 
-    LineAdjustments hot;
-    hot.nozzleOverride = 190;
-    hot.bedOverride = 55;
-    r = a.process("M104 S215", hot);
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("M104 S190"));
-    QCOMPARE(r.nozzleTarget, 190);
-    r = a.process("M190 S70", hot);
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("M190 S55"));
-    QCOMPARE(r.bedTarget, 55);
-    r = a.process("M140 S70", same);
-    QCOMPARE(r.bedTarget, 70);
-    QVERIFY(a.process("M25", same).kind == PrintLineAdjuster::Kind::PauseMark);
-    QVERIFY(a.process("M251", same).kind == PrintLineAdjuster::Kind::Send);
+        // Numbers far outside any command or temperature go out untouched.
+        QCOMPARE(out("G99999999999 X1", fast), QString("G99999999999 X1"));
+        out("M104 S99999999999", same);
+        QCOMPARE(r.nozzleTarget, 1000);
+    }
 
-    // Numbers far outside any command or temperature go out untouched.
-    r = a.process("G99999999999 X1", fast);
-    QCOMPARE(QString::fromStdString(std::string(r.text)), QString("G99999999999 X1"));
-    r = a.process("M104 S99999999999", same);
-    QCOMPARE(r.nozzleTarget, 1000);
-}
-
-void TestPrintLoop::readerAndCounterAgree()
-{
-    Sandbox box;
-    const QByteArray longLine(GcodeFileReader::BufferSize + 1000, 'X');
-    const QList<QPair<QByteArray, int>> files = {
-        {"", 0}, {"G1\n", 0}, {"G1", 0}, {"A\r\nB\r\n\nC", 0}, {"\n\n\n", 0},
-        {"A\n" + longLine + "\nB\n", 1}, {longLine, 1}, {"x\n" + longLine + longLine + "\ny", 1}};
-    int i = 0;
-    for (const auto& [content, longLines] : files) {
-        const QString name = "/data/r" + QString::number(i++) + ".g";
-        box.writeFile(name, content);
-        const std::string path = box.path(name).toStdString();
-        GcodeFileReader reader;
-        QVERIFY(reader.open(path, 0));
-        std::string_view line;
-        int64_t n = 0;
-        int tooLong = 0;
-        while (reader.next(line)) {
-            ++n;
-            tooLong += reader.lineTooLong();
-            QVERIFY(line.find('\n') == std::string_view::npos);
+    void readerAndCounterAgree()
+    {
+        Sandbox box;
+        const QByteArray longLine(GcodeFileReader::BufferSize + 1000, 'X');
+        const QList<QPair<QByteArray, int>> files = {
+            {"", 0}, {"G1\n", 0}, {"G1", 0}, {"A\r\nB\r\n\nC", 0}, {"\n\n\n", 0},
+            {"A\n" + longLine + "\nB\n", 1}, {longLine, 1}, {"x\n" + longLine + longLine + "\ny", 1}};
+        int i = 0;
+        for (const auto& [content, longLines] : files) {
+            const QString name = "/data/r" + QString::number(i++) + ".g";
+            box.writeFile(name, content);
+            const std::string path = box.path(name).toStdString();
+            GcodeFileReader reader;
+            QVERIFY(reader.open(path, 0));
+            std::string_view line;
+            int64_t n = 0;
+            int tooLong = 0;
+            while (reader.next(line)) {
+                ++n;
+                tooLong += reader.lineTooLong();
+                QVERIFY(line.find('\n') == std::string_view::npos);
+            }
+            QVERIFY(!reader.failed());
+            QCOMPARE(n, countGcodeLines(path, 0));
+            QCOMPARE(tooLong, longLines);
         }
-        QVERIFY(!reader.failed());
-        QCOMPARE(n, countGcodeLines(path, 0));
-        QCOMPARE(tooLong, longLines);
+        QCOMPARE(countGcodeLines(box.path("/data/none.g").toStdString(), 0), int64_t(-1));
+        const char block[] = "a\nb\n\n\nccccccccccccccccccccccccccccccc\n";
+        QCOMPARE(countNewlines(block, std::strlen(block)), uint64_t(5));
     }
-    QCOMPARE(countGcodeLines(box.path("/data/none.g").toStdString(), 0), int64_t(-1));
-    const char block[] = "a\nb\n\n\nccccccccccccccccccccccccccccccc\n";
-    QCOMPARE(countNewlines(block, std::strlen(block)), uint64_t(5));
-}
 
-void TestPrintLoop::streamsPlainFile()
-{
-    SimHarness h;
-    SerialObject* link = h.link();
-    link->setTiming(quickTiming(2000));
-    QByteArray file = makeMoves(1500, 300);
-    file += "G1 X5 ;inline comment\n  \n\t\nG1 X6 Y6\r\nG1 X7";   // no final line end
-    h.sandbox().writeFile("/data/plain.g", file);
-    Recorder rec(link);
-    PrintThread t(link, h.sandbox().path("/data/plain.g"));
-    QVERIFY(t.wait(15000));
-    QCOMPARE(t.result.load(), 0);
-
-    QStringList tr = h.sim().transcript();
-    tr.removeAll("M117");
-    QCOMPARE(tr, expectedLines(file));
-    QCOMPARE(rec.starts, 1);
-    QCOMPARE(rec.overs, 1);
-    QCOMPARE(rec.quits, 0);
-    QCOMPARE(rec.layers, 5);
-    QVERIFY(rec.progress.size() >= 2 && rec.progress.size() <= 1001);
-    for (int i = 0; i < rec.progress.size(); ++i) {
-        QVERIFY(rec.progress[i] >= 0.f && rec.progress[i] <= 1.f);
-        if (i)
-            QVERIFY(rec.progress[i] > rec.progress[i - 1]);
-    }
-    QCOMPARE(rec.progress.last(), 1.f);
-    QCOMPARE(link->printingPersent(), 1.f);
-    QVERIFY(!link->isPrinting());
-}
-
-void TestPrintLoop::streamsGxFromGcodeOffset()
-{
-    SimHarness h;
-    SerialObject* link = h.link();
-    link->setTiming(quickTiming(2000));
-    const QByteArray image = "\x89PNG\r\n\x1a\nG1 X999 Y999\nM104 S300\n" + QByteArray(300, '\x07') + "\n";
-    const QByteArray gcode = makeMoves(300, 100);
-    h.sandbox().writeFile("/data/part.gx", gxFile(image, gcode));
-    Recorder rec(link);
-    PrintThread t(link, h.sandbox().path("/data/part.gx"));
-    QVERIFY(t.wait(10000));
-    QStringList tr = h.sim().transcript();
-    tr.removeAll("M117");
-    QCOMPARE(tr, expectedLines(gcode));
-    QCOMPARE(rec.overs, 1);
-    QCOMPARE(rec.layers, 3);
-    QCOMPARE(rec.progress.last(), 1.f);
-}
-
-void TestPrintLoop::upperCaseGxIsPlainGcode()
-{
-    SimHarness h;
-    SerialObject* link = h.link();
-    link->setTiming(quickTiming(2000));
-    const QByteArray gcode = makeMoves(50, 10);
-    h.sandbox().writeFile("/data/PART.GX", gcode);
-    PrintThread t(link, h.sandbox().path("/data/PART.GX"));
-    QVERIFY(t.wait(10000));
-    QStringList tr = h.sim().transcript();
-    tr.removeAll("M117");
-    QCOMPARE(tr, expectedLines(gcode));
-}
-
-void TestPrintLoop::refusesBadGcodeOffset_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    const QByteArray image = "G1 X999\nG1 Y999\n";
-    const QByteArray gcode = "G90\nG1 X1 Y1\n";
-    QTest::newRow("offset inside the header") << gxFile(image, gcode, 10);
-    QTest::newRow("offset 0") << gxFile(image, gcode, 0);
-    QTest::newRow("offset past the end") << gxFile(image, gcode, 60 + image.size() + gcode.size() + 1);
-    QTest::newRow("offset far out") << gxFile(image, gcode, 0xffffffffLL);
-    QTest::newRow("shorter than the header") << QByteArray("G1 X999\nG1 Y999\n" + QByteArray(30, ' '));
-}
-
-void TestPrintLoop::refusesBadGcodeOffset()
-{
-    QFETCH(QByteArray, content);
-    SimHarness h;
-    SerialObject* link = h.link();
-    link->setTiming(quickTiming(2000));
-    h.sandbox().writeFile("/data/bad.gx", content);
-    Recorder rec(link);
-    PrintThread t(link, h.sandbox().path("/data/bad.gx"));
-    QVERIFY(t.wait(5000));
-    QCOMPARE(t.result.load(), -1);
-    QStringList tr = h.sim().transcript();
-    tr.removeAll("M117");
-    QCOMPARE(tr, QStringList({"M107"}));   // no header or image bytes, only the quit's fan off
-    QCOMPARE(rec.overs, 0);
-    QCOMPARE(rec.quits, 1);
-}
-
-void TestPrintLoop::emptyAndMissingFiles()
-{
-    SimHarness h;
-    SerialObject* link = h.link();
-    link->setTiming(quickTiming(2000));
+    void streamsFile_data()
     {
-        // A ".gx" whose G-code starts exactly at its end: nothing to send, a finished job.
-        h.sandbox().writeFile("/data/empty.gx", gxFile("img", ""));
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("gcode");   // what must reach the controller
+        QTest::addColumn<int>("layers");
+        QByteArray plain = makeMoves(1500, 300);
+        plain += "G1 X5 ;inline comment\n  \n\t\nG1 X6 Y6\r\nG1 X7";   // no final line end
+        QTest::newRow("plain") << "/data/plain.g" << plain << plain << 5;
+        // Image bytes that look like G-code must not be sent.
+        const QByteArray image = "\x89PNG\r\n\x1a\nG1 X999 Y999\nM104 S300\n" + QByteArray(300, '\x07') + "\n";
+        const QByteArray gcode = makeMoves(300, 100);
+        QTest::newRow("gx from its G-code offset") << "/data/part.gx" << gxFile(image, gcode) << gcode << 3;
+        const QByteArray upper = makeMoves(50, 10);
+        QTest::newRow("upper-case GX is plain G-code") << "/data/PART.GX" << upper << upper << 5;
+    }
+
+    void streamsFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QByteArray, gcode);
+        QFETCH(int, layers);
+        SimHarness h;
+        SerialObject* link = quickLink(h);
+        h.sandbox().writeFile(name, content);
         Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/empty.gx"));
-        QVERIFY(t.wait(5000));
+        PrintThread t(link, h.sandbox().path(name));
+        QVERIFY(t.wait(15000));
+        QCOMPARE(t.result.load(), 0);
+        QCOMPARE(sent(h), expectedLines(gcode));
+        QCOMPARE(rec.starts, 1);
         QCOMPARE(rec.overs, 1);
-        QCOMPARE(rec.progress, QList<float>({1.f}));
+        QCOMPARE(rec.quits, 0);
+        QCOMPARE(rec.layers, layers);
+        QVERIFY(rec.progress.size() >= 2 && rec.progress.size() <= 1001);
+        for (int i = 0; i < rec.progress.size(); ++i) {
+            QVERIFY(rec.progress[i] >= 0.f && rec.progress[i] <= 1.f);
+            if (i)
+                QVERIFY(rec.progress[i] > rec.progress[i - 1]);
+        }
+        QCOMPARE(rec.progress.last(), 1.f);
+        QCOMPARE(link->printingPersent(), 1.f);
+        QVERIFY(!link->isPrinting());
     }
+
+    void refusesBadGcodeOffset_data()
     {
-        h.sandbox().writeFile("/data/empty.g", "");
-        Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/empty.g"));
-        QVERIFY(t.wait(5000));
-        QCOMPARE(rec.overs, 1);
+        QTest::addColumn<QByteArray>("content");
+        const QByteArray image = "G1 X999\nG1 Y999\n";
+        const QByteArray gcode = "G90\nG1 X1 Y1\n";
+        QTest::newRow("offset inside the header") << gxFile(image, gcode, 10);
+        QTest::newRow("offset 0") << gxFile(image, gcode, 0);
+        QTest::newRow("offset past the end") << gxFile(image, gcode, 60 + image.size() + gcode.size() + 1);
+        QTest::newRow("offset far out") << gxFile(image, gcode, 0xffffffffLL);
+        QTest::newRow("shorter than the header") << QByteArray("G1 X999\nG1 Y999\n" + QByteArray(30, ' '));
+        QTest::newRow("missing file") << QByteArray();
     }
+
+    void refusesBadGcodeOffset()
     {
+        QFETCH(QByteArray, content);
+        SimHarness h;
+        SerialObject* link = quickLink(h);
+        if (!content.isNull())
+            h.sandbox().writeFile("/data/bad.gx", content);
         Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/gone.g"));
+        PrintThread t(link, h.sandbox().path("/data/bad.gx"));
         QVERIFY(t.wait(5000));
         QCOMPARE(t.result.load(), -1);
+        QCOMPARE(sent(h), QStringList({"M107"}));   // no header or image bytes, only the quit's fan off
         QCOMPARE(rec.overs, 0);
         QCOMPARE(rec.quits, 1);
     }
-    QStringList tr = h.sim().transcript();
-    tr.removeAll("M117");
-    QCOMPARE(tr, QStringList({"M107"}));
-}
 
-void TestPrintLoop::m25PausesAtTheMark()
-{
-    SimHarness h;
-    SerialObject* link = h.link();
-    link->setTiming(quickTiming(2000));
-    const QByteArray before = makeMoves(20, 100, 1.0, "M82\nG92 E0\n");   // no G90: the resume sends its own
-    const QByteArray after = makeMoves(20, 100, 2.0, "");
-    const QByteArray file = before + "M25\n" + after;
-    h.sandbox().writeFile("/data/m25.g", file);
-    Recorder rec(link);
-    // The printing page answers "M25" with a pause.
-    QObject::connect(link, &SerialObject::readM25, &rec, [link] { link->slo_printingPause(); });
-    PrintThread t(link, h.sandbox().path("/data/m25.g"));
-    QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 1; }, 5000));
-    QCOMPARE(rec.m25s, 1);
-    QVERIFY(link->isPaused());
-    const QStringList expected = expectedLines(file);
-    QCOMPARE(fileLinesIn(h.sim().transcript(), expected), expectedLines(before));
-    QVERIFY(!h.sim().transcript().contains("M25"));
-    link->slo_printingContinue();
-    QVERIFY(t.wait(5000));
-    QCOMPARE(rec.resumes, 1);
-    QCOMPARE(rec.overs, 1);
-    QCOMPARE(fileLinesIn(h.sim().transcript(), expected), expected);
-}
-
-void TestPrintLoop::pauseAndResumeWhileStreaming()
-{
-    ControllerSimulator::Options o = SimHarness::fastOptions();
-    o.bufferSlots = 4;
-    SimHarness h(o);
-    SerialObject* link = h.link();
-    link->setTiming(quickTiming(2000));
-    getConfigFile().configFile()->setPowerOffResumePrintStatus(true);
-    // Relative extrusion, 10 mm moves: the buffer stays busy while streaming.
-    const QByteArray file = makeMoves(600, 50, 10.0, "G90\nM83\nG92 E0\n");
-    h.sandbox().writeFile("/data/pause.g", file);
-    QStringList expected = expectedLines(file);
-    expected = expected.filter(QRegularExpression("^G1 X"));   // the moves: the link sends G90 and M83 itself too
-    link->HeatingHalmetII(200, 60);
-    Recorder rec(link);
-    PrintThread t(link, h.sandbox().path("/data/pause.g"));
-
-    QVERIFY(SimHarness::waitUntil([&] { return countFileLines(h.sim().transcript(), expected) > 120; }, 10000));
-    link->slo_printingPause();
-    QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 1; }, 5000));
-    QVERIFY(link->isPaused());
-    QVERIFY(!h.sim().moving());
-    QCOMPARE(h.sim().nozzleTarget(), 0);
-    QCOMPARE(h.sim().bedTarget(), 0);
-    const ControllerProtocol::Position at = h.sim().position();
-    const int sentAtPause = countFileLines(h.sim().transcript(), expected);
-    QVERIFY(sentAtPause < expected.size());
-
-    // The resume record points at the mark of a layer already begun.
-    const int resumeLine = FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber();
-    const QList<QByteArray> rawLines = file.split('\n');
-    QVERIFY(resumeLine > 0 && resumeLine < rawLines.size());
-    QVERIFY(rawLines[resumeLine].startsWith(";layer:"));
-
-    // The page parks the head and a filament change moves the extruder.
-    link->serialSendCode("G1 Z150 F300");
-    link->serialSendCode("G1 X95 Y97 F2000");
-    link->serialSendCode("G1 E-30 F300");
-    QTest::qWait(150);
-    QCOMPARE(countFileLines(h.sim().transcript(), expected), sentAtPause);
-
-    h.sim().clearTranscript();
-    link->slo_printingContinue();
-    QVERIFY(t.wait(15000));
-    QCOMPARE(rec.resumes, 1);
-    QCOMPARE(rec.overs, 1);
-    QCOMPARE(t.result.load(), 0);
-
-    const QStringList after = h.sim().transcript();
-    const QString back = "G1 X" + QString::number(at.x, 'f', 2) + " Y" + QString::number(at.y, 'f', 2) + " F2000";
-    const QString down = "G1 Z" + QString::number(at.z, 'f', 2) + " F300";
-    const int heatBed = after.indexOf("M140 S60");
-    const int heatNozzle = after.indexOf("M104 S200 T0");
-    const int g90 = after.indexOf("G90");
-    const int moveBack = after.indexOf(back);
-    const int moveDown = after.indexOf(down);
-    const int setE = after.indexOf(QRegularExpression("G92 E.*"));
-    const int relE = after.indexOf("M83");
-    QVERIFY2(heatBed >= 0 && heatNozzle > heatBed && g90 > heatNozzle && moveBack > g90 && moveDown > moveBack &&
-                 setE > moveDown && relE > setE,
-             qPrintable(after.mid(0, 20).join(" | ") + QString(" @ %1 %2 %3 %4 %5 %6 %7").arg(heatBed).arg(heatNozzle).arg(g90).arg(moveBack).arg(moveDown).arg(setE).arg(relE)));
-    // Everything after the resume moves is the rest of the file, once.
-    QCOMPARE(fileLinesIn(after, expected), expected.mid(sentAtPause));
-    QCOMPARE(h.sim().overflows(), 0);
-}
-
-void TestPrintLoop::quitWhileStreamingCleansUp()
-{
-    SimHarness h;
-    SerialObject* link = h.link();
-    link->setTiming(quickTiming(2000));
-    Config* config = getConfigFile().configFile();
-    config->setPowerOffResumePrintStatus(true);
-    config->setPowerOffResumePrintFileName("/data/quit.g");
-    FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(55);
-    _printcfg_t rec0{150, 90, 70, 220, 12, 1};
-    printdetail_write_config(&rec0);
-
-    const QByteArray file = makeMoves(5000, 100, 10.0);
-    h.sandbox().writeFile("/data/quit.g", file);
-    const QStringList expected = expectedLines(file);
-    Recorder rec(link);
-    PrintThread t(link, h.sandbox().path("/data/quit.g"));
-    QVERIFY(SimHarness::waitUntil([&] { return countFileLines(h.sim().transcript(), expected) > 50; }, 10000));
-    link->slo_printingQuit();
-    QVERIFY(t.wait(5000));
-    QCOMPARE(rec.quits, 1);
-    QCOMPARE(rec.overs, 0);
-    const QStringList tr = h.sim().transcript();
-    QVERIFY(tr.contains("M107"));
-    const QStringList got = fileLinesIn(tr, expected);
-    QVERIFY(got.size() < expected.size());
-    QCOMPARE(got, expected.mid(0, got.size()));
-
-    QCOMPARE(config->getPowerOffResumePrintFileName(), std::string());
-    QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber(), 0);
-    QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumeBuildTime(), 0);
-    _printcfg_t cleared{};
-    QCOMPARE(printdetail_read_config(&cleared), 0);
-    QCOMPARE(cleared.set_flag, 0);
-    QCOMPARE(cleared.speed, 100);
-    QCOMPARE(cleared.extrusion, 100);
-    QCOMPARE(cleared.zoffset, 0);
-    QVERIFY(!link->isPrinting());
-    QVERIFY(!link->isPaused());
-}
-
-void TestPrintLoop::quitWhilePausedOrStuck()
-{
+    void emptyFilesFinish()
     {
         SimHarness h;
-        SerialObject* link = h.link();
-        link->setTiming(quickTiming(2000));
-        h.sandbox().writeFile("/data/a.g", makeMoves(3000, 100, 10.0));
+        SerialObject* link = quickLink(h);
+        {
+            // A ".gx" whose G-code starts exactly at its end: nothing to send, a finished job.
+            h.sandbox().writeFile("/data/empty.gx", gxFile("img", ""));
+            Recorder rec(link);
+            PrintThread t(link, h.sandbox().path("/data/empty.gx"));
+            QVERIFY(t.wait(5000));
+            QCOMPARE(rec.overs, 1);
+            QCOMPARE(rec.progress, QList<float>({1.f}));
+        }
+        {
+            h.sandbox().writeFile("/data/empty.g", "");
+            Recorder rec(link);
+            PrintThread t(link, h.sandbox().path("/data/empty.g"));
+            QVERIFY(t.wait(5000));
+            QCOMPARE(rec.overs, 1);
+        }
+        QVERIFY(sent(h).isEmpty());
+    }
+
+    void m25PausesAtTheMark()
+    {
+        SimHarness h;
+        SerialObject* link = quickLink(h);
+        const QByteArray before = makeMoves(20, 100, 1.0, "M82\nG92 E0\n");   // no G90: the resume sends its own
+        const QByteArray after = makeMoves(20, 100, 2.0, "");
+        const QByteArray file = before + "M25\n" + after;
+        h.sandbox().writeFile("/data/m25.g", file);
         Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/a.g"));
+        // The printing page answers "M25" with a pause.
+        QObject::connect(link, &SerialObject::readM25, &rec, [link] { link->slo_printingPause(); });
+        PrintThread t(link, h.sandbox().path("/data/m25.g"));
+        QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 1; }, 5000));
+        QCOMPARE(rec.m25s, 1);
+        QVERIFY(link->isPaused());
+        const QStringList expected = expectedLines(file);
+        QCOMPARE(fileLinesIn(h.sim().transcript(), expected), expectedLines(before));
+        QVERIFY(!h.sim().transcript().contains("M25"));
+        link->slo_printingContinue();
+        QVERIFY(t.wait(5000));
+        QCOMPARE(rec.resumes, 1);
+        QCOMPARE(rec.overs, 1);
+        QCOMPARE(fileLinesIn(h.sim().transcript(), expected), expected);
+    }
+
+    void pauseAndResumeWhileStreaming()
+    {
+        ControllerSimulator::Options o = SimHarness::fastOptions();
+        o.bufferSlots = 4;
+        SimHarness h(o);
+        SerialObject* link = quickLink(h);
+        getConfigFile().configFile()->setPowerOffResumePrintStatus(true);
+        // Relative extrusion, 10 mm moves: the buffer stays busy while streaming.
+        const QByteArray file = makeMoves(600, 50, 10.0, "G90\nM83\nG92 E0\n");
+        h.sandbox().writeFile("/data/pause.g", file);
+        QStringList expected = expectedLines(file);
+        expected = expected.filter(QRegularExpression("^G1 X"));   // the moves: the link sends G90 and M83 itself too
+        link->HeatingHalmetII(200, 60);
+        Recorder rec(link);
+        PrintThread t(link, h.sandbox().path("/data/pause.g"));
+
+        QVERIFY(SimHarness::waitUntil([&] { return countFileLines(h.sim().transcript(), expected) > 120; }, 10000));
+        link->slo_printingPause();
+        QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 1; }, 5000));
+        QVERIFY(link->isPaused());
+        QVERIFY(!h.sim().moving());
+        QCOMPARE(h.sim().nozzleTarget(), 0);
+        QCOMPARE(h.sim().bedTarget(), 0);
+        const ControllerProtocol::Position at = h.sim().position();
+        const int sentAtPause = countFileLines(h.sim().transcript(), expected);
+        QVERIFY(sentAtPause < expected.size());
+
+        // The resume record points at the mark of a layer already begun.
+        const int resumeLine = FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber();
+        const QList<QByteArray> rawLines = file.split('\n');
+        QVERIFY(resumeLine > 0 && resumeLine < rawLines.size());
+        QVERIFY(rawLines[resumeLine].startsWith(";layer:"));
+
+        // The page parks the head and a filament change moves the extruder.
+        link->serialSendCode("G1 Z150 F300");
+        link->serialSendCode("G1 X95 Y97 F2000");
+        link->serialSendCode("G1 E-30 F300");
+        QTest::qWait(150);
+        QCOMPARE(countFileLines(h.sim().transcript(), expected), sentAtPause);
+
+        h.sim().clearTranscript();
+        link->slo_printingContinue();
+        QVERIFY(t.wait(15000));
+        QCOMPARE(rec.resumes, 1);
+        QCOMPARE(rec.overs, 1);
+        QCOMPARE(t.result.load(), 0);
+
+        const QStringList after = h.sim().transcript();
+        const QString back = "G1 X" + QString::number(at.x, 'f', 2) + " Y" + QString::number(at.y, 'f', 2) + " F2000";
+        const QString down = "G1 Z" + QString::number(at.z, 'f', 2) + " F300";
+        const int heatBed = after.indexOf("M140 S60");
+        const int heatNozzle = after.indexOf("M104 S200 T0");
+        const int g90 = after.indexOf("G90");
+        const int moveBack = after.indexOf(back);
+        const int moveDown = after.indexOf(down);
+        const int setE = after.indexOf(QRegularExpression("G92 E.*"));
+        const int relE = after.indexOf("M83");
+        QVERIFY2(heatBed >= 0 && heatNozzle > heatBed && g90 > heatNozzle && moveBack > g90 && moveDown > moveBack &&
+                     setE > moveDown && relE > setE,
+                 qPrintable(after.mid(0, 20).join(" | ") + QString(" @ %1 %2 %3 %4 %5 %6 %7").arg(heatBed).arg(heatNozzle).arg(g90).arg(moveBack).arg(moveDown).arg(setE).arg(relE)));
+        // Everything after the resume moves is the rest of the file, once.
+        QCOMPARE(fileLinesIn(after, expected), expected.mid(sentAtPause));
+        QCOMPARE(h.sim().overflows(), 0);
+    }
+
+    void quitWhileStreamingCleansUp()
+    {
+        SimHarness h;
+        SerialObject* link = quickLink(h);
+        Config* config = getConfigFile().configFile();
+        config->setPowerOffResumePrintStatus(true);
+        config->setPowerOffResumePrintFileName("/data/quit.g");
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(55);
+        _printcfg_t rec0{150, 90, 70, 220, 12, 1};
+        printdetail_write_config(&rec0);
+
+        const QByteArray file = makeMoves(5000, 100, 10.0);
+        h.sandbox().writeFile("/data/quit.g", file);
+        const QStringList expected = expectedLines(file);
+        Recorder rec(link);
+        PrintThread t(link, h.sandbox().path("/data/quit.g"));
+        QVERIFY(SimHarness::waitUntil([&] { return countFileLines(h.sim().transcript(), expected) > 50; }, 10000));
+        link->slo_printingQuit();
+        QVERIFY(t.wait(5000));
+        QCOMPARE(rec.quits, 1);
+        QCOMPARE(rec.overs, 0);
+        const QStringList tr = h.sim().transcript();
+        QVERIFY(tr.contains("M107"));
+        const QStringList got = fileLinesIn(tr, expected);
+        QVERIFY(got.size() < expected.size());
+        QCOMPARE(got, expected.mid(0, got.size()));
+
+        QCOMPARE(config->getPowerOffResumePrintFileName(), std::string());
+        QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber(), 0);
+        QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumeBuildTime(), 0);
+        _printcfg_t cleared{};
+        QCOMPARE(printdetail_read_config(&cleared), 0);
+        QCOMPARE(cleared.set_flag, 0);
+        QCOMPARE(cleared.speed, 100);
+        QCOMPARE(cleared.extrusion, 100);
+        QCOMPARE(cleared.zoffset, 0);
+        QVERIFY(!link->isPrinting());
+        QVERIFY(!link->isPaused());
+    }
+
+    void quitWhilePausedOrStuck()
+    {
+        {
+            SimHarness h;
+            SerialObject* link = h.link();
+            link->setTiming(quickTiming(2000));
+            h.sandbox().writeFile("/data/a.g", makeMoves(3000, 100, 10.0));
+            Recorder rec(link);
+            PrintThread t(link, h.sandbox().path("/data/a.g"));
+            QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().size() > 30; }, 5000));
+            link->slo_printingPause();
+            QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 1; }, 5000));
+            link->slo_printingQuit();
+            QVERIFY(t.wait(5000));
+            QCOMPARE(rec.quits, 1);
+            QCOMPARE(rec.resumes, 0);
+            QCOMPARE(rec.overs, 0);
+        }
+        {
+            // The controller never frees a slot: the job waits, and a quit still ends it.
+            ControllerSimulator::Options o = SimHarness::fastOptions();
+            o.bufferSlots = 2;
+            SimHarness h(o);
+            SerialObject* link = h.link();
+            LinkTiming timing = quickTiming(2000);
+            timing.flowMs = 300;
+            link->setTiming(timing);
+            h.sandbox().writeFile("/data/b.g", makeMoves(100, 100, 10.0));
+            h.sim().movesNeverEnd(true);
+            Recorder rec(link);
+            PrintThread t(link, h.sandbox().path("/data/b.g"));
+            QTest::qWait(800);   // more than one flow time-out
+            QVERIFY(!t.done.load());
+            QCOMPARE(h.sim().overflows(), 0);
+            link->slo_printingQuit();
+            QVERIFY(t.wait(5000));
+            QCOMPARE(rec.quits, 1);
+        }
+    }
+
+    void pauseAgainWhileReheating()
+    {
+        SimHarness h;
+        SerialObject* link = quickLink(h);
+        const QByteArray file = makeMoves(400, 100, 10.0);
+        h.sandbox().writeFile("/data/again.g", file);
+        link->HeatingHalmetII(200, 0);
+        Recorder rec(link);
+        PrintThread t(link, h.sandbox().path("/data/again.g"));
         QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().size() > 30; }, 5000));
         link->slo_printingPause();
         QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 1; }, 5000));
-        link->slo_printingQuit();
-        QVERIFY(t.wait(5000));
-        QCOMPARE(rec.quits, 1);
+        h.sim().pinNozzleTemperature(30);       // the nozzle will not come up to temperature
+        link->slo_printingContinue();
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().nozzleTarget() == 200; }, 5000));
+        link->slo_printingPause();               // paused again while it heats
+        QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 2; }, 5000));
+        QCOMPARE(h.sim().nozzleTarget(), 0);
         QCOMPARE(rec.resumes, 0);
+        h.sim().pinNozzleTemperature(-1);
+        link->slo_printingContinue();
+        QVERIFY(t.wait(15000));
+        QCOMPARE(rec.resumes, 1);
+        QCOMPARE(rec.overs, 1);
+        QCOMPARE(fileLinesIn(h.sim().transcript(), expectedLines(file).filter(QRegularExpression("^G1 X"))),
+                 expectedLines(file).filter(QRegularExpression("^G1 X")));
+    }
+
+    void lineLostWhilePausingEndsTheJob()
+    {
+        SimHarness h;
+        SerialObject* link = h.link();
+        LinkTiming timing = quickTiming(2000);
+        timing.portLostMs = 500;
+        link->setTiming(timing);
+        h.sandbox().writeFile("/data/lost.g", makeMoves(2000, 100, 10.0));
+        Recorder rec(link);
+        PrintThread t(link, h.sandbox().path("/data/lost.g"));
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().size() > 30; }, 5000));
+        h.sim().movesNeverEnd(true);
+        link->slo_printingPause();
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().endsWith("M121"); }, 5000));
+        h.sim().hangUp(-1);
+        QVERIFY(t.wait(8000));
+        QCOMPARE(t.result.load(), -1);
+        QCOMPARE(rec.pauses, 0);
+        QCOMPARE(rec.quits, 1);
         QCOMPARE(rec.overs, 0);
     }
+
+    void overridesReplaceFileTemperatures()
     {
-        // The controller never frees a slot: the job waits, and a quit still ends it.
         ControllerSimulator::Options o = SimHarness::fastOptions();
         o.bufferSlots = 2;
         SimHarness h(o);
-        SerialObject* link = h.link();
-        LinkTiming timing = quickTiming(2000);
-        timing.flowMs = 300;
-        link->setTiming(timing);
-        h.sandbox().writeFile("/data/b.g", makeMoves(100, 100, 10.0));
-        h.sim().movesNeverEnd(true);
+        SerialObject* link = quickLink(h);
+        const QByteArray file = makeMoves(300, 100, 10.0) + "M104 S215\nM140 S70\nM109 S215\n" +
+                                makeMoves(20, 100, 5.0, "");
+        h.sandbox().writeFile("/data/hot.g", file);
         Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/b.g"));
-        QTest::qWait(800);   // more than one flow time-out
-        QVERIFY(!t.done.load());
-        QCOMPARE(h.sim().overflows(), 0);
-        link->slo_printingQuit();
-        QVERIFY(t.wait(5000));
-        QCOMPARE(rec.quits, 1);
+        PrintThread t(link, h.sandbox().path("/data/hot.g"));
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().size() > 20; }, 5000));
+        link->printingAdjustNozzleTemp(190);
+        link->printingAdjustPlatformTemp(65);
+        QVERIFY(t.wait(15000));
+        const QStringList tr = h.sim().transcript();
+        QVERIFY(tr.contains("M104 S190 T0"));   // sent at once
+        QVERIFY(tr.contains("M140 S65"));
+        QVERIFY(tr.contains("M104 S190"));      // the file's own lines, rewritten
+        QVERIFY(tr.contains("M109 S190"));
+        QVERIFY(!tr.contains("M104 S215"));
+        QVERIFY(!tr.contains("M140 S70"));
+        QCOMPARE(h.sim().nozzleTarget(), 190);
+        QCOMPARE(h.sim().bedTarget(), 65);
+        QVERIFY(tr.indexOf("M104 S190 T0") < tr.indexOf("M104 S190"));
     }
-}
 
-void TestPrintLoop::pauseAgainWhileReheating()
-{
-    SimHarness h;
-    SerialObject* link = h.link();
-    link->setTiming(quickTiming(2000));
-    const QByteArray file = makeMoves(400, 100, 10.0);
-    h.sandbox().writeFile("/data/again.g", file);
-    link->HeatingHalmetII(200, 0);
-    Recorder rec(link);
-    PrintThread t(link, h.sandbox().path("/data/again.g"));
-    QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().size() > 30; }, 5000));
-    link->slo_printingPause();
-    QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 1; }, 5000));
-    h.sim().pinNozzleTemperature(30);       // the nozzle will not come up to temperature
-    link->slo_printingContinue();
-    QVERIFY(SimHarness::waitUntil([&] { return h.sim().nozzleTarget() == 200; }, 5000));
-    link->slo_printingPause();               // paused again while it heats
-    QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 2; }, 5000));
-    QCOMPARE(h.sim().nozzleTarget(), 0);
-    QCOMPARE(rec.resumes, 0);
-    h.sim().pinNozzleTemperature(-1);
-    link->slo_printingContinue();
-    QVERIFY(t.wait(15000));
-    QCOMPARE(rec.resumes, 1);
-    QCOMPARE(rec.overs, 1);
-    QCOMPARE(fileLinesIn(h.sim().transcript(), expectedLines(file).filter(QRegularExpression("^G1 X"))),
-             expectedLines(file).filter(QRegularExpression("^G1 X")));
-}
+    void resumeLineSkipsAndRecords()
+    {
+        SimHarness h;
+        SerialObject* link = quickLink(h);
+        const QByteArray file = makeMoves(400, 100);
+        h.sandbox().writeFile("/data/resume.g", file);
+        const QList<QByteArray> raw = file.split('\n');
+        const int layer2 = raw.indexOf(";layer:2");
+        QVERIFY(layer2 > 0);
+        link->setResumeLine(layer2);   // lines before the mark are done
+        Recorder rec(link);
+        PrintThread t(link, h.sandbox().path("/data/resume.g"));
+        QVERIFY(t.wait(10000));
+        QByteArray rest;
+        for (int i = layer2; i < raw.size(); ++i)
+            rest += raw[i] + "\n";
+        QCOMPARE(sent(h), expectedLines(rest));
+        QCOMPARE(rec.layers, 4);                         // the counter catches up with the skipped marks
+        QVERIFY(rec.progress.first() >= float(layer2) / float(raw.size()) - 0.01f);
+        QCOMPARE(rec.overs, 1);
 
-void TestPrintLoop::lineLostWhilePausingEndsTheJob()
-{
-    SimHarness h;
-    SerialObject* link = h.link();
-    LinkTiming timing = quickTiming(2000);
-    timing.portLostMs = 500;
-    link->setTiming(timing);
-    h.sandbox().writeFile("/data/lost.g", makeMoves(2000, 100, 10.0));
-    Recorder rec(link);
-    PrintThread t(link, h.sandbox().path("/data/lost.g"));
-    QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().size() > 30; }, 5000));
-    h.sim().movesNeverEnd(true);
-    link->slo_printingPause();
-    QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().endsWith("M121"); }, 5000));
-    h.sim().hangUp(-1);
-    QVERIFY(t.wait(8000));
-    QCOMPARE(t.result.load(), -1);
-    QCOMPARE(rec.pauses, 0);
-    QCOMPARE(rec.quits, 1);
-    QCOMPARE(rec.overs, 0);
-}
-
-void TestPrintLoop::overridesReplaceFileTemperatures()
-{
-    ControllerSimulator::Options o = SimHarness::fastOptions();
-    o.bufferSlots = 2;
-    SimHarness h(o);
-    SerialObject* link = h.link();
-    link->setTiming(quickTiming(2000));
-    const QByteArray file = makeMoves(300, 100, 10.0) + "M104 S215\nM140 S70\nM109 S215\n" +
-                            makeMoves(20, 100, 5.0, "");
-    h.sandbox().writeFile("/data/hot.g", file);
-    Recorder rec(link);
-    PrintThread t(link, h.sandbox().path("/data/hot.g"));
-    QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().size() > 20; }, 5000));
-    link->printingAdjustNozzleTemp(190);
-    link->printingAdjustPlatformTemp(65);
-    QVERIFY(t.wait(15000));
-    const QStringList tr = h.sim().transcript();
-    QVERIFY(tr.contains("M104 S190 T0"));   // sent at once
-    QVERIFY(tr.contains("M140 S65"));
-    QVERIFY(tr.contains("M104 S190"));      // the file's own lines, rewritten
-    QVERIFY(tr.contains("M109 S190"));
-    QVERIFY(!tr.contains("M104 S215"));
-    QVERIFY(!tr.contains("M140 S70"));
-    QCOMPARE(h.sim().nozzleTarget(), 190);
-    QCOMPARE(h.sim().bedTarget(), 65);
-    QCOMPARE(link->nozzleTarget(), 190);
-    QVERIFY(tr.indexOf("M104 S190 T0") < tr.indexOf("M104 S190"));
-}
-
-void TestPrintLoop::resumeLineSkipsAndRecords()
-{
-    SimHarness h;
-    SerialObject* link = h.link();
-    link->setTiming(quickTiming(2000));
-    const QByteArray file = makeMoves(400, 100);
-    h.sandbox().writeFile("/data/resume.g", file);
-    const QList<QByteArray> raw = file.split('\n');
-    const int layer2 = raw.indexOf(";layer:2");
-    QVERIFY(layer2 > 0);
-    link->setResumeLine(layer2);   // lines before the mark are done
-    Recorder rec(link);
-    PrintThread t(link, h.sandbox().path("/data/resume.g"));
-    QVERIFY(t.wait(10000));
-    QStringList tr = h.sim().transcript();
-    tr.removeAll("M117");
-    QByteArray rest;
-    for (int i = layer2; i < raw.size(); ++i)
-        rest += raw[i] + "\n";
-    QCOMPARE(tr, expectedLines(rest));
-    QCOMPARE(rec.layers, 4);                         // the counter catches up with the skipped marks
-    QVERIFY(rec.progress.first() >= float(layer2) / float(raw.size()) - 0.01f);
-    QCOMPARE(rec.overs, 1);
-
-    // A resume line is used once.
-    h.sim().clearTranscript();
-    PrintThread again(link, h.sandbox().path("/data/resume.g"));
-    QVERIFY(again.wait(10000));
-    tr = h.sim().transcript();
-    tr.removeAll("M117");
-    QCOMPARE(tr, expectedLines(file));
-}
+        // A resume line is used once.
+        h.sim().clearTranscript();
+        PrintThread again(link, h.sandbox().path("/data/resume.g"));
+        QVERIFY(again.wait(10000));
+        QCOMPARE(sent(h), expectedLines(file));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPrintLoop)
 #include "test_printloop.moc"

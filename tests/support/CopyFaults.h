@@ -1,8 +1,7 @@
 #pragma once
-// Faults for the copy engine: hooks on its read, write and fsync calls, which
-// run on the copy thread. A hook that returns true has produced the call's
-// result itself; otherwise the real call is made. What a descriptor is, is
-// told from its path: sources are recognised by a path fragment the test names.
+// Hooks on the copy engine's read, write and fsync calls (on the copy thread).
+// A hook returning true has produced the result itself; otherwise the real call
+// runs. Sources are told by a path fragment the test names.
 #include "Files/FileCopy.h"
 
 #include <QDir>
@@ -10,7 +9,9 @@
 #include <QFileInfo>
 #include <QString>
 #include <QThread>
+#include <QtTest>
 
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -51,9 +52,7 @@ struct Hooks {
     void clear()
     {
         std::lock_guard<std::mutex> lock(mutex);
-        read = nullptr;
-        write = nullptr;
-        fsync = nullptr;
+        read = nullptr, write = nullptr, fsync = nullptr;
     }
 };
 
@@ -70,28 +69,30 @@ inline std::shared_ptr<FileCopyIo> hookedIo()
     io->read = [](int fd, void* buffer, size_t count) -> ssize_t {
         Hooks& h = hooks();
         std::lock_guard<std::mutex> lock(h.mutex);
-        ssize_t result = 0;
-        if (h.read && h.read(fd, h.kindOf(fd), buffer, count, result))
-            return result;
-        return ::read(fd, buffer, count);
+        ssize_t r = 0;
+        return h.read && h.read(fd, h.kindOf(fd), buffer, count, r) ? r : ::read(fd, buffer, count);
     };
     io->write = [](int fd, const void* buffer, size_t count) -> ssize_t {
         Hooks& h = hooks();
         std::lock_guard<std::mutex> lock(h.mutex);
-        ssize_t result = 0;
-        if (h.write && h.write(fd, h.kindOf(fd), buffer, count, result))
-            return result;
-        return ::write(fd, buffer, count);
+        ssize_t r = 0;
+        return h.write && h.write(fd, h.kindOf(fd), buffer, count, r) ? r : ::write(fd, buffer, count);
     };
     io->fsync = [](int fd) -> int {
         Hooks& h = hooks();
         std::lock_guard<std::mutex> lock(h.mutex);
-        int result = 0;
-        if (h.fsync && h.fsync(fd, h.kindOf(fd), result))
-            return result;
-        return ::fsync(fd);
+        int r = 0;
+        return h.fsync && h.fsync(fd, h.kindOf(fd), r) ? r : ::fsync(fd);
     };
     return io;
+}
+
+// Fails a call the way the system does.
+inline bool fail(int error, ssize_t& result)
+{
+    errno = error;
+    result = -1;
+    return true;
 }
 
 // Open descriptors of this process.
@@ -100,8 +101,7 @@ inline int openDescriptors()
     return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size();
 }
 
-// Open descriptors of files under folder (Qt's own threads come and go with
-// event descriptors of their own; these are the ones a copy could leak).
+// Open descriptors of files under folder (the ones a copy could leak).
 inline QStringList descriptorsUnder(const QString& folder)
 {
     QStringList open;
@@ -121,10 +121,24 @@ inline bool waitForCopyThreads()
     return FileCopyJob::runningThreads() == 0;
 }
 
-// Names of a folder's entries, hidden ones included (a leftover temporary file shows).
+// A folder's names, hidden ones included: a leftover temporary file shows.
 inline QStringList allNames(const QString& folder)
 {
     return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+inline QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
 }
 
 // Deterministic bytes of a given size.

@@ -1,11 +1,13 @@
 #pragma once
-// Drives the storage, file list and file pages as a user does (presses on
-// buttons and file slots, the stick coming and going), with a fixture that
-// runs the simulator and the main window over the two storages.
+// Drives the storage, file list and file pages as a user does, with a fixture
+// that runs the simulator and the main window over "/data" and "/media".
+#include "Dialog/onebuttondialog.h"
 #include "Execute/COneTimesClicked.h"
+#include "UI/buildfilemanage.h"
 #include "UI/buildprint.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
+#include "UI/showtfcard.h"
 #include "tests/support/SimHarness.h"
 #include "tools/RootPath.h"
 
@@ -14,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QToolButton>
 #include <QtTest>
 
@@ -48,10 +51,7 @@ inline QToolButton* button(QWidget* page, const char* name)
     return page ? page->findChild<QToolButton*>(name) : nullptr;
 }
 
-inline QToolButton* slotButton(QWidget* list, int slot)
-{
-    return button(list, kSlotNames[slot]);
-}
+inline QToolButton* slotButton(QWidget* list, int slot) { return button(list, kSlotNames[slot]); }
 
 // Waits out the one-press guard, then presses and releases.
 inline void guardedClick(QAbstractButton* b)
@@ -77,7 +77,25 @@ inline void longPress(QWidget* list, int slot)
     QTest::mouseRelease(b, Qt::LeftButton);
 }
 
-// The simulator, the main window and the storages "/data" and "/media".
+// The one-button message on screen, or "".
+inline QString message()
+{
+    OneButtonDialog* d = OneButtonDialog::instOneButtonDialog;
+    auto* l = d && d->isVisible() ? d->findChild<QLabel*>("label") : nullptr;
+    return l ? l->text() : QString();
+}
+
+// Whether any visible label of any page shows text.
+inline bool shows(const QString& text)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            for (QLabel* l : w->findChildren<QLabel*>())
+                if (l->isVisible() && l->text().contains(text))
+                    return true;
+    return false;
+}
+
 class Fixture : public QObject {
 protected:
     std::unique_ptr<SimHarness> m_harness;
@@ -114,6 +132,34 @@ protected:
         settle();
     }
 
+    void pressBuild() { guardedClick(m_main->findChild<QAbstractButton*>("showBuild")); }
+
+    // The number of G-code layers the controller has been sent.
+    int layersSent() const
+    {
+        int n = 0;
+        for (const QString& line : m_harness->sim().transcript())
+            n += line.startsWith("G1 Z");
+        return n;
+    }
+
+    static ShowTFCard* openList(ShowFilesFromWhere where)
+    {
+        auto* list = new ShowTFCard(where, nullptr);
+        list->show();
+        settle();
+        return list;
+    }
+
+    static BuildFileManage* openFilePage(const QString& path)
+    {
+        auto* page = new BuildFileManage(path, nullptr);
+        BuildFileManage::instBuildFileManage = page;
+        page->show();
+        settle();
+        return page;
+    }
+
     // Every page but the main window, the printing page included.
     static void closeAllPages()
     {
@@ -129,13 +175,20 @@ protected:
     // Removes everything in a folder, odd names and hidden files included.
     static void emptyFolder(const QString& path)
     {
-        QDir dir(path);
-        for (const QFileInfo& fi : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        for (const QFileInfo& fi : QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
             if (fi.isDir() && !fi.isSymLink())
                 QDir(fi.filePath()).removeRecursively();
             else
                 ::unlink(QFile::encodeName(fi.filePath()).constData());
         }
+    }
+
+    void clearStorages(bool stick)
+    {
+        closeAllPages();
+        emptyFolder(data());
+        emptyFolder(media());
+        setUsb(stick);
     }
 };
 

@@ -1,7 +1,6 @@
 #pragma once
-// A printer for the printing-page tests: the controller simulator, a main
-// window on it with a LAN listener and a connected cloud client, and helpers
-// that read the controller's transcript and the page's screen.
+// A printer for the printing-page tests: the simulator, a main window with a
+// LAN listener and a connected cloud client, and readers of transcript and screen.
 #include "Dialog/onebuttondialog.h"
 #include "Dialog/onelabledialog.h"
 #include "Dialog/twobuttondialog.h"
@@ -65,33 +64,30 @@ public:
         return sandbox().path("/data/" + name);
     }
 
-    // The transcript without the polls of the main window, the page and the
-    // homing executor, and without the link's flow-control queries.
-    QStringList commands() const
+    // The transcript from line `from` on, without polls and flow-control queries.
+    QStringList commands(int from = 0) const
     {
         QStringList out;
-        for (const QString& l : harness->sim().transcript())
-            if (!isPoll(l))
-                out << l;
+        const QStringList all = harness->sim().transcript();
+        for (int i = from; i < all.size(); ++i)
+            if (!isPoll(all[i]))
+                out << all[i];
         return out;
     }
+    int mark() const { return harness->sim().transcript().size(); }
     static bool isPoll(const QString& l)
     {
         static const QStringList polls{"M105", "M114", "M121", "M113", "M117", "M119", "M130"};
         return polls.contains(l);
     }
     bool sent(const QString& line) const { return harness->sim().transcript().contains(line); }
-    bool waitSent(const QString& line, int ms = 15000)
-    {
-        return SimHarness::waitUntil([&] { return sent(line); }, ms);
-    }
+    bool waitSent(const QString& line, int ms = 15000) { return waitFor([&] { return sent(line); }, ms); }
     bool waitFor(const std::function<bool()>& pred, int ms = 15000) { return SimHarness::waitUntil(pred, ms); }
     // Waits until the page pointer is clear and the page object gone.
     bool waitPageGone(int ms = 20000)
     {
         QPointer<BuildPrint> p = page();
-        // A page closed outside any event loop (a test calling a slot directly)
-        // is deleted only when deferred deletes are sent explicitly.
+        // A page closed outside an event loop needs deferred deletes sent.
         return SimHarness::waitUntil([&] {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             return !p && !BuildPrint::instBuildPrint;
@@ -103,38 +99,32 @@ public:
     {
         return page() ? page()->findChild<T*>(name) : nullptr;
     }
-    QString text(const char* label) { auto* l = widget<QLabel>(label); return l ? l->text() : QString(); }
+    QString text(const char* label)
+    {
+        auto* l = widget<QLabel>(label);
+        return l ? l->text() : QString();
+    }
     QToolButton* button(const char* name) { return widget<QToolButton>(name); }
 
     // The one-button message on screen, or an empty text.
-    static QString messageText()
-    {
-        OneButtonDialog* d = OneButtonDialog::instOneButtonDialog;
-        if (!d || !d->isVisible())
-            return QString();
-        auto* l = d->findChild<QLabel*>("label");
-        return l ? l->text() : QString();
-    }
+    static QString messageText() { return labelOf(OneButtonDialog::instOneButtonDialog); }
     static QString messageTitle()
     {
         OneButtonDialog* d = OneButtonDialog::instOneButtonDialog;
         auto* l = d ? d->findChild<QLabel*>("title") : nullptr;
         return l && l->isVisible() ? l->text() : QString();
     }
-    static QString noticeText()
+    static QString noticeText() { return labelOf(OneLableDialog::instOneLableDialog); }
+    static QString labelOf(QWidget* d)
     {
-        OneLableDialog* d = OneLableDialog::instOneLableDialog;
-        if (!d || !d->isVisible())
-            return QString();
-        auto* l = d->findChild<QLabel*>("label");
+        auto* l = d && d->isVisible() ? d->findChild<QLabel*>("label") : nullptr;
         return l ? l->text() : QString();
     }
     static int visibleMessageBoxes()
     {
         int n = 0;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<OneButtonDialog*>(w) && w->isVisible())
-                ++n;
+            n += qobject_cast<OneButtonDialog*>(w) && w->isVisible();
         return n;
     }
     static void closeMessage()
@@ -158,7 +148,7 @@ public:
         }
     }
 
-    // Whether the buzzer has played the whole tune (waits for the player first).
+    // Whether the buzzer has played the whole tune.
     static bool tunePlayed(buzzerPlay::TuneId id)
     {
         buzzerPlay* player = buzzerPlay::getInstance("pwm1");
@@ -175,12 +165,11 @@ public:
         return printdetail_read_config(&r) == 0 ? r.set_flag : -1;
     }
 
-    // Presses a page button the way a finger does (after the one-press guard's 100 ms).
+    // Presses a page button after the one-press guard's 100 ms.
     void press(const char* name)
     {
         SimHarness::waitUntil([] { return !OneTimesClicked().isHasClicked(); }, 1000);
-        QToolButton* b = button(name);
-        if (b)
+        if (QToolButton* b = button(name))
             QTest::mouseClick(b, Qt::LeftButton);
     }
     // Presses stop and answers the question that follows (true: "YES").
@@ -211,10 +200,9 @@ public:
     PolarClient* cloud = nullptr;
 };
 
-// A plain G-code job: its targets, a layer count, and moves per layer. Short
-// moves keep a pause's wait for the controller's queue short.
-inline QByteArray makeJob(int layers, int movesPerLayer, int nozzle, int bed,
-                          int feed = 600, const QByteArray& extraAfterFirstLayer = QByteArray())
+// A plain G-code job: targets, layers and moves per layer (short moves keep a
+// pause's wait for the controller's queue short).
+inline QByteArray makeJob(int layers, int movesPerLayer, int nozzle, int bed, int feed = 600)
 {
     QByteArray f = "; plain job for the printing page tests\n";
     if (nozzle >= 0)
@@ -233,8 +221,6 @@ inline QByteArray makeJob(int layers, int movesPerLayer, int nozzle, int bed,
             f += "G1 X" + QByteArray::number(x) + " Y" + QByteArray::number(10 + layer) + " E"
                  + QByteArray::number(e, 'f', 2) + " F" + QByteArray::number(feed) + "\n";
         }
-        if (layer == 0)
-            f += extraAfterFirstLayer;
     }
     f += "M107\n";
     return f;

@@ -24,7 +24,7 @@ constexpr int kFontPoints = 14;
 
 void allowCoreDumps()
 {
-    // The kernel setting exists on the board only; elsewhere there is nothing to set.
+    // The kernel's core pattern; a sandbox root has no such file, so nothing is set there.
     const std::string pattern = rootPath(std::string(PrinterPath::CoreFile)) + "\n";
     const int fd = ::open(rootPath(std::string(PrinterPath::CorePattern)).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd >= 0) {

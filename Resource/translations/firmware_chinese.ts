@@ -37,27 +37,27 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="130"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="128"/>
         <source>h</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="130"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="128"/>
         <source>min</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="131"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="129"/>
         <source>M</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="132"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="130"/>
         <source>mm</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="133"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="131"/>
         <source>mm/s</source>
         <translation type="unfinished"></translation>
     </message>
@@ -83,47 +83,45 @@
         <translation type="unfinished">取消</translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="234"/>
-        <location filename="../../UI/buildfilemanage.cpp" line="294"/>
-        <location filename="../../UI/buildfilemanage.cpp" line="375"/>
-        <location filename="../../UI/buildfilemanage.cpp" line="404"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="230"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="286"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="397"/>
         <source>Storage space is not enough</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="237"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="233"/>
         <source>Copy File</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="237"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="233"/>
         <source>Waiting...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="288"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="280"/>
         <source>Please insert USB Disk !</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="300"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="292"/>
         <source>Copying...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="358"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="350"/>
         <source>Verifying file...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="370"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="364"/>
         <source>Copy completed</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildfilemanage.cpp" line="378"/>
-        <location filename="../../UI/buildfilemanage.cpp" line="407"/>
-        <location filename="../../UI/buildfilemanage.cpp" line="470"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="397"/>
+        <location filename="../../UI/buildfilemanage.cpp" line="457"/>
         <source>Please retry</source>
         <translation type="unfinished"></translation>
     </message>
@@ -189,7 +187,7 @@
     </message>
     <message>
         <location filename="../../UI/buildprint.cpp" line="295"/>
-        <location filename="../../UI/buildprint.cpp" line="741"/>
+        <location filename="../../UI/buildprint.cpp" line="777"/>
         <source>Layer: </source>
         <translation type="unfinished"></translation>
     </message>
@@ -200,83 +198,82 @@
     </message>
     <message>
         <location filename="../../UI/buildprint.cpp" line="464"/>
-        <location filename="../../UI/buildprint.cpp" line="574"/>
-        <location filename="../../UI/buildprint.cpp" line="812"/>
+        <location filename="../../UI/buildprint.cpp" line="611"/>
+        <location filename="../../UI/buildprint.cpp" line="842"/>
         <source>OK</source>
         <translation type="unfinished">确定</translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="574"/>
+        <location filename="../../UI/buildprint.cpp" line="611"/>
         <source>No material detected. Please
 load material before resuming
 the print.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="647"/>
+        <location filename="../../UI/buildprint.cpp" line="683"/>
         <source>The print could not be started.
 Please try again.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="700"/>
+        <location filename="../../UI/buildprint.cpp" line="736"/>
         <source>Abnormally print.
 Please check the extruder.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="812"/>
+        <location filename="../../UI/buildprint.cpp" line="842"/>
         <source>Out of material.You can
 load more material to
 continue this print.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="868"/>
-        <location filename="../../UI/buildprint.cpp" line="920"/>
+        <location filename="../../UI/buildprint.cpp" line="499"/>
         <source>Pausing...
 please wait...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="899"/>
+        <location filename="../../UI/buildprint.cpp" line="919"/>
         <source>Prepare to resume...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="1079"/>
+        <location filename="../../UI/buildprint.cpp" line="1066"/>
         <source>Cancel print job</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="1079"/>
+        <location filename="../../UI/buildprint.cpp" line="1066"/>
         <source>Are you sure to
  cancel print job?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="1079"/>
+        <location filename="../../UI/buildprint.cpp" line="1066"/>
         <source>YES</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="1079"/>
+        <location filename="../../UI/buildprint.cpp" line="1066"/>
         <source>NO</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="1104"/>
-        <location filename="../../UI/buildprint.cpp" line="1152"/>
+        <location filename="../../UI/buildprint.cpp" line="1091"/>
+        <location filename="../../UI/buildprint.cpp" line="1136"/>
         <source>Cancelling Build...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="1199"/>
+        <location filename="../../UI/buildprint.cpp" line="1179"/>
         <source>Build Completed</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/buildprint.cpp" line="1199"/>
+        <location filename="../../UI/buildprint.cpp" line="1179"/>
         <source>Build completed!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -290,7 +287,7 @@ please wait...</source>
     </message>
     <message>
         <location filename="../../UI/home.ui" line="29"/>
-        <location filename="../../UI/home.cpp" line="70"/>
+        <location filename="../../UI/home.cpp" line="69"/>
         <source>Homing, please wait...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -300,12 +297,12 @@ please wait...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/home.cpp" line="107"/>
+        <location filename="../../UI/home.cpp" line="106"/>
         <source>Homing completed</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/home.cpp" line="119"/>
+        <location filename="../../UI/home.cpp" line="118"/>
         <source>Homing did not finish.
 Please check the machine.</source>
         <translation type="unfinished"></translation>
@@ -334,32 +331,32 @@ Please check the machine.</source>
         <translation>控制</translation>
     </message>
     <message>
-        <location filename="../../UI/mainwindow.cpp" line="425"/>
+        <location filename="../../UI/mainwindow.cpp" line="393"/>
         <source>Resume Print</source>
         <translation>恢复打印</translation>
     </message>
     <message>
-        <location filename="../../UI/mainwindow.cpp" line="426"/>
+        <location filename="../../UI/mainwindow.cpp" line="394"/>
         <source>Resume the last print?</source>
         <translation>是否恢复上次的打印？</translation>
     </message>
     <message>
-        <location filename="../../UI/mainwindow.cpp" line="427"/>
+        <location filename="../../UI/mainwindow.cpp" line="395"/>
         <source>Yes</source>
         <translation>是</translation>
     </message>
     <message>
-        <location filename="../../UI/mainwindow.cpp" line="427"/>
+        <location filename="../../UI/mainwindow.cpp" line="395"/>
         <source>No</source>
         <translation>否</translation>
     </message>
     <message>
-        <location filename="../../UI/mainwindow.cpp" line="190"/>
+        <location filename="../../UI/mainwindow.cpp" line="186"/>
         <source>USB stick</source>
         <translation>U盘</translation>
     </message>
     <message>
-        <location filename="../../UI/mainwindow.cpp" line="190"/>
+        <location filename="../../UI/mainwindow.cpp" line="186"/>
         <source>No USB stick</source>
         <translation>无U盘</translation>
     </message>
@@ -396,61 +393,60 @@ Please check the machine.</source>
 <context>
     <name>ShowTFCard</name>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="491"/>
+        <location filename="../../UI/showtfcard.cpp" line="490"/>
         <source>Are you sure to delete</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="491"/>
+        <location filename="../../UI/showtfcard.cpp" line="490"/>
         <source>Are you sure
  to delete the file?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="492"/>
+        <location filename="../../UI/showtfcard.cpp" line="491"/>
         <source>OK</source>
         <translation type="unfinished">确定</translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="492"/>
+        <location filename="../../UI/showtfcard.cpp" line="491"/>
         <source>Cancel</source>
         <translation type="unfinished">取消</translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="538"/>
+        <location filename="../../UI/showtfcard.cpp" line="537"/>
         <source>Please insert USB Disk !</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="546"/>
-        <location filename="../../UI/showtfcard.cpp" line="633"/>
+        <location filename="../../UI/showtfcard.cpp" line="545"/>
         <source>Storage space is not enough</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="553"/>
-        <location filename="../../UI/showtfcard.cpp" line="615"/>
+        <location filename="../../UI/showtfcard.cpp" line="552"/>
+        <location filename="../../UI/showtfcard.cpp" line="614"/>
         <source>Copy File...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="615"/>
+        <location filename="../../UI/showtfcard.cpp" line="614"/>
         <source>Verifying file...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="654"/>
+        <location filename="../../UI/showtfcard.cpp" line="651"/>
         <source>Copy Complete</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../UI/showtfcard.cpp" line="659"/>
+        <location filename="../../UI/showtfcard.cpp" line="656"/>
         <source>Copy Failed</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <location filename="../../UI/showtfcard.cpp" line="673"/>
         <location filename="../../UI/showtfcard.cpp" line="676"/>
-        <location filename="../../UI/showtfcard.cpp" line="679"/>
         <source>Ok</source>
         <translation type="unfinished"></translation>
     </message>
@@ -458,12 +454,12 @@ Please check the machine.</source>
 <context>
     <name>Startup</name>
     <message>
-        <location filename="../../UI/startup.cpp" line="39"/>
+        <location filename="../../UI/startup.cpp" line="65"/>
         <source>Machine stoppage</source>
         <translation>机器停止</translation>
     </message>
     <message>
-        <location filename="../../UI/startup.cpp" line="40"/>
+        <location filename="../../UI/startup.cpp" line="66"/>
         <source>Please reboot the machine</source>
         <translation>请重启机器</translation>
     </message>

@@ -108,16 +108,16 @@ int main(int argc, char** argv)
     // Page turns with four ".gx" thumbnails each.
     QDir(QString::fromStdString(folder)).removeRecursively();
     QDir().mkpath(QString::fromStdString(folder));
-    GxWriter::GcodeSpec g;
+    GxWriter::GcodeOptions g;
     g.layers = 20;
     for (int i = 0; i < 8; ++i) {
-        GxWriter::GxSpec spec;
-        spec.timeUsed = 3600;
-        spec.firstImage = GxWriter::drawPicture("small", 80, 80);
-        spec.secondImage = GxWriter::drawPicture(QString("part %1").arg(i), 300, 300);
-        spec.gcode = GxWriter::generateGcode(g);
+        GxWriter::GxContent content;
+        content.timeUsed = 3600;
+        content.firstImage = GxWriter::drawPicture("small", 80, 80);
+        content.secondImage = GxWriter::drawPicture(QString("part %1").arg(i), 300, 300);
+        content.gcode = GxWriter::generateGcode(g);
         writeWithTime(QByteArray::fromStdString(folder) + "/thumb" + QByteArray::number(i) + ".gx",
-                      GxWriter::buildGx(spec), 1700000000 - i);
+                      GxWriter::buildGx(content), 1700000000 - i);
     }
     auto* page = new ShowTFCard(FromMemory, nullptr);
     page->show();

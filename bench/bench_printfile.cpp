@@ -56,9 +56,9 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
 
     // The same slicer-made G-code in a small file and at both ends of a sparse 2 GB one.
-    GxWriter::GcodeSpec spec;
-    spec.layers = 3;
-    const QByteArray gcode = GxWriter::generateGcode(spec);
+    GxWriter::GcodeOptions options;
+    options.layers = 3;
+    const QByteArray gcode = GxWriter::generateGcode(options);
     const QString small = dir.filePath("small.gcode");
     GxWriter::writeFile(small, gcode);
 
@@ -86,7 +86,7 @@ int main(int argc, char** argv)
     // 100 ".gx" files with two pictures each, read as the file list does (100 x 130).
     QStringList files;
     for (int i = 0; i < 100; ++i) {
-        GxWriter::GxSpec gx;
+        GxWriter::GxContent gx;
         gx.firstImage = GxWriter::drawPicture(QString("part %1").arg(i), 60, 60);
         gx.secondImage = GxWriter::drawPicture(QString("part %1").arg(i), 200, 200);
         gx.gcode = gcode;

@@ -198,7 +198,7 @@ private slots:
     void overTemperature()
     {
         PrintPageRig rig;
-        GxWriter::GxSpec gx;
+        GxWriter::GxContent gx;
         gx.timeUsed = 3600;
         gx.materialUsed = 1200;
         gx.firstImage = GxWriter::drawPicture("T");

@@ -41,15 +41,15 @@ int visible(const QMetaObject& kind)
 
 QByteArray printJob(const QString& label)
 {
-    GxWriter::GcodeSpec g;
+    GxWriter::GcodeOptions g;
     g.layers = 2;
     g.nozzle = 40;
     g.bed = 30;
-    GxWriter::GxSpec spec;
-    spec.timeUsed = 60;
-    spec.secondImage = GxWriter::drawPicture(label, 120, 120);
-    spec.gcode = GxWriter::generateGcode(g);
-    return GxWriter::buildGx(spec);
+    GxWriter::GxContent content;
+    content.timeUsed = 60;
+    content.secondImage = GxWriter::drawPicture(label, 120, 120);
+    content.gcode = GxWriter::generateGcode(g);
+    return GxWriter::buildGx(content);
 }
 
 // Faults a test can switch on; all act on the copy thread.

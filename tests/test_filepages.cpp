@@ -66,7 +66,7 @@ void answerQuestion(bool ok, std::function<void()> whileOpen = {})
 
 QByteArray plainGcode()
 {
-    GxWriter::GcodeSpec g;
+    GxWriter::GcodeOptions g;
     g.layers = 2;
     return GxWriter::generateGcode(g);
 }
@@ -74,15 +74,15 @@ QByteArray plainGcode()
 // 1 h 30 min, 2.50 m, 0.20 mm, 60 mm/s, an 80 x 40 and a 120 x 120 picture.
 QByteArray gxFile(const QString& label)
 {
-    GxWriter::GxSpec spec;
-    spec.timeUsed = 5400;
-    spec.materialUsed = 2500;
-    spec.layerHeight = 200;
-    spec.speed = 60;
-    spec.firstImage = GxWriter::drawPicture(label, 80, 40);
-    spec.secondImage = GxWriter::drawPicture(label, 120, 120);
-    spec.gcode = plainGcode();
-    return GxWriter::buildGx(spec);
+    GxWriter::GxContent content;
+    content.timeUsed = 5400;
+    content.materialUsed = 2500;
+    content.layerHeight = 200;
+    content.speed = 60;
+    content.firstImage = GxWriter::drawPicture(label, 80, 40);
+    content.secondImage = GxWriter::drawPicture(label, 120, 120);
+    content.gcode = plainGcode();
+    return GxWriter::buildGx(content);
 }
 
 void setTime(const QByteArray& path, time_t mtime)
@@ -695,17 +695,17 @@ private slots:
 
     void endToEnd_printFromInternalStorage()
     {
-        GxWriter::GcodeSpec g;
+        GxWriter::GcodeOptions g;
         g.layers = 3;
         g.lines = 60;   // long enough to be still streaming when print is pressed again
         g.nozzle = 40;
         g.bed = 30;
-        GxWriter::GxSpec spec;
-        spec.timeUsed = 120;
-        spec.materialUsed = 300;
-        spec.secondImage = GxWriter::drawPicture("cube", 120, 120);
-        spec.gcode = GxWriter::generateGcode(g);
-        writeNative(data("/cube.gx"), GxWriter::buildGx(spec), kBase);
+        GxWriter::GxContent content;
+        content.timeUsed = 120;
+        content.materialUsed = 300;
+        content.secondImage = GxWriter::drawPicture("cube", 120, 120);
+        content.gcode = GxWriter::generateGcode(g);
+        writeNative(data("/cube.gx"), GxWriter::buildGx(content), kBase);
         makeFiles(data(), 2, "other");
 
         pressBuild();

@@ -46,9 +46,9 @@ void press(QWidget* w, const char* name)
 // A small job the printing page accepts.
 QByteArray sampleGcode()
 {
-    GxWriter::GcodeSpec spec;
-    spec.layers = 3;
-    return GxWriter::generateGcode(spec);
+    GxWriter::GcodeOptions options;
+    options.layers = 3;
+    return GxWriter::generateGcode(options);
 }
 
 // The main window asks its question in a nested event loop that a waiting test

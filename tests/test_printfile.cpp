@@ -99,16 +99,16 @@ private slots:
 
     void header()
     {
-        GxWriter::GxSpec spec;
-        spec.timeUsed = -7;
-        spec.materialUsed = 0x01020304;
-        spec.layerHeight = 0xBEEF;
-        spec.speed = 65535;
-        spec.thumbnailGuard = 799;
-        spec.firstImageOffset = 0x11223344;
-        spec.secondImageOffset = 0xFFFFFFFF;
-        spec.gcodeOffset = 60;
-        const QByteArray bytes = GxWriter::buildGx(spec);
+        GxWriter::GxContent content;
+        content.timeUsed = -7;
+        content.materialUsed = 0x01020304;
+        content.layerHeight = 0xBEEF;
+        content.speed = 65535;
+        content.thumbnailGuard = 799;
+        content.firstImageOffset = 0x11223344;
+        content.secondImageOffset = 0xFFFFFFFF;
+        content.gcodeOffset = 60;
+        const QByteArray bytes = GxWriter::buildGx(content);
         QCOMPARE(bytes.size(), 60);
 
         const auto h = PrintFile::readHeader(write("h.gx", bytes));
@@ -180,16 +180,16 @@ private slots:
 
     void thumbnailFromFiles()
     {
-        GxWriter::GxSpec spec;
-        spec.gcode = GxWriter::generateGcode({});
-        spec.firstImage = png(30, 20);
-        const QString one = write("one.gx", GxWriter::buildGx(spec));
+        GxWriter::GxContent content;
+        content.gcode = GxWriter::generateGcode({});
+        content.firstImage = png(30, 20);
+        const QString one = write("one.gx", GxWriter::buildGx(content));
         QCOMPARE(PrintFile::readThumbnail(one).size(), QSize(30, 20));
-        QCOMPARE(PrintFile::readThumbnailBytes(one), spec.firstImage);
+        QCOMPARE(PrintFile::readThumbnailBytes(one), content.firstImage);
 
         // With two pictures the second one is shown, never the first.
-        spec.secondImage = png(50, 40, Qt::blue);
-        const QString two = write("two.gx", GxWriter::buildGx(spec));
+        content.secondImage = png(50, 40, Qt::blue);
+        const QString two = write("two.gx", GxWriter::buildGx(content));
         const QImage second = PrintFile::readThumbnail(two);
         QCOMPARE(second.size(), QSize(50, 40));
         QCOMPARE(second.pixelColor(0, 0), QColor(Qt::blue));
@@ -198,21 +198,21 @@ private slots:
         QCOMPARE(PrintFile::readThumbnail(two, 110, 110).size(), QSize(110, 88));
 
         // Drawn pictures decode too.
-        spec.firstImage = GxWriter::drawPicture("Cube", 80, 60);
-        spec.secondImage.clear();
-        QCOMPARE(PrintFile::readThumbnail(write("drawn.gx", GxWriter::buildGx(spec))).size(), QSize(80, 60));
+        content.firstImage = GxWriter::drawPicture("Cube", 80, 60);
+        content.secondImage.clear();
+        QCOMPARE(PrintFile::readThumbnail(write("drawn.gx", GxWriter::buildGx(content))).size(), QSize(80, 60));
 
         // No picture, and bytes that are no picture.
-        spec.firstImage.clear();
-        const QString none = write("none.gx", GxWriter::buildGx(spec));
+        content.firstImage.clear();
+        const QString none = write("none.gx", GxWriter::buildGx(content));
         QVERIFY(PrintFile::readThumbnailBytes(none).isEmpty());
         QVERIFY(PrintFile::readThumbnail(none, 110, 110).isNull());
-        spec.firstImage = QByteArray(500, 'x');
-        QVERIFY(PrintFile::readThumbnail(write("junk.gx", GxWriter::buildGx(spec))).isNull());
+        content.firstImage = QByteArray(500, 'x');
+        QVERIFY(PrintFile::readThumbnail(write("junk.gx", GxWriter::buildGx(content))).isNull());
 
         // The thumbnail reader goes by the header whatever the extension.
-        spec.firstImage = png(30, 20);
-        QCOMPARE(PrintFile::readThumbnail(write("PART.GX", GxWriter::buildGx(spec))).size(), QSize(30, 20));
+        content.firstImage = png(30, 20);
+        QCOMPARE(PrintFile::readThumbnail(write("PART.GX", GxWriter::buildGx(content))).size(), QSize(30, 20));
     }
 
     void thumbnailUntrustedRanges()
@@ -222,11 +222,11 @@ private slots:
         QVERIFY(PrintFile::readThumbnailBytes(write("plain.gcode", gcode)).isEmpty());
 
         // A big file whose header declares 48 MiB of picture inside it: refused unread.
-        GxWriter::GxSpec spec;
-        spec.firstImageOffset = 60;
-        spec.secondImageOffset = 60;
-        spec.gcodeOffset = 60 + 48 * 1024 * 1024;
-        const QString big = sparse("big.gx", 64 * 1024 * 1024, GxWriter::buildGx(spec));
+        GxWriter::GxContent content;
+        content.firstImageOffset = 60;
+        content.secondImageOffset = 60;
+        content.gcodeOffset = 60 + 48 * 1024 * 1024;
+        const QString big = sparse("big.gx", 64 * 1024 * 1024, GxWriter::buildGx(content));
         QVERIFY(PrintFile::readThumbnailBytes(big).isEmpty());
         QVERIFY(PrintFile::readThumbnail(big).isNull());
     }
@@ -241,10 +241,10 @@ private slots:
         QVERIFY(PrintFile::decodeThumbnail(wide).isNull());
         QVERIFY(PrintFile::decodeThumbnail(png(4, 20000)).isNull());
 
-        GxWriter::GxSpec spec;
-        spec.firstImage = wide;
-        spec.gcode = "M104 S210\n";
-        QVERIFY(PrintFile::readThumbnail(write("wide.gx", GxWriter::buildGx(spec))).isNull());
+        GxWriter::GxContent content;
+        content.firstImage = wide;
+        content.gcode = "M104 S210\n";
+        QVERIFY(PrintFile::readThumbnail(write("wide.gx", GxWriter::buildGx(content))).isNull());
     }
 
     void slicerTail_data()
@@ -470,13 +470,13 @@ private slots:
 
     void gxHeaderAndScan()
     {
-        GxWriter::GxSpec spec;
-        spec.timeUsed = 3725;
-        spec.materialUsed = 1234;
-        spec.firstImage = png(30, 20);
-        spec.secondImage = png(40, 30);
-        spec.gcode = GxWriter::generateGcode({});
-        CheckResult r = PrintFile::checkPrintFile(write("cube.gx", GxWriter::buildGx(spec)));
+        GxWriter::GxContent content;
+        content.timeUsed = 3725;
+        content.materialUsed = 1234;
+        content.firstImage = png(30, 20);
+        content.secondImage = png(40, 30);
+        content.gcode = GxWriter::generateGcode({});
+        CheckResult r = PrintFile::checkPrintFile(write("cube.gx", GxWriter::buildGx(content)));
         QVERIFY(r.passed);
         QVERIFY(r.isGx);
         QVERIFY(r.headerComplete);
@@ -488,9 +488,9 @@ private slots:
         QCOMPARE(r.layerCount, 5);
 
         // The slicer line is looked for at gcodeOffset; the end marker at the file's end.
-        GxWriter::GcodeSpec noEnd;
-        spec.gcode = GxWriter::generateGcode(noEnd).replace("end gcode", "the end");
-        r = PrintFile::checkPrintFile(write("noend.gx", GxWriter::buildGx(spec)));
+        GxWriter::GcodeOptions noEnd;
+        content.gcode = GxWriter::generateGcode(noEnd).replace("end gcode", "the end");
+        r = PrintFile::checkPrintFile(write("noend.gx", GxWriter::buildGx(content)));
         QVERIFY(r.slicerMade);
         QVERIFY(!r.passed);
         QVERIFY(!r.gxFlagReported);
@@ -512,17 +512,17 @@ private slots:
 
     void gxOffsetsOutsideFile()
     {
-        GxWriter::GxSpec spec;
-        spec.timeUsed = 60;
-        spec.gcode = "M104 S210\n" + filler(3);
-        const int size = GxWriter::buildGx(spec).size();
+        GxWriter::GxContent content;
+        content.timeUsed = 60;
+        content.gcode = "M104 S210\n" + filler(3);
+        const int size = GxWriter::buildGx(content).size();
 
-        spec.gcodeOffset = uint32_t(size);           // empty G-code at the very end: allowed
-        QVERIFY(PrintFile::checkPrintFile(write("end.gx", GxWriter::buildGx(spec))).passed);
+        content.gcodeOffset = uint32_t(size);           // empty G-code at the very end: allowed
+        QVERIFY(PrintFile::checkPrintFile(write("end.gx", GxWriter::buildGx(content))).passed);
 
         for (uint32_t offset : {uint32_t(size + 1), 0xFFFFFFFFu, 59u, 0u}) {
-            spec.gcodeOffset = offset;
-            const CheckResult r = PrintFile::checkPrintFile(write("bad.gx", GxWriter::buildGx(spec)));
+            content.gcodeOffset = offset;
+            const CheckResult r = PrintFile::checkPrintFile(write("bad.gx", GxWriter::buildGx(content)));
             QVERIFY2(!r.passed, qPrintable(QString::number(offset)));
             QVERIFY(r.headerComplete);
             QCOMPARE(r.timeUsed, 60);
@@ -532,16 +532,16 @@ private slots:
 
     void gxImagesCountTowardLimit()
     {
-        GxWriter::GxSpec spec;
-        spec.firstImage = QByteArray(600, '\n');
-        spec.gcode = GxWriter::generateGcode({});
-        CheckResult r = PrintFile::checkPrintFile(write("newlines.gx", GxWriter::buildGx(spec)));
+        GxWriter::GxContent content;
+        content.firstImage = QByteArray(600, '\n');
+        content.gcode = GxWriter::generateGcode({});
+        CheckResult r = PrintFile::checkPrintFile(write("newlines.gx", GxWriter::buildGx(content)));
         QVERIFY(!r.passed);
         QCOMPARE(r.linesScanned, 501);
         QVERIFY(!r.nozzleTempFound);
 
-        spec.firstImage = QByteArray(400, '\n');
-        r = PrintFile::checkPrintFile(write("fewer.gx", GxWriter::buildGx(spec)));
+        content.firstImage = QByteArray(400, '\n');
+        r = PrintFile::checkPrintFile(write("fewer.gx", GxWriter::buildGx(content)));
         QVERIFY(r.passed);
         QCOMPARE(r.nozzleTemp, 210);
     }
@@ -549,11 +549,11 @@ private slots:
     void upperCaseGxIsPlain()
     {
         // A ".GX" file is G-code from byte 0: its header bytes are its first line.
-        GxWriter::GxSpec spec;
-        spec.timeUsed = 100;
-        spec.materialUsed = 200;
-        spec.gcode = GxWriter::generateGcode({});
-        CheckResult r = PrintFile::checkPrintFile(write("PART.GX", GxWriter::buildGx(spec)));
+        GxWriter::GxContent content;
+        content.timeUsed = 100;
+        content.materialUsed = 200;
+        content.gcode = GxWriter::generateGcode({});
+        CheckResult r = PrintFile::checkPrintFile(write("PART.GX", GxWriter::buildGx(content)));
         QVERIFY(!r.isGx);
         QVERIFY(!r.headerComplete);
         QCOMPARE(r.timeUsed, 0);

@@ -79,7 +79,7 @@ int main(int argc, char** argv)
         fail("give exactly one output path (see --help)");
     const QString output = p.positionalArguments().first();
 
-    GxWriter::GxSpec gx;
+    GxWriter::GxContent gx;
     gx.timeUsed = int32_t(number(p, "time", i32min, i32max, 0));
     gx.materialUsed = int32_t(number(p, "material", i32min, i32max, 0));
     gx.layerHeight = uint16_t(number(p, "layer-height", 0, 65535, 200));
@@ -110,7 +110,7 @@ int main(int argc, char** argv)
     if (p.isSet("gcode")) {
         gx.gcode = readAll(p.value("gcode"));
     } else {
-        GxWriter::GcodeSpec g;
+        GxWriter::GcodeOptions g;
         g.layers = int(number(p, "layers", 1, 100000, g.layers));
         g.lines = int(number(p, "lines", 0, 100000000, 0));
         if (p.value("nozzle") == "none")

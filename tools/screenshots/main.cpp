@@ -52,9 +52,9 @@ void writeSamples()
     for (const Sample& s : {Sample{"/data/Calibration cube.gx", "Cube", 1500, 40},
                             Sample{"/data/Phone stand.gx", "Stand", 5400, 120},
                             Sample{"/media/Gear.gx", "Gear", 2700, 60}}) {
-        GxWriter::GcodeSpec g;
+        GxWriter::GcodeOptions g;
         g.layers = s.layers;
-        GxWriter::GxSpec gx;
+        GxWriter::GxContent gx;
         gx.timeUsed = s.time;
         gx.materialUsed = s.time;
         gx.firstImage = GxWriter::drawPicture(s.picture);
@@ -62,7 +62,7 @@ void writeSamples()
         gx.gcode = GxWriter::generateGcode(g);
         GxWriter::writeFile(rootPath(s.path), GxWriter::buildGx(gx));
     }
-    GxWriter::GcodeSpec plain;
+    GxWriter::GcodeOptions plain;
     plain.slicer = false;
     GxWriter::writeFile(rootPath("/data/Bracket.gcode"), GxWriter::generateGcode(plain));
     GxWriter::writeFile(rootPath("/data/Hook.g"), GxWriter::generateGcode(plain));

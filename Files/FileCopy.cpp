@@ -325,7 +325,6 @@ FileCopyResult FileCopyJob::State::copyOne(const Item& item, std::vector<char>& 
     {
         std::lock_guard<std::mutex> lock(mutex);
         progress.fileTotal = sourceStat.st_size;
-        progress.fileDone = 0;
     }
 
     // A hidden name of our own in the target folder: never a user's file, never
@@ -427,8 +426,7 @@ void FileCopyJob::State::run()
     }
     {
         std::lock_guard<std::mutex> lock(mutex);
-        progress.fileCount = count;
-        progress.bytesTotal = total;
+        progress.bytesTotal = total;   // fileCount was set by start()
     }
     if (freeSpace) {
         for (const auto& [folder, bytes] : needed) {

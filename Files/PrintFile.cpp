@@ -347,7 +347,6 @@ CheckResult checkPrintFile(const QString& path)
             PF_LOG << "header incomplete";
         }
     } else {
-        r.materialUsed = 0;
         if (opened)
             firstLine = readFirstLine(file, 0, r.bytesRead);
     }

@@ -33,11 +33,6 @@ const QString ICON_PATH = ":/Resource/icon/";
 constexpr int kShownNameChars = 13;
 constexpr int kCopyPollMs = 1000;
 constexpr int kPrintCopyAttempts = 3;
-
-QPixmap genericFileIcon(int w, int h)
-{
-    return QPixmap(ICON_PATH + "G_File.png").scaled(w, h, Qt::KeepAspectRatio, Qt::FastTransformation);
-}
 }
 
 BuildFileManage::BuildFileManage(QString path, QWidget* parent)
@@ -143,11 +138,11 @@ void BuildFileManage::thumbnailShow()
         QPixmap thumbnail;
         if (FilePages::roundTrips(m_nativePath.toStdString()))
             thumbnail = getPixmap(m_filePath, 124, 124);
-        ui->thumbnails->setPixmap(thumbnail.isNull() ? genericFileIcon(124, 124) : thumbnail);
+        ui->thumbnails->setPixmap(thumbnail.isNull() ? FilePages::genericFileIcon(124, 124) : thumbnail);
         return;
     }
     ui->thumbnails->setStyleSheet("border-radius:10px;background-color:#FFFFFF;");
-    ui->thumbnails->setPixmap(genericFileIcon(124, 124));
+    ui->thumbnails->setPixmap(FilePages::genericFileIcon(124, 124));
 }
 
 void BuildFileManage::oneButtonDialogShow(QString text)
@@ -312,7 +307,7 @@ void BuildFileManage::on_copyFile_clicked()
     progress->setMax(m_copyTotalBytes);
     // The old file at the target stays until the verified copy replaces it.
     auto job = std::make_unique<FileCopyJob>();
-    m_copyTargetPath = job->addFile(m_nativePath.toStdString(), targetDir);
+    job->addFile(m_nativePath.toStdString(), targetDir);
     job->setFreeSpaceQuery(&ServerListener::check_free_space);
     job->setStampNewest(m_isUsbFile);   // copies into internal storage list first
     m_copyJob = std::move(job);
@@ -360,7 +355,6 @@ void BuildFileManage::pollButtonCopy()
         qWarning() << LOG_SRC("UI/buildfilemanage.cpp") << "Failure copy end:" << fileCopyResultName(p.result);
     endCopy();
     if (p.result == FileCopyResult::Done) {
-        m_copyTargetPath.clear();
         oneButtonDialogShow(tr("Copy completed"));
         return;
     }

@@ -94,7 +94,6 @@ private:
     QTimer* m_copyTimer = nullptr;
     QPointer<ProgressDialog> m_copyProgress;   // the copy button's progress
     QPointer<NoButtonDialog> m_printWait;      // shown while copying before printing
-    std::string m_copyTargetPath;             // final name of the copy button's copy
     std::string m_printCopyPath;              // final name of the copy made before printing
     qint64 m_copyTotalBytes = 0;
     int m_printCopyAttempts = 0;

@@ -49,6 +49,13 @@ LayerCounters& layerCounters()
     return counters;
 }
 
+int layerTotal()
+{
+    LayerCounters& c = layerCounters();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    return c.total;
+}
+
 void setLayerCounters(int real, int total)
 {
     LayerCounters& c = layerCounters();
@@ -109,7 +116,6 @@ BuildPrint::BuildPrint(QString filePath, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     move(0, 40);
-    m_filamentChangePause = false;
     QPalette pal = palette();
     const QBrush background(QPixmap(":/Resource/icon/bg.png"));
     pal.setBrush(QPalette::Active, QPalette::Window, background);
@@ -125,7 +131,6 @@ BuildPrint::BuildPrint(QString filePath, QWidget* parent)
     connect(m_motionTimer, &QTimer::timeout, this, &BuildPrint::pollMotion);
 
     m_prepareRedo = false;
-    m_layerCount = 0;
     setLayerCounters(0, 0);
 
     initData();
@@ -195,7 +200,7 @@ BuildPrint::~BuildPrint()
 
     if (m_serial) {
         // A stream must never outlive its page.
-        if (m_threadStarted && !m_quitReported && !m_ending && m_serial->isPrinting())
+        if (fileSent() && !m_quitReported && !m_ending && m_serial->isPrinting())
             m_serial->slo_printingQuit();
         if (m_fileAccepted) {
             if (m_homing)
@@ -262,7 +267,6 @@ void BuildPrint::initData()
     m_minuteTicks = 0;
     timeUsed = 0;
     m_timeReset = 0;
-    m_threadStarted = false;
     m_fileAccepted = true;
     m_printSpeed = 100;
     m_zOffset = 0;
@@ -278,10 +282,8 @@ bool BuildPrint::getPrintFileParam()
     const PrintFile::CheckResult r = PrintFile::checkPrintFile(m_filePath);
     MainWindow* mw = mainWindow();
     m_gxFile = r.isGx;
-    m_materialUsed = 0;
     if (r.headerComplete) {
         timeUsed = r.timeUsed;
-        m_materialUsed = r.materialUsed;
         if (mw)
             mw->setPrintTimeUsed(timeUsed);
     }
@@ -289,16 +291,16 @@ bool BuildPrint::getPrintFileParam()
         mw->setprintFileIsGxFile(r.isGx);
     m_buildFileNozzleTemp = r.nozzleTemp;
     m_buildFilePlatformTemp = r.platformTemp;
+    const int layers = r.layerCountFound ? r.layerCount : 0;
     if (r.layerCountFound) {
-        m_layerCount = r.layerCount;
-        setLayerCounters(0, m_layerCount);
-        ui->showLayer->setText(tr("Layer: ") + QString::number(0) + "/" + QString::number(m_layerCount));
+        setLayerCounters(0, layers);
+        ui->showLayer->setText(tr("Layer: ") + QString::number(0) + "/" + QString::number(layers));
     }
     if (!r.accepted)
         m_fileAccepted = false;
-    BP_LOG << "gx" << m_gxFile << "timeUsed" << timeUsed << "material" << m_materialUsed
+    BP_LOG << "gx" << m_gxFile << "timeUsed" << timeUsed << "material" << (r.headerComplete ? r.materialUsed : 0)
            << "nozzle" << m_buildFileNozzleTemp << "bed" << m_buildFilePlatformTemp
-           << "layers" << m_layerCount << "accepted" << m_fileAccepted << "passed" << r.passed;
+           << "layers" << layers << "accepted" << m_fileAccepted << "passed" << r.passed;
     return r.passed;
 }
 
@@ -351,7 +353,7 @@ void BuildPrint::initView()
         ui->extruderTemp->setText(QString::number(mw->getCurrentExtruderTemp()));
         ui->platformTemp->setText(QString::number(mw->getCurrentPlatformTemp()));
     }
-    ui->showLayer->setVisible(m_layerCount != 0);
+    ui->showLayer->setVisible(layerTotal() != 0);
     showPauseLook(true);
 }
 
@@ -380,7 +382,7 @@ void BuildPrint::ClearBuildTime()
 
 void BuildPrint::markPowerOffResume()
 {
-    if (m_threadStarted) {
+    if (fileSent()) {
         BP_LOG << "too late: the job streams already";
         return;
     }
@@ -651,7 +653,7 @@ void BuildPrint::printFileNoSendProcess(int currentNozzle)
         if (!mw || mw->getCurrentPlatformTemp() < m_buildFilePlatformTemp - 2)
             return;
     }
-    if (printState != 1 || m_threadStarted)
+    if (printState != 1 || fileSent())
         return;
     if (m_serial->isPrinting()) {
         // The link streams one file at a time: an earlier job is still ending.
@@ -685,8 +687,6 @@ void BuildPrint::startPrintThread()
         return;
     }
     pthread_detach(thread);
-    m_printThread = thread;
-    m_threadStarted = true;
     BP_LOG << "print thread started, from line" << line;
 }
 
@@ -966,7 +966,6 @@ void BuildPrint::PausePrint()
     if (printState == 2 || printState == 3)
         return;
     BP_LOG;
-    m_filamentChangePause = true;
     lockForPause(false);
     if (!fileSent()) {
         m_serial->stopHalmetIIHeating();
@@ -984,7 +983,6 @@ void BuildPrint::EnablePrint()
 {
     BP_LOG;
     setButtonsEnabled(true);
-    m_filamentChangePause = false;
     if (!fileSent())
         m_prepareRedo = true;
 }
@@ -1033,7 +1031,7 @@ void BuildPrint::checkPrintOverMove()
 void BuildPrint::parkReached()
 {
     BP_LOG << "printState=" << printState;
-    if (printState == 3 && m_threadStarted && !m_quitReported)
+    if (printState == 3 && fileSent() && !m_quitReported)
         return;   // the cancel's own park has not begun yet
     if (buzzerOn())
         playTune(buzzerPlay::Tune6);

@@ -54,7 +54,6 @@ public:
 
     // 0 preparing, 1 printing (or heating for it), 2 paused, 3 ending.
     int getPrintState() const { return printState; }
-    bool isRefused() const { return m_refused; }
 
     // Tests: the function that creates the print thread (pthread_create by default).
     using ThreadCreator = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
@@ -142,13 +141,11 @@ private:
     SerialObject* m_serial = nullptr;
     QString m_filePath;
     int printState = 0;
-    int m_layerCount = 0;            // this job's total, mirrored in the shared counters
     int m_buildTime = 0;             // elapsed build time, seconds (time mutex)
     int m_minuteTicks = 0;
     std::atomic<int> m_timeReset{0};
     float m_progress = 0.f;
     int timeUsed = 0;
-    int m_materialUsed = 0;
     bool m_gxFile = false;
     bool m_fileAccepted = true;
     bool m_refused = false;
@@ -157,10 +154,7 @@ private:
     int m_pauseNozzleTemp = 0;
     int m_pausePlatformTemp = 0;
     bool m_startPosition = false;
-    std::atomic<bool> m_fileSent{false};
-    bool m_threadStarted = false;
-    pthread_t m_printThread{};
-    bool m_filamentChangePause = false;
+    std::atomic<bool> m_fileSent{false};   // the print thread has been started
     bool m_prepareRedo = false;
     bool m_powerOffResume = false;
     bool m_homing = false;           // our homing run is under way

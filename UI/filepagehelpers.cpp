@@ -1,13 +1,11 @@
 #include "UI/filepagehelpers.h"
 
 #include "Dialog/onebuttondialog.h"
-#include "Execute/COneTimesClicked.h"
 #include "UI/mainwindow.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QPalette>
-#include <QPixmap>
 #include <QTextBoundaryFinder>
 #include <QWidget>
 
@@ -18,16 +16,24 @@ bool usbMounted()
     return MainWindow::instMainWindow && MainWindow::instMainWindow->usbFlag();
 }
 
-void showMessage(QWidget* page, const QString& text)
+void showMessage(QWidget* page, const QString& text, const QString& buttonText)
 {
     OneButtonDialog* dialog = OneButtonDialog::instOneButtonDialog;
-    if (dialog)
+    if (dialog) {
+        if (!buttonText.isEmpty())
+            dialog->setBtnText(buttonText);
         dialog->setLabelText(text);
-    else
-        dialog = new OneButtonDialog("", text, "", nullptr);
+    } else {
+        dialog = new OneButtonDialog("", text, buttonText, nullptr);
+    }
     dialog->show();
     page->repaint();
     QCoreApplication::processEvents();
+}
+
+QPixmap genericFileIcon(int w, int h)
+{
+    return QPixmap(":/Resource/icon/G_File.png").scaled(w, h, Qt::KeepAspectRatio, Qt::FastTransformation);
 }
 
 void setupPage(QWidget* page)

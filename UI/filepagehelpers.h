@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers shared by the storage, file list and file pages.
 #include <QByteArray>
+#include <QPixmap>
 #include <QString>
 #include <string>
 
@@ -11,12 +12,14 @@ namespace FilePages {
 // The main window's USB-stick flag; false while there is no main window.
 bool usbMounted();
 
+// The one-button message of the file pages: an open one gets the text (and
+// buttonText when given), otherwise a new one is made (its own "OK" when no
+// buttonText); then it is shown, the page repainted and pending events run,
+// so the caller must check its page again.
+void showMessage(QWidget* page, const QString& text, const QString& buttonText = QString());
 
-// The one-button message of the file pages: an open one gets the text,
-// otherwise a new one is made (keeping its own "OK"); then it is shown, the
-// page repainted and pending events run, so the caller must check its page
-// again.
-void showMessage(QWidget* page, const QString& text);
+// The generic print-file icon scaled into w x h, for a file without a thumbnail.
+QPixmap genericFileIcon(int w, int h);
 
 // Frameless, deleted on close, at (0, 40) below the status row, with the
 // common background picture.

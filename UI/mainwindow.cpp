@@ -96,6 +96,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_statusTimer, &QTimer::timeout, this, &MainWindow::statusTick);
     m_statusTimer->start();
     checkUsb();
+    showUsbStatus();
     updateStatusRow();
 
     QTimer::singleShot(kProbeCheckDelayMs, this, &MainWindow::probeCheck);
@@ -114,6 +115,7 @@ void MainWindow::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        showUsbStatus();
         updateStatusRow();
     }
     QMainWindow::changeEvent(event);
@@ -181,6 +183,11 @@ void MainWindow::updateStatusRow()
     }
     ui->nozzleTemp->setText(temperatureText(nozzle, nozzleTarget));
     ui->bedTemp->setText(temperatureText(bed, bedTarget));
+}
+
+// Only on a change of the stick (and of the language), not on every poll.
+void MainWindow::showUsbStatus()
+{
     ui->usbIcon->setPixmap(QPixmap(m_usbFlag ? ":/Resource/icon/status_usb_on.png"
                                              : ":/Resource/icon/status_usb_off.png"));
     ui->usbIcon->setToolTip(m_usbFlag ? tr("USB stick") : tr("No USB stick"));
@@ -234,7 +241,7 @@ void MainWindow::usbUp()
 {
     qDebug() << LOG_SRC("UI/mainwindow.cpp");
     m_usbFlag = true;
-    updateStatusRow();
+    showUsbStatus();
     emit sig_usbMount();
 }
 
@@ -242,7 +249,7 @@ void MainWindow::usbDown()
 {
     qDebug() << LOG_SRC("UI/mainwindow.cpp");
     m_usbFlag = false;
-    updateStatusRow();
+    showUsbStatus();
     emit sig_usbUnmount();
 }
 

@@ -81,6 +81,7 @@ private:
     int lockedTemp(const int& value);
     void statusTick();
     void updateStatusRow();
+    void showUsbStatus();
     void checkUsb();
     bool usbMountedNow() const;
     void probeCheck();

@@ -293,8 +293,7 @@ void ShowTFCard::fillSlot(int slot, const qxsdk::FileInfo& entry)
         if (FilePages::roundTrips(entry.path))
             thumbnail = readFileGetPixmap(FilePages::displayName(entry.path), 100, 130);
         if (thumbnail.isNull())
-            thumbnail = QPixmap(ICON_PATH + "G_File.png")
-                            .scaled(100, 130, Qt::KeepAspectRatio, Qt::FastTransformation);
+            thumbnail = FilePages::genericFileIcon(100, 130);
         button->setIcon(QIcon(thumbnail));
         if (m_selectMode) {
             const bool ticked = std::find(m_selectedFiles.begin(), m_selectedFiles.end(), entry.path)
@@ -523,14 +522,13 @@ void ShowTFCard::on_delectBtn_clicked()
 void ShowTFCard::on_copyBtn_clicked()
 {
     qDebug() << LOG_SRC("UI/showtfcard.cpp");
-    m_selectedTotalBytes = 0;
     if (m_selectedFiles.empty())
         return;
     if (m_copyJob || m_copyProgress) {
         qDebug() << LOG_SRC("UI/showtfcard.cpp") << "a copy is running";
         return;
     }
-    m_selectedTotalBytes = FileCopyJob::totalSize(m_selectedFiles);
+    const int64_t selectedBytes = FileCopyJob::totalSize(m_selectedFiles);
     int64_t freeSpace = -1;
     if (m_fromWhere == FromMemory) {
         if (!FilePages::usbMounted()) {
@@ -541,7 +539,7 @@ void ShowTFCard::on_copyBtn_clicked()
     } else {
         freeSpace = ServerListener::check_free_space(::rootPath(std::string(PrinterPath::Data)).c_str());
     }
-    if (freeSpace < m_selectedTotalBytes) {
+    if (freeSpace < selectedBytes) {
         oneButtonDialogShow(tr("Storage space is not enough"));
         return;
     }
@@ -572,7 +570,6 @@ void ShowTFCard::on_copyBtn_clicked()
 
 void ShowTFCard::TFDiskCopyAllFile()
 {
-    m_isCopying = true;
     if (!FilePages::usbMounted()) {
         qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy fail , usb remove";
         copyFail(0);
@@ -668,18 +665,7 @@ void ShowTFCard::copyEnded(const QString& text)
     stopCopy();
     leaveSelectMode();
     qDebug() << LOG_SRC("UI/showtfcard.cpp") << "..................copy progress finished..............." << text;
-    OneButtonDialog* dialog = OneButtonDialog::instOneButtonDialog;
-    if (dialog) {
-        dialog->setBtnText(tr("Ok"));
-        dialog->setLabelText(text);
-    } else {
-        dialog = new OneButtonDialog("", text, tr("Ok"), nullptr);
-    }
-    dialog->show();
-    PageGuard alive(this);
-    QCoreApplication::processEvents();
-    if (alive)
-        repaint();
+    FilePages::showMessage(this, text, tr("Ok"));
 }
 
 void ShowTFCard::stopCopy()
@@ -689,7 +675,6 @@ void ShowTFCard::stopCopy()
     if (m_copyJob)
         m_copyJob->cancel();   // nothing to stop when it has finished
     m_copyJob.reset();
-    m_isCopying = false;
     if (m_copyProgress) {
         disconnect(m_copyProgress, &QObject::destroyed, this, nullptr);
         m_copyProgress->close();

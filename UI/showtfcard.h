@@ -95,7 +95,6 @@ private:
     // Native paths (the names' own bytes) throughout; QString only for display.
     std::vector<std::string> m_selectedFiles;   // in the order they were ticked
     ShowFilesFromWhere m_fromWhere;
-    bool m_isCopying = false;
     Ui::ShowList* ui;
     QTimer* m_pressTimer = nullptr;
     std::array<QToolButton*, 4> m_fileButtons{};
@@ -105,7 +104,6 @@ private:
     int m_fileCount = 0;
     int m_currentPage = 0;
     int m_pageCount = 1;
-    qint64 m_selectedTotalBytes = 0;
     bool m_selectMode = false;
 
     std::string m_rootPath;       // the storage's root as the page names it

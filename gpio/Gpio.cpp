@@ -9,11 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-GpioLine::GpioLine(int number) : m_number(number) {}
-
-std::string GpioLine::valuePath() const
+GpioLine::GpioLine(int number)
+    : m_number(number),
+      m_dir(rootPath(std::string(PrinterPath::GpioDir)) + "/gpio" + std::to_string(number)),
+      m_valuePath(m_dir + "/value")
 {
-    return rootPath(std::string(PrinterPath::GpioDir)) + "/gpio" + std::to_string(m_number) + "/value";
 }
 
 bool sysfsWriteFile(const std::string& path, const std::string& text)
@@ -31,20 +31,19 @@ bool sysfsWriteFile(const std::string& path, const std::string& text)
 
 bool GpioLine::exportLine(const char* direction)
 {
-    const std::string dir = rootPath(std::string(PrinterPath::GpioDir)) + "/gpio" + std::to_string(m_number);
     struct stat st;
-    if (::stat(dir.c_str(), &st) == 0)
+    if (::stat(m_dir.c_str(), &st) == 0)
         return true;
     if (!sysfsWriteFile(rootPath(std::string(PrinterPath::GpioDir)) + "/export", std::to_string(m_number))) {
         qWarning() << LOG_SRC("gpio/Gpio.cpp") << "cannot export gpio" << m_number;
         return false;
     }
-    return sysfsWriteFile(dir + "/direction", direction);
+    return sysfsWriteFile(m_dir + "/direction", direction);
 }
 
 int GpioLine::value() const
 {
-    const int fd = ::open(valuePath().c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(m_valuePath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return -1;
     char buf[8];
@@ -60,9 +59,4 @@ int GpioLine::value() const
     if (buf[0] == '1')
         return 1;
     return -1;
-}
-
-bool GpioLine::setValue(int v) const
-{
-    return sysfsWriteFile(valuePath(), v ? "1" : "0");
 }

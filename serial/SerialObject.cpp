@@ -95,7 +95,6 @@ struct SerialObject::Impl {
 
     std::atomic<bool> pauseRequest{false};
     std::atomic<bool> quitRequest{false};
-    std::atomic<bool> started{false};
     std::atomic<int> resumeLine{0};
     std::atomic<int> nozzleOverride{0};
     std::atomic<int> bedOverride{0};
@@ -106,6 +105,7 @@ struct SerialObject::Impl {
     // Print thread only.
     PrintLineAdjuster adjuster;
     int64_t lastSavedLine = 0;
+    bool keepResumeLine = false;   // the power-off resume setting, read once per job
 };
 
 SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view command, std::string& reply)
@@ -229,16 +229,6 @@ void SerialObject::setTiming(const LinkTiming& t)
     d->quietMs.store(t.quietMs);
     d->flowMs.store(t.flowMs);
     d->portLostMs.store(t.portLostMs);
-}
-
-LinkTiming SerialObject::timing() const
-{
-    LinkTiming t;
-    t.replyMs = d->replyMs.load();
-    t.quietMs = d->quietMs.load();
-    t.flowMs = d->flowMs.load();
-    t.portLostMs = d->portLostMs.load();
-    return t;
 }
 
 QString SerialObject::serialCheckCode(const QString& code)
@@ -419,7 +409,6 @@ void SerialObject::slo_printCtlInit()
     m_persent.store(0.f);
     d->pauseRequest.store(false);
     d->quitRequest.store(false);
-    d->started.store(false);
 }
 
 // ---------------------------------------------------------------------------
@@ -437,7 +426,6 @@ int SerialObject::serialPrint(QString path)
     m_paused.store(false);
     d->pauseRequest.store(false);
     d->quitRequest.store(false);
-    d->started.store(false);
     // The job is over, whatever its end: nothing is left to resume.
     getConfigFile().configFile()->setPowerOffResumePrintFileName("");
     FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
@@ -448,7 +436,6 @@ int SerialObject::serialPrint(QString path)
 
 int SerialObject::printFile(const std::string& path)
 {
-    d->started.store(true);
     emit printStart();
     const JobEnd end = streamFile(path);
     switch (end) {
@@ -500,6 +487,7 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
 
     d->adjuster.reset();
     d->lastSavedLine = skip;
+    d->keepResumeLine = getConfigFile().configFile()->getPowerOffResumePrintStatus();
     int lastStep = -1;
     int64_t lineNo = 0;
     std::string_view raw;
@@ -761,7 +749,7 @@ SerialObject::Step SerialObject::pauseJob()
 void SerialObject::saveResumeLine(int64_t line)
 {
     d->lastSavedLine = line;
-    if (!getConfigFile().configFile()->getPowerOffResumePrintStatus())
+    if (!d->keepResumeLine)
         return;
     FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(int(std::min<int64_t>(line, INT32_MAX)));
 }

@@ -58,7 +58,6 @@ public:
     void setResumeLine(int line);
 
     void setTiming(const LinkTiming& timing);
-    LinkTiming timing() const;
 
     void setInitPrintingPersent();
     float printingPersent() const { return m_persent.load(); }

@@ -1,6 +1,7 @@
 // orlenk-sim: the controller simulator as a program, for running the printer
 // program on a desktop. Links <root>/dev/ttyS2 and answers until SIGINT/SIGTERM.
 #include "simulator/ControllerSimulator.h"
+#include "gpio/Gpio.h"
 #include "tools/RootPath.h"
 
 #include <QDir>
@@ -61,7 +62,7 @@ int main(int argc, char** argv)
     options.keepTranscript = verbose;
 
     const QString link = rootPath(PrinterPath::SerialPort);
-    const QString gpio = rootPath(PrinterPath::GpioDir) + "/gpio" + QString::number(PrinterPath::BufferBusyGpio) + "/value";
+    const QString gpio = QString::fromStdString(GpioLine(PrinterPath::BufferBusyGpio).valuePath());
     QDir().mkpath(QFileInfo(link).path());
     QDir().mkpath(QFileInfo(gpio).path());
 

@@ -21,6 +21,14 @@ bool resumeLook(PrintPageRig& rig)
 {
     return rig.button("play_pause")->styleSheet().contains("Resume.png");
 }
+
+// A one-layer LAN job whose nozzle stays at 150 C, short of its 200 C target:
+// the machine is prepared but the print thread waits.
+void startHeldJob(PrintPageRig& rig, const QString& name)
+{
+    rig.sim().pinNozzleTemperature(150);
+    rig.mainWindow->slot_ThreadM23(rig.writeJob(name, makeJob(1, 50, 200, 60)));
+}
 }
 
 class TestBuildPrintPause : public QObject {
@@ -163,9 +171,7 @@ private slots:
     void pauseBeforeStart()
     {
         PrintPageRig rig;
-        rig.sim().pinNozzleTemperature(150);
-        const QString path = rig.writeJob("prep.gcode", makeJob(1, 50, 200, 60));
-        rig.mainWindow->slot_ThreadM23(path);
+        startHeldJob(rig, "prep.gcode");
         QVERIFY(rig.waitSent("G28 Z"));
         QCOMPARE(rig.state(), 0);
         int mark = rig.mark();
@@ -209,9 +215,7 @@ private slots:
     void filamentChangeRedoesPreparation()
     {
         PrintPageRig rig;
-        rig.sim().pinNozzleTemperature(150);
-        const QString path = rig.writeJob("redo.gcode", makeJob(1, 50, 200, 60));
-        rig.mainWindow->slot_ThreadM23(path);
+        startHeldJob(rig, "redo.gcode");
         QVERIFY(rig.waitSent("G1 X-90 Y-90 F2000"));
         QVERIFY(rig.waitFor([&] { return rig.state() == 1; }));
 

@@ -77,7 +77,7 @@ private slots:
     {
         QCOMPARE(QImage(":/Resource/icon/bg.png").size(), QSize(480, 232));
         for (const char* name : {"Back.png", "Back_c.png", "G_File.png", "USB Stick.png", "USB Stick_d.png",
-                                 "down_h.png", "build.png", "build_c.png"})
+                                 "build.png", "build_c.png"})
             QVERIFY2(!QImage(QString(":/Resource/icon/") + name).isNull(), name);
         QVERIFY(QFile::exists(":/Resource/translations/firmware_english.qm"));
     }

@@ -7,6 +7,7 @@
 #include "serial/GcodeFile.h"
 #include "serial/PrintLineAdjuster.h"
 #include "serial/SerialObject.h"
+#include "tests/support/GxWriter.h"
 #include "tests/support/SimHarness.h"
 #include "tests/support/StreamCheck.h"
 
@@ -35,16 +36,12 @@ QByteArray makeMoves(int count, int perLayer = 100, double step = 1.0, const QBy
 
 QByteArray gxFile(const QByteArray& image, const QByteArray& gcode, qint64 gcodeOffsetOverride = -1)
 {
-    QByteArray header(60, '\0');
-    auto put32 = [&](int at, quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            header[at + i] = char((v >> (8 * i)) & 0xff);
-    };
-    const quint32 offset = gcodeOffsetOverride >= 0 ? quint32(gcodeOffsetOverride) : quint32(60 + image.size());
-    put32(16, 60);
-    put32(20, 60 + image.size());
-    put32(24, offset);
-    return header + image + gcode;
+    GxWriter::GxContent c;
+    c.firstImage = image;
+    c.gcode = gcode;
+    if (gcodeOffsetOverride >= 0)
+        c.gcodeOffset = uint32_t(gcodeOffsetOverride);
+    return GxWriter::buildGx(c);
 }
 
 // Records the link's signals on the GUI thread, where the page receives them.

@@ -123,18 +123,6 @@ std::string Log::filePath() const
     return m_path;
 }
 
-void Log::setLevel(Level level)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_level = level;
-}
-
-Log::Level Log::level() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_level;
-}
-
 void Log::rotateLocked()
 {
     ::close(m_fd);

@@ -38,8 +38,6 @@ public:
     void close();
     bool isOpen() const;
     std::string filePath() const;
-    void setLevel(Level level);
-    Level level() const;
 
     // Writes one line when level is at or above the minimum.
     void write(Level level, const std::string& message);

@@ -2,6 +2,7 @@
 
 #include "Execute/CExecuteGetSerialObject.h"
 #include "Execute/CExecuteReturnHome.h"
+#include "gpio/Gpio.h"
 #include "serial/SerialObject.h"
 #include "tools/RootPath.h"
 
@@ -12,7 +13,7 @@ SimHarness::SimHarness(ControllerSimulator::Options options) : m_sim(options)
     // A link left over from an earlier test points at a dead line and an old root.
     ExecuteReturnHome().setObject(nullptr);
     ExecuteGetSerialObject().reset();
-    const QString gpio = rootPath(PrinterPath::GpioDir) + "/gpio" + QString::number(PrinterPath::BufferBusyGpio) + "/value";
+    const QString gpio = QString::fromStdString(GpioLine(PrinterPath::BufferBusyGpio).valuePath());
     if (!m_sim.start(rootPath(PrinterPath::SerialPort), gpio))
         qFatal("SimHarness: the controller simulator cannot start");
 }

@@ -120,20 +120,7 @@ void drawMore(QPainter& p, const Pen& c)
         p.drawEllipse(QPointF(x, 50), 6, 6);
 }
 
-void drawPlus(QPainter& p, const Pen& c)
-{
-    ring(p, c);
-    p.setPen(stroke(c.ink, 9));
-    p.drawLine(QPointF(50, 28), QPointF(50, 72));
-    p.drawLine(QPointF(28, 50), QPointF(72, 50));
-}
 
-void drawMinus(QPainter& p, const Pen& c)
-{
-    ring(p, c);
-    p.setPen(stroke(c.ink, 9));
-    p.drawLine(QPointF(28, 50), QPointF(72, 50));
-}
 
 void drawArrow(QPainter& p, const Pen& c, qreal angle)
 {
@@ -228,93 +215,12 @@ void drawFilament(QPainter& p, const Pen& c)
     p.drawPath(tail);
 }
 
-void drawLoad(QPainter& p, const Pen& c)
-{
-    drawSpool(p, c);
-    p.setPen(stroke(c.ink, 6));
-    p.drawLine(QPointF(86, 14), QPointF(86, 70));
-    arrowHead(p, c.ink, QPointF(86, 92), 90, 20);
-}
 
-void drawUnload(QPainter& p, const Pen& c)
-{
-    drawSpool(p, c);
-    p.setPen(stroke(c.ink, 6));
-    p.drawLine(QPointF(86, 86), QPointF(86, 30));
-    arrowHead(p, c.ink, QPointF(86, 8), -90, 20);
-}
 
-void drawPreheat(QPainter& p, const Pen& c)
-{
-    p.setPen(stroke(c.ink, 5));
-    p.setBrush(Qt::NoBrush);
-    QPainterPath tube;
-    tube.addRoundedRect(QRectF(30, 8, 18, 60), 9, 9);
-    p.drawPath(tube);
-    p.setBrush(c.ink);
-    p.drawEllipse(QPointF(39, 76), 15, 15);
-    p.setPen(stroke(c.ink, 8));
-    p.drawLine(QPointF(39, 30), QPointF(39, 70));
-    p.setPen(stroke(c.accent, 5));
-    p.setBrush(Qt::NoBrush);
-    for (qreal y : {24.0, 40.0, 56.0})
-        p.drawLine(QPointF(60, y), QPointF(78, y));
-}
 
-void drawManual(QPainter& p, const Pen& c)
-{
-    p.setPen(stroke(c.ink, 6));
-    p.drawLine(QPointF(50, 22), QPointF(50, 78));
-    p.drawLine(QPointF(22, 50), QPointF(78, 50));
-    arrowHead(p, c.ink, QPointF(50, 6), -90, 18);
-    arrowHead(p, c.ink, QPointF(50, 94), 90, 18);
-    arrowHead(p, c.ink, QPointF(6, 50), 180, 18);
-    arrowHead(p, c.ink, QPointF(94, 50), 0, 18);
-    p.setBrush(c.accent);
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPointF(50, 50), 9, 9);
-}
 
-void drawHome(QPainter& p, const Pen& c)
-{
-    p.setPen(stroke(c.ink, 7));
-    p.setBrush(Qt::NoBrush);
-    p.drawPolyline(QPolygonF({QPointF(10, 50), QPointF(50, 14), QPointF(90, 50)}));
-    p.drawPolyline(QPolygonF({QPointF(22, 44), QPointF(22, 86), QPointF(78, 86), QPointF(78, 44)}));
-    p.setBrush(c.ink);
-    p.drawRect(QRectF(42, 60, 16, 26));
-}
 
-void drawLevel(QPainter& p, const Pen& c)
-{
-    p.setPen(stroke(c.ink, 5));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(QRectF(8, 36, 84, 28), 14, 14);
-    p.setBrush(c.accent);
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPointF(50, 50), 8, 8);
-    p.setPen(stroke(c.ink, 4));
-    p.drawLine(QPointF(36, 40), QPointF(36, 60));
-    p.drawLine(QPointF(64, 40), QPointF(64, 60));
-    p.setPen(stroke(c.ink, 5));
-    p.drawLine(QPointF(14, 80), QPointF(86, 80));
-}
 
-void drawCalibration(QPainter& p, const Pen& c)
-{
-    p.setPen(stroke(c.ink, 5));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QPointF(50, 46), 30, 30);
-    p.drawLine(QPointF(50, 8), QPointF(50, 30));
-    p.drawLine(QPointF(50, 62), QPointF(50, 84));
-    p.drawLine(QPointF(12, 46), QPointF(34, 46));
-    p.drawLine(QPointF(66, 46), QPointF(88, 46));
-    p.setPen(Qt::NoPen);
-    p.setBrush(c.accent);
-    p.drawEllipse(QPointF(50, 46), 6, 6);
-    p.setPen(stroke(c.ink, 5));
-    p.drawLine(QPointF(14, 92), QPointF(86, 92));
-}
 
 // ---- files and storage ----------------------------------------------------------
 
@@ -519,64 +425,9 @@ void drawCheckOff(QPainter& p, const Pen& c)
 }
 
 
-void drawSwap(QPainter& p, const Pen& c)
-{
-    p.setPen(stroke(c.ink, 7));
-    p.setBrush(Qt::NoBrush);
-    p.drawArc(QRectF(16, 16, 68, 68), 30 * 16, 150 * 16);
-    p.drawArc(QRectF(16, 16, 68, 68), 210 * 16, 150 * 16);
-    arrowHead(p, c.ink, QPointF(86, 40), 95, 18);
-    arrowHead(p, c.ink, QPointF(14, 60), -85, 18);
-    p.setPen(Qt::NoPen);
-    p.setBrush(c.accent);
-    p.drawEllipse(QPointF(50, 50), 9, 9);
-}
 
-void drawBulb(QPainter& p, const Pen& c, bool on)
-{
-    p.setPen(stroke(c.ink, 5));
-    p.setBrush(on ? QBrush(c.ink) : QBrush(Qt::NoBrush));
-    QPainterPath bulb;
-    bulb.moveTo(40, 66);
-    bulb.cubicTo(40, 54, 26, 50, 26, 36);
-    bulb.cubicTo(26, 22, 37, 12, 50, 12);
-    bulb.cubicTo(63, 12, 74, 22, 74, 36);
-    bulb.cubicTo(74, 50, 60, 54, 60, 66);
-    bulb.closeSubpath();
-    p.drawPath(bulb);
-    p.setBrush(Qt::NoBrush);
-    p.drawLine(QPointF(40, 74), QPointF(60, 74));
-    p.drawLine(QPointF(43, 82), QPointF(57, 82));
-    if (on) {
-        p.setPen(stroke(c.accent, 5));
-        p.drawLine(QPointF(10, 36), QPointF(18, 36));
-        p.drawLine(QPointF(82, 36), QPointF(90, 36));
-        p.drawLine(QPointF(18, 12), QPointF(24, 18));
-        p.drawLine(QPointF(82, 12), QPointF(76, 18));
-    }
-}
 
-// A solid arrow in a rounded square, pointing right before rotation (jog buttons).
-void drawPad(QPainter& p, const Pen& c, qreal angle)
-{
-    p.setPen(stroke(c.ink, 5));
-    p.setBrush(Qt::white);
-    p.drawRoundedRect(QRectF(6, 6, 88, 88), 16, 16);
-    p.save();
-    p.translate(50, 50);
-    p.rotate(angle);
-    p.setPen(stroke(c.ink, 4));
-    p.setBrush(c.ink);
-    p.drawPolygon(QPolygonF({QPointF(24, 0), QPointF(-14, -24), QPointF(-14, 24)}));
-    p.restore();
-}
 
-void drawMenuBackground(QPainter& p, const Pen& c)
-{
-    p.setPen(QPen(c.accent, 1.2));
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(0.5, 1.5, 99, 97));
-}
 
 // The page background: light, calm, with a faint plate line at the bottom.
 void paintBackground(QImage& img)
@@ -604,7 +455,6 @@ const std::vector<Icon>& icons()
     static const std::vector<Icon> table = {
         // name                w    h   variants  drawing
         {"bg",               480, 232, V_P,       nullptr},
-        {"more_bg",          233,  68, V_P,       drawMenuBackground},
         // main window
         {"build",             80,  80, V_PC,      drawBuild},
         {"setting",           80,  80, V_PC,      drawSetting},
@@ -634,7 +484,7 @@ const std::vector<Icon>& icons()
         {"filament_s",        24,  24, V_P,       drawFilament},
         {"layerHight",        24,  24, V_P,       drawLayer},
         {"printSpeed",        24,  24, V_P,       drawSpeed},
-        // printing page and in-print pages
+        // printing page
         {"Pause",             64,  64, V_PC,      drawPause},
         {"Resume",            64,  64, V_PC,      drawResume},
         {"stop",              64,  64, V_PC,      drawStop},
@@ -643,30 +493,6 @@ const std::vector<Icon>& icons()
         {"platform",          32,  32, V_P,       drawPlatform},
         {"speed",             32,  32, V_P,       drawSpeed},
         {"z-move",            32,  32, V_P,       drawZMove},
-        {"change",            56,  56, V_PC,      drawSwap},
-        {"lamp",              56,  56, V_P,       [](P& p, const Pen& c) { drawBulb(p, c, true); }},
-        {"lamp_n",            56,  56, V_P,       [](P& p, const Pen& c) { drawBulb(p, c, false); }, kMuted},
-        {"more_set",          56,  56, V_PC,      drawControl},
-        {"reduce",            40,  40, V_PC | V_D, drawMinus},
-        {"add",               40,  40, V_PC | V_D, drawPlus},
-        // tool menu and tool pages
-        {"prePreheat",        64,  64, V_PC,      drawPreheat},
-        {"manual_control",    64,  64, V_PC,      drawManual},
-        {"home",              64,  64, V_PC,      drawHome},
-        {"Load",              64,  64, V_PC,      drawLoad},
-        {"Unload",            64,  64, V_PC,      drawUnload},
-        {"Level",             64,  64, V_PC,      drawLevel},
-        {"calibration",       64,  64, V_PC,      drawCalibration},
-        {"nozzle2",           48,  48, V_P,       drawNozzle},
-        {"platform2",         48,  48, V_P,       drawPlatform},
-        {"l",                 56,  56, V_P | V_H, [](P& p, const Pen& c) { drawPad(p, c, 180); }},
-        {"r",                 56,  56, V_P | V_H, [](P& p, const Pen& c) { drawPad(p, c, 0); }},
-        {"b",                 56,  56, V_P | V_H, [](P& p, const Pen& c) { drawPad(p, c, -90); }},
-        {"f",                 56,  56, V_P | V_H, [](P& p, const Pen& c) { drawPad(p, c, 90); }},
-        {"u",                 56,  56, V_P | V_H, [](P& p, const Pen& c) { drawPad(p, c, -90); }},
-        {"d",                 56,  56, V_P | V_H, [](P& p, const Pen& c) { drawPad(p, c, 90); }},
-        {"up",                64,  64, V_PC,      [](P& p, const Pen& c) { drawArrow(p, c, -90); }},
-        {"down",              64,  64, V_P | V_H, [](P& p, const Pen& c) { drawArrow(p, c, 90); }},
     };
     return table;
 }

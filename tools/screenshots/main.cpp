@@ -10,22 +10,24 @@
 #include "Dialog/onelabledialog.h"
 #include "Dialog/progressdialog.h"
 #include "Dialog/twobuttondialog.h"
-#include "Execute/CExecuteGetSerialObject.h"
+#include "UI/build.h"
+#include "UI/buildfilemanage.h"
+#include "UI/buildprint.h"
+#include "UI/home.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
+#include "UI/showtfcard.h"
 #include "UI/startup.h"
 #include "serial/SerialObject.h"
-#include "simulator/ControllerSimulator.h"
 #include "tests/support/GxWriter.h"
+#include "tests/support/SimHarness.h"
 #include "tools/RootPath.h"
-#include "tools/screenshots/pages.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
 
@@ -41,13 +43,10 @@ void runEvents(int ms)
     }
 }
 
+const QString SampleFile = "/data/Calibration cube.gx";
+
 void writeSamples()
 {
-    for (const char* dir : {"/data", "/media", "/dev", "/proc", "/opt/PROGRAM/config", "/opt/PROGRAM/log",
-                            "/sys/class/gpio/gpio131", "/sys/class/pwm/pwmchip0"})
-        QDir().mkpath(rootPath(dir));
-    GxWriter::writeFile(rootPath("/sys/class/gpio/gpio131/value"), "0\n");
-    GxWriter::writeFile(rootPath("/proc/mounts"), "/dev/root / ext4 rw 0 0\n/dev/sda1 /media vfat rw 0 0\n");
     struct Sample { const char* path; const char* picture; int time; int layers; };
     for (const Sample& s : {Sample{"/data/Calibration cube.gx", "Cube", 1500, 40},
                             Sample{"/data/Phone stand.gx", "Stand", 5400, 120},
@@ -143,24 +142,13 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    QTemporaryDir root;
-    if (!root.isValid())
-        return 1;
-    qputenv("ORLENK_ROOT", root.path().toLocal8Bit());
+    SimHarness harness(SimHarness::fastOptions());
+    harness.sandbox().setUsbMounted(true);
     writeSamples();
-
-    ControllerSimulator::Options options;
-    options.timeScale = 50;
-    options.heatRate = 20;
-    ControllerSimulator sim(options);
-    if (!sim.start(rootPath(PrinterPath::SerialPort), rootPath("/sys/class/gpio/gpio131/value"))) {
-        std::fprintf(stderr, "the controller simulator cannot start\n");
-        return 1;
-    }
-    SerialObject* link = ExecuteGetSerialObject().serial();
+    SerialObject* link = harness.link();
     link->HeatingPlatform(60);
     link->Heating(210);
-    sim.pinNozzleTemperature(187);
+    harness.sim().pinNozzleTemperature(187);
 
     int failures = 0;
     {
@@ -194,20 +182,24 @@ int main(int argc, char** argv)
             screens.clear();
         }
 
-        for (const PageShot& shot : pageShots()) {
-            QWidget* page = shot.open();
-            if (!page) {
-                std::fprintf(stderr, "page %s: no usable constructor, left out\n", qPrintable(shot.name));
-                continue;
-            }
+        // Each page as its opener makes it, its own pointer set.
+        const QString sample = rootPath(SampleFile);
+        const std::vector<Dialog> pages = {
+            {"page_build", [] { return Build::instBuild = new Build(nullptr); }},
+            {"page_showtfcard", [] { return new ShowTFCard(FromMemory, nullptr); }},
+            {"page_showtfcard_usb", [] { return new ShowTFCard(FromUsbDisk, nullptr); }},
+            {"page_buildfilemanage", [sample] { return new BuildFileManage(sample, nullptr); }},
+            {"page_buildprint", [sample] { return BuildPrint::instBuildPrint = new BuildPrint(sample, nullptr); }},
+            {"page_home", [] { return Home::instHome = new Home(nullptr); }},
+        };
+        for (const Dialog& d : pages) {
+            QWidget* page = d.make();
             screens.opened(page);
             page->show();
             runEvents(1200);
-            failures += !screens.save("page_" + shot.name);
+            failures += !screens.save(d.name);
             screens.clear();
         }
     }
-    ExecuteGetSerialObject().reset();
-    sim.stop();
     return failures ? 1 : 0;
 }

@@ -70,8 +70,8 @@ float toFloatOrZero(const QString& text)
     return ok && qIsFinite(value) ? value : 0.0f;
 }
 
-// The index-th non-empty piece of text split at either of two characters.
-QString piece(const QString& text, QChar a, QChar b, int index)
+// The index-th non-empty part of a text split at either of two characters.
+QString nthPart(const QString& text, QChar a, QChar b, int index)
 {
     int found = 0;
     int start = 0;
@@ -399,7 +399,7 @@ CheckResult checkPrintFile(const QString& path)
         ++counter;
 
         if (!r.layerCountFound && line.contains(QLatin1String(";layer_count:"))) {
-            r.layerCount = toIntOrZero(piece(line, QLatin1Char(':'), QLatin1Char(':'), 1).trimmed());
+            r.layerCount = toIntOrZero(nthPart(line, QLatin1Char(':'), QLatin1Char(':'), 1).trimmed());
             r.layerCountFound = true;
             PF_LOG << "layer count" << r.layerCount;
         }
@@ -426,9 +426,9 @@ CheckResult checkPrintFile(const QString& path)
                     PF_LOG << "size line for a second tool";
                 }
                 const QString cut = line.mid(line.indexOf(m118));
-                const float x = toFloatOrZero(piece(cut, QLatin1Char(' '), QLatin1Char('X'), 1).trimmed());
-                const float y = toFloatOrZero(piece(cut, QLatin1Char(' '), QLatin1Char('Y'), 2).trimmed());
-                const float z = toFloatOrZero(piece(cut, QLatin1Char(' '), QLatin1Char('Z'), 3).trimmed());
+                const float x = toFloatOrZero(nthPart(cut, QLatin1Char(' '), QLatin1Char('X'), 1).trimmed());
+                const float y = toFloatOrZero(nthPart(cut, QLatin1Char(' '), QLatin1Char('Y'), 2).trimmed());
+                const float z = toFloatOrZero(nthPart(cut, QLatin1Char(' '), QLatin1Char('Z'), 3).trimmed());
                 PF_LOG << "size" << x << y << z;
                 if (x > 100.0f || y > 100.0f || z > 200.0f)
                     return finish(false);

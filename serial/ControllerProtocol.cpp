@@ -90,7 +90,7 @@ QString formatM114(const Position& p)
 
 std::optional<Position> parseM114(const QString& reply)
 {
-    // "<n> X:<x> Y:<y> Z:<z> E:<e>": split at blanks and colons, X Y Z at pieces 2, 4, 6.
+    // "<n> X:<x> Y:<y> Z:<z> E:<e>": split at blanks and colons, X Y Z at fields 2, 4, 6.
     static const QRegularExpression sep("[ :]");
     const QStringList p = reply.trimmed().split(sep);
     if (p.size() < 9 || p[1] != "X" || p[3] != "Y" || p[5] != "Z" || p[7] != "E")

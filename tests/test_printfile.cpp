@@ -345,12 +345,12 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::newRow("plain") << QByteArray(";layer_count:215") << 215;
         QTest::newRow("blanks") << QByteArray(";layer_count: 215 ") << 215;
-        QTest::newRow("empty pieces skipped") << QByteArray("::;layer_count::215") << 215;
-        QTest::newRow("piece before the key") << QByteArray("x:;layer_count:215") << 0;
+        QTest::newRow("empty parts skipped") << QByteArray("::;layer_count::215") << 215;
+        QTest::newRow("part before the key") << QByteArray("x:;layer_count:215") << 0;
         QTest::newRow("mid line") << QByteArray("G1 X1 ;layer_count:12") << 12;
         QTest::newRow("no number") << QByteArray(";layer_count:") << 0;
         QTest::newRow("not a number") << QByteArray(";layer_count:abc") << 0;
-        QTest::newRow("third piece not read") << QByteArray(";layer_count:7:9") << 7;
+        QTest::newRow("third part not read") << QByteArray(";layer_count:7:9") << 7;
     }
 
     void layerCount()

@@ -1,0 +1,58 @@
+#include "Execute/MachineRules.h"
+
+#include "Config/Config.h"
+#include "serial/ControllerProtocol.h"
+#include "serial/SerialObject.h"
+
+namespace HomedPosition {
+
+static int volumeField(int index)
+{
+    bool ok = false;
+    const int v = QString(BuildVolume).section('X', index, index).trimmed().toInt(&ok);
+    return ok ? v : 0;
+}
+
+int buildWidth() { return volumeField(0); }
+int buildDepth() { return volumeField(1); }
+
+QString homedZText()
+{
+    const double offset = getConfigFile().configFile()->getExtruderCalibrationValue();
+    return QString::number(HomedZ - offset, 'f', 2);
+}
+
+QString coordinateSetCommand()
+{
+    const int x = buildWidth() / 2 + HomingMargin;
+    const int y = buildDepth() / 2 + HomingMargin;
+    return QString("G92 X%1 Y%2 Z%3 A0 B0").arg(x).arg(y).arg(homedZText());
+}
+
+}
+
+void sendHomedCoordinates(SerialObject* link, bool withG90)
+{
+    if (!link)
+        return;
+    if (withG90)
+        link->serialSendCode("G90");
+    link->serialSendCode(HomedPosition::coordinateSetCommand());
+}
+
+namespace MachineRules {
+
+bool motionEnded(SerialObject* link)
+{
+    return link && ControllerProtocol::motionEnded(link->serialCheckCode("M121"));
+}
+
+void emergencyStop(SerialObject* link)
+{
+    if (!link)
+        return;
+    link->serialCheckCode("M112");
+    link->stopHalmetIIHeating();
+}
+
+}

@@ -1,0 +1,48 @@
+#pragma once
+// Machine rules that several pages share: the homed position and its
+// coordinate set, the nozzle temperature ceiling, the heated window of the
+// filament pages and the motion-end question. Pages call these; none of them
+// keeps its own copy.
+#include <QString>
+
+class SerialObject;
+
+// The machine's build volume and where homing leaves the head.
+namespace HomedPosition {
+constexpr const char* BuildVolume = "190 X 195 X 200";   // width X depth X height, mm
+constexpr double HomedZ = 215.0;                         // mm, before the nozzle offset
+constexpr int HomingMargin = 5;                          // mm, added to half width and depth
+
+int buildWidth();          // 190
+int buildDepth();          // 195
+// 215 minus the stored nozzle offset, two decimals ("212.00"); also the park height.
+QString homedZText();
+// "G92 X100 Y102 Z212.00 A0 B0"
+QString coordinateSetCommand();
+}
+
+// Declares the homed position to the controller: "G90" (when withG90), then
+// the "G92" line of HomedPosition::coordinateSetCommand(). Replies are not read.
+void sendHomedCoordinates(SerialObject* link, bool withG90);
+
+namespace MachineRules {
+
+// A nozzle reading above this stops whatever drives the machine.
+constexpr int NozzleCeiling = 280;
+inline bool nozzleTooHot(int current) { return current > NozzleCeiling; }
+
+// The filament pages heat the nozzle to this and count it hot inside the window.
+constexpr int FilamentTemp = 230;
+inline bool inHeatedWindow(int current, int target = FilamentTemp)
+{
+    return target - 2 <= current && current <= target + 19;
+}
+
+// Asks "M121" once; true when every move has ended. An error text counts as moving.
+bool motionEnded(SerialObject* link);
+
+// The abnormal-temperature stop of the tool pages: "M112" at once, then both
+// heaters off.
+void emergencyStop(SerialObject* link);
+
+}

@@ -16,17 +16,26 @@ static int volumeField(int index)
 int buildWidth() { return volumeField(0); }
 int buildDepth() { return volumeField(1); }
 
-QString homedZText()
+static double homedZ()
 {
-    const double offset = getConfigFile().configFile()->getExtruderCalibrationValue();
-    return QString::number(HomedZ - offset, 'f', 2);
+    return HomedZ - getConfigFile().configFile()->getExtruderCalibrationValue();
 }
+
+QString homedZText() { return QString::number(homedZ(), 'f', 2); }
 
 QString coordinateSetCommand()
 {
     const int x = buildWidth() / 2 + HomingMargin;
     const int y = buildDepth() / 2 + HomingMargin;
     return QString("G92 X%1 Y%2 Z%3 A0 B0").arg(x).arg(y).arg(homedZText());
+}
+
+QString levellingCoordinateSetCommand()
+{
+    QString z = QString::number(homedZ(), 'f', 1);
+    if (z == QLatin1String("-0.0"))
+        z = QStringLiteral("0.0");
+    return QStringLiteral("G92 X100 Y100 Z") + z;
 }
 
 }

@@ -19,6 +19,9 @@ int buildDepth();          // 195
 QString homedZText();
 // "G92 X100 Y102 Z212.00 A0 B0"
 QString coordinateSetCommand();
+// The levelling page's own form: fixed X and Y, Z with one decimal, no A and B:
+// "G92 X100 Y100 Z212.0".
+QString levellingCoordinateSetCommand();
 }
 
 // Declares the homed position to the controller: "G90" (when withG90), then

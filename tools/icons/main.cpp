@@ -424,6 +424,18 @@ void drawCheckOff(QPainter& p, const Pen& c)
     p.drawRoundedRect(QRectF(8, 8, 84, 84), 12, 12);
 }
 
+// ---- levelling page ------------------------------------------------------------
+
+// A ringed arrow pointing up or down over a line standing for the platform.
+void drawPlatformArrow(QPainter& p, const Pen& c, bool down)
+{
+    ring(p, c);
+    p.setPen(stroke(c.ink, 5));
+    p.drawLine(QPointF(28, down ? 76 : 24), QPointF(72, down ? 76 : 24));
+    p.setPen(stroke(c.ink, 9));
+    p.drawLine(QPointF(50, down ? 22 : 78), QPointF(50, 50));
+    arrowHead(p, c.ink, QPointF(50, down ? 66 : 34), down ? 90 : -90, 22);
+}
 
 
 
@@ -493,6 +505,9 @@ const std::vector<Icon>& icons()
         {"platform",          32,  32, V_P,       drawPlatform},
         {"speed",             32,  32, V_P,       drawSpeed},
         {"z-move",            32,  32, V_P,       drawZMove},
+        // levelling page: the platform arrows (down raises Z, up lowers it)
+        {"down",              72,  72, V_P | V_H, [](P& p, const Pen& c) { drawPlatformArrow(p, c, true); }},
+        {"up",                72,  72, V_PC,      [](P& p, const Pen& c) { drawPlatformArrow(p, c, false); }},
     };
     return table;
 }

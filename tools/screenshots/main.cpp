@@ -13,6 +13,7 @@
 #include "UI/build.h"
 #include "UI/buildfilemanage.h"
 #include "UI/buildprint.h"
+#include "UI/PlatformLevel.h"
 #include "UI/home.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
@@ -191,6 +192,14 @@ int main(int argc, char** argv)
             {"page_buildfilemanage", [sample] { return new BuildFileManage(sample, nullptr); }},
             {"page_buildprint", [sample] { return BuildPrint::instBuildPrint = new BuildPrint(sample, nullptr); }},
             {"page_home", [] { return Home::instHome = new Home(nullptr); }},
+            // levelling: shown at the rear point, once homing and the first move are over
+            {"page_platformlevel", [] {
+                 auto* page = PlatformLevel::instPlatformLevel = new PlatformLevel(nullptr);
+                 page->show();
+                 for (int i = 0; i < 100 && !page->findChild<QWidget*>("ok")->isVisible(); ++i)
+                     runEvents(100);
+                 return page;
+             }},
         };
         for (const Dialog& d : pages) {
             QWidget* page = d.make();

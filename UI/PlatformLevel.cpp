@@ -76,8 +76,9 @@ PlatformLevel::PlatformLevel(QWidget* parent)
     hiddenUI();
     ui->ok->setText(tr("Next"));
 
-    const double stored = getConfigFile().configFile()->getExtruderCalibrationValue();
-    m_ZShowOffset = static_cast<int>(qRound64((stored + RearPointZ / 10.0) * 1000.0));
+    // Counted in micrometres; a wild value from the settings file is held to a metre.
+    const double shown = getConfigFile().configFile()->getExtruderCalibrationValue() + RearPointZ / 10.0;
+    m_ZShowOffset = static_cast<int>(qRound64(qBound(-1000.0, shown, 1000.0) * 1000.0));
     showOffset();
 
     showWaiting(tr("Pre-adjusting, please wait..."));
@@ -185,8 +186,9 @@ void PlatformLevel::motionTimedOut()
 {
     qWarning().noquote() << "UI/PlatformLevel" << __func__ << "no end of motion after"
                          << m_stuck->interval() << "ms";
+    if (ui->widget->isVisibleTo(this))
+        return;   // Back is offered already
     closeWaiting();
-    ui->label->move(0, 60);
     ui->label->setText(tr("The machine did not finish moving.\nPlease check the machine."));
     ui->label->setVisible(true);
     ui->widget->setVisible(true);

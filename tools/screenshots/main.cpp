@@ -13,8 +13,11 @@
 #include "UI/build.h"
 #include "UI/buildfilemanage.h"
 #include "UI/buildprint.h"
+#include "UI/changfilament.h"
 #include "UI/home.h"
 #include "UI/mainwindow.h"
+#include "UI/printctl.h"
+#include "UI/printdetail.h"
 #include "UI/resources.h"
 #include "UI/showtfcard.h"
 #include "UI/startup.h"
@@ -191,6 +194,21 @@ int main(int argc, char** argv)
             {"page_buildfilemanage", [sample] { return new BuildFileManage(sample, nullptr); }},
             {"page_buildprint", [sample] { return BuildPrint::instBuildPrint = new BuildPrint(sample, nullptr); }},
             {"page_home", [] { return Home::instHome = new Home(nullptr); }},
+            // in-print menu over the printing page, adjustments, filament change
+            {"page_printctl", [sample, &screens] {
+                 auto* job = BuildPrint::instBuildPrint = new BuildPrint(sample, nullptr);
+                 job->show();
+                 screens.opened(job);
+                 runEvents(600);
+                 return PrintCtl::instHandle = new PrintCtl(true, 1500, 210, 60, false, nullptr);
+             }},
+            {"page_printdetail", [] {
+                 auto* page = PrintDetail::instPrintDetail = new PrintDetail(false, true, 1500, nullptr);
+                 page->setJobTargets(210, 60);
+                 page->initView();
+                 return page;
+             }},
+            {"page_changfilament", [] { return new ChangFilament(true, nullptr); }},
         };
         for (const Dialog& d : pages) {
             QWidget* page = d.make();

@@ -5,6 +5,7 @@
 #include "Execute/COneTimesClicked.h"
 #include "Execute/MachineRules.h"
 #include "UI/buildprint.h"
+#include "UI/filepagehelpers.h"
 #include "UI/mainwindow.h"
 #include "serial/SerialObject.h"
 #include "tools/Log.h"
@@ -12,8 +13,6 @@
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QPalette>
-#include <QPixmap>
 #include <QTimer>
 
 #define CF_LOG qDebug() << LOG_SRC("UI/changfilament.cpp")
@@ -27,13 +26,7 @@ ChangFilament::ChangFilament(bool openedPaused, QWidget* parent)
 {
     ui->setupUi(this);
     instHandle = this;
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_DeleteOnClose);
-    QPalette pal = palette();
-    pal.setBrush(QPalette::Window, QBrush(QPixmap(":/Resource/icon/bg.png")));
-    setPalette(pal);
-    setAutoFillBackground(true);
-    move(0, 40);
+    FilePages::setupPage(this);
     ui->ok->hide();
     m_serial = ExecuteGetSerialObject().serial();
 
@@ -67,13 +60,9 @@ ChangFilament::~ChangFilament()
 
 bool ChangFilament::closeOpen()
 {
-    ChangFilament* page = instHandle;
-    if (!page)
-        return false;
-    instHandle = nullptr;
-    page->m_timer->stop();
-    page->close();
-    return true;
+    if (instHandle)
+        instHandle->m_timer->stop();
+    return closePagePointer(instHandle);
 }
 
 void ChangFilament::startHeating()
@@ -89,6 +78,15 @@ void ChangFilament::pause_success()
     CF_LOG << "unload state" << m_unloadState;
     if (m_unloadState == 0 && !m_abnormal)
         startHeating();
+}
+
+void ChangFilament::startExtruding(int mm)
+{
+    // The queue is emptied and the extruder counted from 0 before the first move.
+    m_serial->serialCheckCode("M112");
+    m_serial->serialSendCode("G92 E0");
+    m_serial->serialSendCode("G1 E" + QString::number(mm) + " F180");
+    m_moveTicks = 0;
 }
 
 bool ChangFilament::moveEnded()
@@ -148,10 +146,7 @@ void ChangFilament::showCheckProgress()
         break;
     case 2:
         ui->tips->setText(tr("Unloading the filament\n about 1 minute..."));
-        m_serial->serialCheckCode("M112");
-        m_serial->serialSendCode("G92 E0");
-        m_serial->serialSendCode("G1 E10 F180");
-        m_moveTicks = 0;
+        startExtruding(10);
         m_unloadState = 3;
         CF_LOG << "prepare loading";
         break;
@@ -191,10 +186,7 @@ void ChangFilament::performFilamentFeedingProcess()
     case 3:
         ui->back->hide();
         ui->tips->setText(tr("Preheat completed.\n Begin loading..."));
-        m_serial->serialCheckCode("M112");
-        m_serial->serialSendCode("G92 E0");
-        m_serial->serialSendCode("G1 E50 F180");
-        m_moveTicks = 0;
+        startExtruding(50);
         m_feedState = 4;
         CF_LOG << "fast loading";
         break;

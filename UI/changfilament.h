@@ -33,6 +33,8 @@ public slots:
 
 private:
     void startHeating();
+    // "M112", "G92 E0", then the extruder moves mm at 180 mm/min.
+    void startExtruding(int mm);
     // Asks whether the last move has ended; offers Back when it runs too long.
     bool moveEnded();
     void abnormalTemperature();

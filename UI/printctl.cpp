@@ -49,14 +49,11 @@ PrintCtl::~PrintCtl()
 
 bool PrintCtl::closeOpen()
 {
-    PrintCtl* menu = instHandle;
-    if (!menu)
+    if (!instHandle)
         return false;
-    instHandle = nullptr;
     // The adjustments page goes with the menu at once, not when the menu is deleted.
     PrintDetail::closeOpen();
-    menu->close();
-    return true;
+    return closePagePointer(instHandle);
 }
 
 void PrintCtl::showLight()

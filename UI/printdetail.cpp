@@ -6,14 +6,14 @@
 #include "Execute/COneTimesClicked.h"
 #include "Files/ResumePrintConfig.h"
 #include "UI/buildprint.h"
+#include "UI/filepagehelpers.h"
 #include "serial/SerialObject.h"
 #include "tools/Log.h"
+#include "tools/PagePointer.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QIcon>
-#include <QPalette>
-#include <QPixmap>
 #include <algorithm>
 
 #define PD_LOG qDebug() << LOG_SRC("UI/printdetail.cpp")
@@ -25,13 +25,7 @@ PrintDetail::PrintDetail(bool paused, bool gxFile, int materialUsed, QWidget* pa
 {
     PD_LOG << "paused" << m_paused << "gx" << (m_gxFile ? "true" : "false") << "materialUsed: " << m_materialUsed;
     ui->setupUi(this);
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_DeleteOnClose);
-    QPalette pal = palette();
-    pal.setBrush(QPalette::Window, QBrush(QPixmap(":/Resource/icon/bg.png")));
-    setPalette(pal);
-    setAutoFillBackground(true);
-    move(0, 40);
+    FilePages::setupPage(this);
     ui->OnePageWidget->move(0, 0);
     ui->twoPageWidget->move(0, 0);
     ui->OnePageWidget->show();
@@ -65,12 +59,7 @@ PrintDetail::~PrintDetail()
 
 bool PrintDetail::closeOpen()
 {
-    PrintDetail* page = instPrintDetail;
-    if (!page)
-        return false;
-    instPrintDetail = nullptr;
-    page->close();
-    return true;
+    return closePagePointer(instPrintDetail);
 }
 
 void PrintDetail::setJobTargets(int nozzle, int platform)
@@ -266,7 +255,6 @@ void PrintDetail::on_back_clicked()
     PD_LOG;
     if (!OneTimesClicked().acceptPagePress(this))
         return;
-    if (instPrintDetail == this)
-        instPrintDetail = nullptr;
+    closePagePointer(instPrintDetail);
     close();
 }

@@ -9,8 +9,11 @@
 #include "Execute/COneTimesClicked.h"
 #include "Files/PrintFile.h"
 #include "Files/ResumePrintConfig.h"
+#include "UI/changfilament.h"
 #include "UI/home.h"
 #include "UI/mainwindow.h"
+#include "UI/printctl.h"
+#include "UI/printdetail.h"
 #include "buzzer/buzzerPlay.h"
 #include "cloudprinter/PolarClient.h"
 #include "serial/ControllerProtocol.h"
@@ -222,6 +225,9 @@ BuildPrint::~BuildPrint()
         TwoButtonDialog::isShowDialog = false;
         question->close();
     }
+    PrintDetail::closeOpen();
+    PrintCtl::closeOpen();
+    ChangFilament::closeOpen();
     if (OneLableDialog* notice = OneLableDialog::instOneLableDialog) {
         OneLableDialog::instOneLableDialog = nullptr;
         notice->close();
@@ -289,6 +295,7 @@ bool BuildPrint::getPrintFileParam()
     }
     if (r.gxFlagReported && mw)
         mw->setprintFileIsGxFile(r.isGx);
+    m_materialUsed = r.headerComplete ? r.materialUsed : 0;
     m_buildFileNozzleTemp = r.nozzleTemp;
     m_buildFilePlatformTemp = r.platformTemp;
     const int layers = r.layerCountFound ? r.layerCount : 0;
@@ -630,8 +637,10 @@ void BuildPrint::showExtruderTemp()
     ui->platformTemp->setText(QString::number(mw->getCurrentPlatformTemp()) + "/" + QString::number(bedTarget));
 
     if (!fileSent()) {
-        // Targets set on the controller from elsewhere while the job waits.
-        if (nozzleTarget != m_buildFileNozzleTemp && nozzleTarget > 10 && nozzleTarget != 235)
+        // Targets set on the controller from elsewhere while the job waits; never
+        // the filament change's own heat, which would outlast the change.
+        const bool changeHeat = printState == 2 || ChangFilament::instHandle;
+        if (nozzleTarget != m_buildFileNozzleTemp && nozzleTarget > 10 && nozzleTarget != 235 && !changeHeat)
             m_buildFileNozzleTemp = nozzleTarget;
         if (bedTarget != m_buildFilePlatformTemp && bedTarget > 10)
             m_buildFilePlatformTemp = bedTarget;
@@ -782,6 +791,8 @@ void BuildPrint::showPrintLayer()
 
 void BuildPrint::on_play_pause_pressed()
 {
+    if (closeMenu())
+        return;
     if (printState == 3)
         return;
     if (!OneTimesClicked().acceptPagePress(this))
@@ -795,6 +806,7 @@ void BuildPrint::on_play_pause_pressed()
 void BuildPrint::slot_readM25()
 {
     BP_LOG << "M25 in the file, printState=" << printState;
+    closeMenu();   // the file's pause is never lost to an open menu
     if (printState == 1)
         requestPause(PauseFrom::FileM25);
 }
@@ -806,6 +818,10 @@ void BuildPrint::printPause()
 
 void BuildPrint::printContinue()
 {
+    if (ChangFilament::instHandle) {
+        BP_LOG << "remote resume refused: a filament change is under way";
+        return;
+    }
     requestResume(false);
 }
 
@@ -966,6 +982,7 @@ void BuildPrint::PausePrint()
     if (printState == 2 || printState == 3)
         return;
     BP_LOG;
+    m_filamentChangePause = true;
     lockForPause(false);
     if (!fileSent()) {
         m_serial->stopHalmetIIHeating();
@@ -981,8 +998,12 @@ void BuildPrint::PausePrint()
 
 void BuildPrint::EnablePrint()
 {
-    BP_LOG;
-    setButtonsEnabled(true);
+    BP_LOG << "printState=" << printState;
+    m_filamentChangePause = false;
+    if (printState == 3)
+        return;
+    if (!m_parking)   // a pause still parking unlocks the buttons when it arrives
+        setButtonsEnabled(true);
     if (!fileSent())
         m_prepareRedo = true;
 }
@@ -1037,6 +1058,8 @@ void BuildPrint::parkReached()
         playTune(buzzerPlay::Tune6);
     if (printState == 2) {
         m_parking = false;
+        if (m_filamentChangePause && ChangFilament::instHandle)
+            ChangFilament::instHandle->pause_success();
         unlockAfterWait();
         if (PolarClient* client = cloud())
             client->sendPauseStatus();
@@ -1055,6 +1078,8 @@ void BuildPrint::parkReached()
 
 void BuildPrint::on_stop_clicked()
 {
+    if (closeMenu())
+        return;
     if (!OneTimesClicked().acceptPagePress(this))
         return;
     if (printState == 3 || TwoButtonDialog::instTwoButtonDialog)
@@ -1069,6 +1094,7 @@ void BuildPrint::on_stop_clicked()
         return;
     if (answer != QDialog::Accepted || printState == 3)
         return;
+    closeMenu();
     m_serial->resetPrintingAdjust();
     printStop();
 }
@@ -1086,6 +1112,7 @@ void BuildPrint::stopJob(bool overTemperature)
         return;
     BP_LOG << "sent" << fileSent();
     printState = 3;
+    closeMenu();
     showNotice(tr("Cancelling Build..."));
     if (fileSent()) {
         slot_printAbort();
@@ -1158,6 +1185,7 @@ void BuildPrint::slot_printOver()
     printState = 3;
     m_parking = false;
     m_resuming = false;
+    closeMenu();
     m_serial->stopHalmetIIHeating();
     m_serial->serialSendCode("M50 S0");
     sendParkMoves(90, 90);
@@ -1186,16 +1214,28 @@ void BuildPrint::finishReached()
 
 // ---- In-print control page ---------------------------------------------
 
+bool BuildPrint::closeMenu()
+{
+    return PrintCtl::closeOpen();
+}
+
 void BuildPrint::on_buildSetting_pressed()
 {
     if (!OneTimesClicked().acceptPagePress(this))
         return;
-    BP_LOG << "no in-print control page in this program";
+    if (closeMenu())
+        return;
+    BP_LOG << "printState=" << printState;
+    PrintCtl::instHandle = new PrintCtl(m_gxFile, m_materialUsed, m_buildFileNozzleTemp, m_buildFilePlatformTemp,
+                                        printState == 2, nullptr);
+    PrintCtl::instHandle->show();
 }
 
 void BuildPrint::mousePressEvent(QMouseEvent* event)
 {
-    // Presses outside the button area would close the in-print control page;
-    // this program has none, so there is nothing more to do.
+    const QPoint p = event->pos();
+    const bool onMenu = p.x() >= 225 && p.x() <= 455 && p.y() >= 113 && p.y() <= 179;
+    if (!onMenu)
+        closeMenu();
     QDialog::mousePressEvent(event);
 }

@@ -54,6 +54,9 @@ public:
 
     // 0 preparing, 1 printing (or heating for it), 2 paused, 3 ending.
     int getPrintState() const { return printState; }
+    // Paused and standing still: the head has parked (or the machine was stopped
+    // before streaming began), however the pause was asked for.
+    bool pauseSettled() const { return printState == 2 && !m_parking; }
 
     // Tests: the function that creates the print thread (pthread_create by default).
     using ThreadCreator = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
@@ -167,6 +170,11 @@ private:
     bool m_quitReported = false;     // the print thread has stopped after a cancel
     bool m_ending = false;           // the cancel or finish sequence has begun
     bool m_overTemperature = false;
+
+    // In-print menu and filament change.
+    int m_materialUsed = 0;             // filament length of a ".gx" job, for the menu
+    bool m_filamentChangePause = false; // the pause was asked for by a filament change
+    bool closeMenu();   // true when the menu was open
 
     std::mutex m_timeMutex;
     QTimer* m_monitor = nullptr;

@@ -16,3 +16,16 @@ private:
 
 #include <QObject>
 using PageGuard = PageGuardT<QObject>;
+
+// Closes the page a static page pointer holds and clears the pointer at once
+// (the page itself is deleted later); false when the pointer held none.
+template <class T>
+bool closePagePointer(T*& pointer)
+{
+    T* page = pointer;
+    if (!page)
+        return false;
+    pointer = nullptr;
+    page->close();
+    return true;
+}

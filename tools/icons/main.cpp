@@ -436,6 +436,77 @@ void drawPlatformArrow(QPainter& p, const Pen& c, bool down)
     p.drawLine(QPointF(50, down ? 22 : 78), QPointF(50, 50));
     arrowHead(p, c.ink, QPointF(50, down ? 66 : 34), down ? 90 : -90, 22);
 }
+// ---- in-print menu, adjustments and filament change ---------------------------
+
+// Two bent arrows around a spool: one filament out, the next one in.
+void drawChange(QPainter& p, const Pen& c)
+{
+    p.setPen(stroke(c.ink, 5));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(50, 50), 16, 16);
+    p.drawEllipse(QPointF(50, 50), 5, 5);
+    p.setPen(stroke(c.ink, 7));
+    p.drawArc(QRectF(10, 10, 80, 80), 30 * 16, 120 * 16);
+    p.drawArc(QRectF(10, 10, 80, 80), 210 * 16, 120 * 16);
+    arrowHead(p, c.ink, QPointF(12, 40), 100, 16);
+    arrowHead(p, c.ink, QPointF(88, 60), -80, 16);
+}
+
+void drawLamp(QPainter& p, const Pen& c, bool lit)
+{
+    QPainterPath bulb;
+    bulb.moveTo(38, 66);
+    bulb.cubicTo(22, 54, 22, 18, 50, 16);
+    bulb.cubicTo(78, 18, 78, 54, 62, 66);
+    bulb.closeSubpath();
+    p.setPen(stroke(c.ink, 6));
+    p.setBrush(lit ? QColor(0xf6, 0xc3, 0x43) : QColor(Qt::white));
+    p.drawPath(bulb);
+    p.setBrush(Qt::NoBrush);
+    p.drawLine(QPointF(40, 76), QPointF(60, 76));
+    p.drawLine(QPointF(43, 86), QPointF(57, 86));
+    if (!lit)
+        return;
+    p.setPen(stroke(c.ink, 5));
+    for (const QLineF& ray : {QLineF(14, 38, 4, 36), QLineF(86, 38, 96, 36), QLineF(22, 12, 14, 4),
+                              QLineF(78, 12, 86, 4), QLineF(50, 6, 50, 0)})
+        p.drawLine(ray);
+}
+
+// Sliders in a ring: the print settings.
+void drawMoreSet(QPainter& p, const Pen& c)
+{
+    ring(p, c);
+    p.setPen(stroke(c.ink, 5));
+    for (qreal y : {34.0, 50.0, 66.0})
+        p.drawLine(QPointF(26, y), QPointF(74, y));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(40, 34), 6, 6);
+    p.drawEllipse(QPointF(60, 50), 6, 6);
+    p.drawEllipse(QPointF(46, 66), 6, 6);
+}
+
+void drawSign(QPainter& p, const Pen& c, bool plus)
+{
+    p.setPen(stroke(c.ink, 5));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(50, 50), 42, 42);
+    p.setPen(stroke(c.ink, 9));
+    p.drawLine(QPointF(30, 50), QPointF(70, 50));
+    if (plus)
+        p.drawLine(QPointF(50, 30), QPointF(50, 70));
+}
+
+// The menu's card, drawn in pixels (not the 100 x 100 square) so its frame stays thin.
+void drawMenuCard(QPainter& p, const Pen&)
+{
+    p.resetTransform();
+    const QRectF r(0.5, 0.5, p.device()->width() - 1.0, p.device()->height() - 1.0);
+    p.setPen(QPen(QColor(0xcc, 0xcc, 0xcc), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(r);
+}
+
 
 
 
@@ -508,6 +579,14 @@ const std::vector<Icon>& icons()
         // levelling page: the platform arrows (down raises Z, up lowers it)
         {"down",              72,  72, V_P | V_H, [](P& p, const Pen& c) { drawPlatformArrow(p, c, true); }},
         {"up",                72,  72, V_PC,      [](P& p, const Pen& c) { drawPlatformArrow(p, c, false); }},
+        // in-print menu (PrintCtl), adjustments (PrintDetail), filament change
+        {"change",            56,  56, V_PC,      drawChange},
+        {"lamp",              56,  56, V_P,       [](P& p, const Pen& c) { drawLamp(p, c, true); }},
+        {"lamp_n",            56,  56, V_P,       [](P& p, const Pen& c) { drawLamp(p, c, false); }},
+        {"more_set",          56,  56, V_PC,      drawMoreSet},
+        {"more_bg",          233,  68, V_P,       drawMenuCard},
+        {"reduce",            44,  44, V_PC,      [](P& p, const Pen& c) { drawSign(p, c, false); }},
+        {"add",               44,  44, V_PC,      [](P& p, const Pen& c) { drawSign(p, c, true); }},
     };
     return table;
 }

@@ -14,8 +14,11 @@
 #include "UI/buildfilemanage.h"
 #include "UI/buildprint.h"
 #include "UI/PlatformLevel.h"
+#include "UI/changfilament.h"
 #include "UI/home.h"
 #include "UI/mainwindow.h"
+#include "UI/printctl.h"
+#include "UI/printdetail.h"
 #include "UI/resources.h"
 #include "UI/showtfcard.h"
 #include "UI/startup.h"
@@ -200,6 +203,21 @@ int main(int argc, char** argv)
                      runEvents(100);
                  return page;
              }},
+            // in-print menu over the printing page, adjustments, filament change
+            {"page_printctl", [sample, &screens] {
+                 auto* job = BuildPrint::instBuildPrint = new BuildPrint(sample, nullptr);
+                 job->show();
+                 screens.opened(job);
+                 runEvents(600);
+                 return PrintCtl::instHandle = new PrintCtl(true, 1500, 210, 60, false, nullptr);
+             }},
+            {"page_printdetail", [] {
+                 auto* page = PrintDetail::instPrintDetail = new PrintDetail(false, true, 1500, nullptr);
+                 page->setJobTargets(210, 60);
+                 page->initView();
+                 return page;
+             }},
+            {"page_changfilament", [] { return new ChangFilament(true, nullptr); }},
         };
         for (const Dialog& d : pages) {
             QWidget* page = d.make();

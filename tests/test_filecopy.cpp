@@ -476,6 +476,40 @@ private slots:
         QVERIFY(QFileInfo(m_dir->path() + "/stick/a.gx").lastModified().secsTo(QDateTime::currentDateTime()) < 3600);
     }
 
+    // Temporary files left by a copy cut short (power cut, pulled stick) are
+    // removed before the next copy, never one that a running copy owns.
+    void staleTemporariesRemoved()
+    {
+        for (const char* name : {".copy-0badf00d.tmp", ".copy-12345678.tmp", ".copy-mine.tmp", "copy-12345678.tmp"})
+            writeFile(toDir() + "/" + name, "left over");
+        writeFile(src("a.gx"), pattern(300000, 1));
+        writeFile(src("b.gx"), pattern(1000, 2));
+        std::atomic<bool> release{false};
+        {
+            std::lock_guard<std::mutex> lock(hooks().mutex);
+            hooks().read = [&](int fd, FdKind kind, void*, size_t, ssize_t&) {
+                if (kind == FdKind::Source && pathOfFd(fd).endsWith("/a.gx"))
+                    while (!release)
+                        QThread::msleep(1);
+                return false;
+            };
+        }
+        FileCopyJob first;
+        add(first, {"a.gx"});
+        QVERIFY(first.start());
+        // The first copy holds its temporary file while the second runs.
+        QVERIFY(QTest::qWaitFor([&] { return targetNames().filter(QRegularExpression("^\\.copy-[0-9a-f]{8}\\.tmp$")).size() == 1; }, 5000));
+        const QStringList owned = targetNames().filter(QRegularExpression("^\\.copy-[0-9a-f]{8}\\.tmp$"));
+        FileCopyJob second;
+        add(second, {"b.gx"});
+        QCOMPARE(run(second), FileCopyResult::Done);
+        QCOMPARE(targetNames(), (QStringList{owned.first(), ".copy-mine.tmp", "b.gx", "copy-12345678.tmp"}));
+        release = true;
+        QCOMPARE(run(first), FileCopyResult::Done);
+        QCOMPARE(readAll(dst("a.gx")), pattern(300000, 1));
+        QCOMPARE(targetNames(), (QStringList{".copy-mine.tmp", "a.gx", "b.gx", "copy-12345678.tmp"}));
+    }
+
     void ownerDroppedMidCopy()
     {
         writeFile(src("model.gx"), pattern(2 * 1024 * 1024));

@@ -539,6 +539,19 @@ private slots:
         page = openFilePage(data("/short.gx"));
         QCOMPARE(labelText(page, "labelTatleTime"), QString("0 h 0 min"));
         QCOMPARE(labelText(page, "labelSpeed"), QString("0.00mm/s"));
+        page->close();
+
+        // Figures no print has (no real header): unknown.
+        for (const int32_t figure : {-1, 2147483647}) {
+            GxWriter::GxContent bogus;
+            bogus.timeUsed = bogus.materialUsed = figure;
+            writeNative(data("/bogus.gx"), GxWriter::buildGx(bogus), kBase);
+            page = openFilePage(data("/bogus.gx"));
+            QCOMPARE(labelText(page, "labelTatleTime"), QString("-- h -- min"));
+            QCOMPARE(labelText(page, "labelUsedMaterial"), QString("-- M"));
+            page->close();
+            settle();
+        }
     }
 
     void filePage_namesCutByCharacters_data()
@@ -646,6 +659,13 @@ private slots:
         const QString shown = page->findChild<QLabel*>("printFileName")->text();
         const QString full = QFile::decodeName(name).trimmed();
         QVERIFY2(shown == full || (shown.endsWith("...") && full.startsWith(shown.chopped(3))), qPrintable(shown));
+        if (lossy) {   // the printing page takes the name as text: it says why it cannot
+            guardedClick(button(page, "buildPrint"));
+            QCOMPARE(message(), QString("The file name cannot be printed,\nplease rename the file"));
+            QVERIFY(!BuildPrint::instBuildPrint);
+            OneButtonDialog::instOneButtonDialog->close();
+            settle();
+        }
         answerQuestion(true);
         guardedClick(button(page, "deleteFile"));
         QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage; }));

@@ -453,12 +453,21 @@ private slots:
                 return false;
             };
         }
+        struct Release {
+            std::atomic<bool>& flag;
+            ~Release() { flag = true; }   // a failing check must not leave the copy waiting
+        } releaseAtEnd{release};
         FileCopyJob first;
         add(first, {"a.gx"});
         QVERIFY(first.start());
-        // The first copy holds its temporary file while the second runs.
-        QVERIFY(QTest::qWaitFor([&] { return targetNames().filter(QRegularExpression("^\\.copy-[0-9a-f]{8}\\.tmp$")).size() == 1; }, 5000));
-        const QStringList owned = targetNames().filter(QRegularExpression("^\\.copy-[0-9a-f]{8}\\.tmp$"));
+        // The first copy holds its temporary file (the stale ones gone) while the second runs.
+        const QRegularExpression temporary("^\\.copy-[0-9a-f]{8}\\.tmp$");
+        QVERIFY(QTest::qWaitFor([&] {
+            const QStringList names = targetNames();
+            return names.filter(temporary).size() == 1 && !names.contains(".copy-0badf00d.tmp")
+                && !names.contains(".copy-12345678.tmp");
+        }, 5000));
+        const QStringList owned = targetNames().filter(temporary);
         FileCopyJob second;
         add(second, {"b.gx"});
         QCOMPARE(run(second), FileCopyResult::Done);

@@ -2,6 +2,7 @@
 // start tune, translation, main window.
 #include "Config/Config.h"
 #include "Execute/CExecuteGetSerialObject.h"
+#include "Files/StartupCleanup.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
 #include "UI/startup.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv)
     if (argc > 2 && std::strcmp(argv[2], "-D") == 0)
         Log::installMessageHandler();
     qDebug() << LOG_SRC("main.cpp") << "start" << QString::fromStdString(program);
+    removeStaleTemporaryFiles();
 
     // Qt 6 takes plain strings, translations and the locale as UTF-8 already.
     Startup::setApplicationFont(app);

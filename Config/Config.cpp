@@ -5,6 +5,7 @@
 #include "tools/RootPath.h"
 
 #include <QDebug>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <sstream>
@@ -66,6 +68,27 @@ bool parseStamp(const std::string& s, struct tm& tm)
     tm.tm_sec = num(13, 2);
     return tm.tm_year >= 70 && tm.tm_mon >= 0 && tm.tm_mon <= 11 && tm.tm_mday >= 1 && tm.tm_mday <= 31
         && tm.tm_hour <= 23 && tm.tm_min <= 59 && tm.tm_sec <= 60;
+}
+
+// The latest modification time among the other entries of path's folder, 0 when none.
+time_t newestInFolder(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    time_t newest = 0;
+    while (const struct dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || folder + "/" + name == path)
+            continue;
+        struct stat st;
+        if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            newest = std::max(newest, st.st_mtime);
+    }
+    closedir(dir);
+    return newest;
 }
 
 std::string formatStamp(const struct tm& tm)
@@ -294,10 +317,23 @@ std::string Config::nextModifyTime(const std::string& stamp)
 void Config::updateFileModifyTime(const std::string& path)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    const std::string stamp = nextModifyTime(getModifyTime());
+    // The counter keeps copies in order on a board whose clock is unset; on
+    // one whose clock is right the copy must still list before every file
+    // already there, so the stamp is the latest of the counter, the clock and
+    // the folder's newest file.
+    std::string stamp = nextModifyTime(getModifyTime());
+    struct tm tm;
+    parseStamp(stamp, tm);
+    tm.tm_isdst = -1;
+    const time_t counter = mktime(&tm);
+    const time_t newest = std::max(time(nullptr), newestInFolder(path) + 1);
+    if (newest > counter) {
+        struct tm local;
+        localtime_r(&newest, &local);
+        stamp = formatStamp(local);
+    }
 
     // The stamp is local time, as touch reads it.
-    struct tm tm;
     parseStamp(stamp, tm);
     tm.tm_isdst = -1;
     struct timespec times[2];

@@ -34,7 +34,9 @@ public:
     void setAutoPoint(int n, float value);
 
     // Gives the file the next "modifyTime" stamp as access and modification time,
-    // so a copy into internal storage lists as the newest file of its folder.
+    // so a copy into internal storage lists as the newest file of its folder:
+    // the later of the counter's next value, the clock and one second past
+    // the folder's newest other entry.
     void updateFileModifyTime(const std::string& path);
     std::string getModifyTime();            // general.modifyTime, default "202001010101.01"
 

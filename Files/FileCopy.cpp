@@ -15,7 +15,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <dirent.h>
 #include <map>
+#include <set>
 #include <mutex>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -30,6 +32,20 @@ constexpr size_t kMinBlockSize = 4096;
 constexpr size_t kMaxBlockSize = 16 * 1024 * 1024;
 
 std::atomic<int> g_runningThreads{0};
+
+// Temporary files that running copies own; a name is entered before its file
+// is made, so the clean-up never takes one that is in use.
+std::mutex g_ownedMutex;
+std::set<std::string> g_ownedTemporaries;
+
+// ".copy-" + 8 hex digits + ".tmp", the names copyOne() makes.
+bool isCopyTemporary(const char* name)
+{
+    const std::string n(name);
+    if (n.size() != 18 || n.compare(0, 6, ".copy-") != 0 || n.compare(14, 4, ".tmp") != 0)
+        return false;
+    return n.find_first_not_of("0123456789abcdef", 6) == 14;
+}
 std::mutex g_testIoMutex;
 std::shared_ptr<const FileCopyIo> g_testIo;
 
@@ -129,6 +145,7 @@ struct FileCopyJob::State {
     size_t blockSize = DefaultBlockSize;
 
     std::atomic<bool> cancel{false};
+    std::atomic<bool> stopBetweenFiles{false};
     mutable std::mutex mutex;
     mutable std::condition_variable finishedCv;
     FileCopyProgress progress;   // under mutex
@@ -332,12 +349,26 @@ FileCopyResult FileCopyJob::State::copyOne(const Item& item, std::vector<char>& 
     const std::string& folder = item.folder;
     std::string tempPath;
     Fd temp;
+    const auto disown = [&tempPath] {
+        std::lock_guard<std::mutex> lock(g_ownedMutex);
+        g_ownedTemporaries.erase(tempPath);
+    };
     for (int attempt = 0; attempt < 16 && !temp.valid(); ++attempt) {
         char name[40];
         std::snprintf(name, sizeof name, "/.copy-%08x.tmp", QRandomGenerator::global()->generate());
         tempPath = folder + name;
+        {
+            std::lock_guard<std::mutex> lock(g_ownedMutex);
+            if (!g_ownedTemporaries.insert(tempPath).second)
+                continue;
+        }
         temp.reset(::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664));
-        if (!temp.valid() && errno != EEXIST)
+        if (temp.valid())
+            break;
+        const int error = errno;
+        disown();
+        errno = error;
+        if (error != EEXIST)
             break;
     }
     if (!temp.valid()) {
@@ -358,6 +389,8 @@ FileCopyResult FileCopyJob::State::copyOne(const Item& item, std::vector<char>& 
             fd.close();
             if (!keep)
                 ::unlink(path.c_str());
+            std::lock_guard<std::mutex> lock(g_ownedMutex);
+            g_ownedTemporaries.erase(path);
         }
     } guard{tempPath, temp};
 
@@ -428,6 +461,9 @@ void FileCopyJob::State::run()
         std::lock_guard<std::mutex> lock(mutex);
         progress.bytesTotal = total;   // fileCount was set by start()
     }
+    // Copies cut short earlier hold space that this one may need.
+    for (const auto& entry : needed)
+        FileCopyJob::removeStaleTemporaries(entry.first);
     if (freeSpace) {
         for (const auto& [folder, bytes] : needed) {
             const int64_t free = freeSpace(folder.c_str());
@@ -442,7 +478,7 @@ void FileCopyJob::State::run()
 
     std::vector<char> buffer(blockSize);
     for (int i = 0; i < count; ++i) {
-        if (cancelled()) {
+        if (cancelled() || stopBetweenFiles.load()) {
             finish(FileCopyResult::Cancelled, i + 1, items[i].source);
             return;
         }
@@ -568,6 +604,11 @@ void FileCopyJob::cancel()
     m_state->cancel.store(true);
 }
 
+void FileCopyJob::stopBeforeNextFile()
+{
+    m_state->stopBetweenFiles.store(true);
+}
+
 FileCopyProgress FileCopyJob::progress() const
 {
     std::lock_guard<std::mutex> lock(m_state->mutex);
@@ -605,6 +646,27 @@ int64_t FileCopyJob::totalSize(const std::vector<std::string>& paths)
             total += st.st_size;
     }
     return total;
+}
+
+int FileCopyJob::removeStaleTemporaries(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const struct dirent* entry = ::readdir(dir)) {
+        if (!isCopyTemporary(entry->d_name))
+            continue;
+        std::lock_guard<std::mutex> lock(g_ownedMutex);
+        if (g_ownedTemporaries.count(folder + "/" + entry->d_name))
+            continue;
+        if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) {
+            ++removed;
+            qDebug() << LOG_SRC(kSrc) << "removed a stale copy" << entry->d_name << "in" << folder.c_str();
+        }
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 int FileCopyJob::runningThreads()

@@ -88,6 +88,9 @@ public:
     bool start();
     // Asks the thread to stop; noticed between blocks and between files.
     void cancel();
+    // Asks the thread to stop before it starts another file: the file being
+    // copied is finished first. The result is then Cancelled.
+    void stopBeforeNextFile();
     FileCopyProgress progress() const;
     bool finished() const;
     FileCopyResult result() const;
@@ -96,6 +99,11 @@ public:
 
     // Sum of the sizes of the regular files among paths (missing ones count 0).
     static int64_t totalSize(const std::vector<std::string>& paths);
+    // Removes the hidden temporary files that copies cut short by a power
+    // loss or a pulled stick left in folder; never one a running copy of this
+    // process owns. The number removed. Every copy does this for its target
+    // folders before it writes.
+    static int removeStaleTemporaries(const std::string& folder);
     // Worker threads still running in this process (tests wait for 0 before leaving).
     static int runningThreads();
     // Replaces the system calls of jobs created afterwards; nullptr restores them.

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #define PF_LOG qDebug().noquote() << LOG_SRC("Files/PrintFile.cpp")
 #define PF_WARN qWarning().noquote() << LOG_SRC("Files/PrintFile.cpp")
@@ -63,11 +64,20 @@ int toIntOrZero(const QString& text)
     return ok ? value : 0;
 }
 
+// A decimal read in single precision: a value beyond its range is infinite
+// (and so over any limit), as the comparison in float makes it; text that is
+// no number, or "nan", reads as 0.
 float toFloatOrZero(const QString& text)
 {
     bool ok = false;
-    const float value = text.toFloat(&ok);
-    return ok && qIsFinite(value) ? value : 0.0f;
+    const double value = text.toDouble(&ok);
+    if (qIsNaN(value) || (!ok && !qIsInf(value)))
+        return 0.0f;
+    if (value > double(std::numeric_limits<float>::max()))
+        return std::numeric_limits<float>::infinity();
+    if (value < -double(std::numeric_limits<float>::max()))
+        return -std::numeric_limits<float>::infinity();
+    return float(value);
 }
 
 // The index-th non-empty part of a text split at either of two characters.
@@ -121,12 +131,13 @@ public:
     LineReader(QFile& file, qint64 budget) : m_file(file), m_budget(budget), m_buffer(16 * 1024, '\0') {}
 
     // The next line without its "\n" (and a "\r" before it); false at the end.
-    bool next(QByteArray& line)
+    // cut tells a line longer than what is kept.
+    bool next(QByteArray& line, bool* cut = nullptr)
     {
         line.clear();
         if (m_pos == m_len && !fill())
             return false;
-        bool cut = false;
+        bool longer = false;
         char last = 0;
         for (;;) {
             const char* begin = m_buffer.constData() + m_pos;
@@ -134,7 +145,7 @@ public:
             const int chunk = nl ? int(nl - begin) : m_len - m_pos;
             const int room = LineKeep - line.size();
             if (chunk > room)
-                cut = true;
+                longer = true;
             line.append(begin, std::min(chunk, room));
             if (chunk > 0)
                 last = begin[chunk - 1];
@@ -146,8 +157,10 @@ public:
             if (!fill())
                 break;
         }
-        if (!cut && last == '\r')
+        if (!longer && last == '\r')
             line.chop(1);
+        if (cut)
+            *cut = longer;
         return true;
     }
 
@@ -391,8 +404,10 @@ CheckResult checkPrintFile(const QString& path)
         return r;
     };
 
-    while (reader.next(bytes)) {
-        QString line = QString::fromUtf8(bytes);
+    bool cut = false;
+    while (reader.next(bytes, &cut)) {
+        // A line cut short holds no key: its end could turn "S210" into "S21".
+        QString line = cut ? QString() : QString::fromUtf8(bytes);
         // A byte order mark opens the text stream only: a ".gx" file's first line was dropped.
         if (counter == 0 && !r.isGx && line.startsWith(QChar(0xFEFF)))
             line.remove(0, 1);

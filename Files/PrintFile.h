@@ -28,6 +28,12 @@ struct Header {
     uint16_t thumbnailGuard = 0;
 };
 
+// A header's print time or filament length that a real print can have:
+// not negative and below about 10,000 hours (or 10,000 km). Anything else
+// comes from a file without a real header and is shown as unknown.
+constexpr int32_t MaxPlausibleFigure = 36000000;
+inline bool plausibleFigure(int32_t value) { return value >= 0 && value <= MaxPlausibleFigure; }
+
 // ".gx" exactly, from the path alone.
 bool isGxFile(const QString& path);
 // The header when the file has all 60 bytes.

@@ -118,10 +118,14 @@ void BuildFileManage::totalPrintFileTimeShow()
     for (QWidget* w : figures)
         w->show();
     ui->printFileName->move(0, 150);
-    const int hours = m_timeUsed / 3600;
-    const int minutes = (m_timeUsed % 3600) / 60;
-    ui->labelTatleTime->setText(QString("%1 %2 %3 %4").arg(hours).arg(tr("h")).arg(minutes).arg(tr("min")));
-    ui->labelUsedMaterial->setText(QString::number(m_materialUsed / 1000.0, 'f', 2) + " " + tr("M"));
+    // A file without a real header gives figures no print has: shown as unknown.
+    const bool timeKnown = PrintFile::plausibleFigure(m_timeUsed);
+    const QString hours = timeKnown ? QString::number(m_timeUsed / 3600) : QString("--");
+    const QString minutes = timeKnown ? QString::number((m_timeUsed % 3600) / 60) : QString("--");
+    ui->labelTatleTime->setText(QString("%1 %2 %3 %4").arg(hours, tr("h"), minutes, tr("min")));
+    const QString metres = PrintFile::plausibleFigure(m_materialUsed) ? QString::number(m_materialUsed / 1000.0, 'f', 2)
+                                                                      : QString("--");
+    ui->labelUsedMaterial->setText(metres + " " + tr("M"));
     ui->labelLayerHiht->setText(QString::number(m_layerHeight / 1000.0, 'f', 2) + " " + tr("mm"));
     ui->labelSpeed->setText(QString::number(m_speed, 'f', 2) + tr("mm/s"));
 }
@@ -209,8 +213,11 @@ void BuildFileManage::on_buildPrint_clicked()
         return;
     }
     if (!FilePages::roundTrips(m_nativePath.toStdString())) {
+        // The printing page and the print loop take the path as text, which
+        // would name another file: say so rather than do nothing.
         qCritical() << LOG_SRC("UI/buildfilemanage.cpp") << "the file name cannot be handed to the printing page:"
                     << m_filePath;
+        oneButtonDialogShow(tr("The file name cannot be printed,\nplease rename the file"));
         return;
     }
     if (!m_isUsbFile) {
@@ -448,7 +455,8 @@ void BuildFileManage::slot_usbRemove()
         } else {
             qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "stick removed during a copy";
             endCopy();
-            oneButtonDialogShow(tr("Please retry"));
+            // Owned by no page, so closing the list of the stick leaves it up.
+            FilePages::showMessage(nullptr, tr("USB Disk removed,\ncopy stopped"));
         }
         if (!alive)
             return;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPalette>
 #include <QTextBoundaryFinder>
+#include <QVariant>
 #include <QWidget>
 
 namespace FilePages {
@@ -14,6 +15,23 @@ namespace FilePages {
 bool usbMounted()
 {
     return MainWindow::instMainWindow && MainWindow::instMainWindow->usbFlag();
+}
+
+namespace {
+constexpr const char* kOwner = "filePagesOwner";
+}
+
+void setMessageOwner(OneButtonDialog* dialog, const QWidget* page)
+{
+    dialog->setProperty(kOwner, QVariant::fromValue(reinterpret_cast<quintptr>(page)));
+}
+
+OneButtonDialog* messageOf(const QWidget* page)
+{
+    OneButtonDialog* dialog = OneButtonDialog::instOneButtonDialog;
+    if (!dialog || dialog->property(kOwner).value<quintptr>() != reinterpret_cast<quintptr>(page))
+        return nullptr;
+    return dialog;
 }
 
 void showMessage(QWidget* page, const QString& text, const QString& buttonText)
@@ -26,8 +44,10 @@ void showMessage(QWidget* page, const QString& text, const QString& buttonText)
     } else {
         dialog = new OneButtonDialog("", text, buttonText, nullptr);
     }
+    setMessageOwner(dialog, page);
     dialog->show();
-    page->repaint();
+    if (page)
+        page->repaint();
     QCoreApplication::processEvents();
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <string>
 
+class OneButtonDialog;
 class QWidget;
 
 namespace FilePages {
@@ -15,8 +16,14 @@ bool usbMounted();
 // The one-button message of the file pages: an open one gets the text (and
 // buttonText when given), otherwise a new one is made (its own "OK" when no
 // buttonText); then it is shown, the page repainted and pending events run,
-// so the caller must check its page again.
+// so the caller must check its page again. The message belongs to page (none
+// when null) until another page's text replaces it.
 void showMessage(QWidget* page, const QString& text, const QString& buttonText = QString());
+
+// The one-button dialog when it exists and its text was last set by page.
+OneButtonDialog* messageOf(const QWidget* page);
+// Marks dialog as the message of page (for a dialog made without showMessage).
+void setMessageOwner(OneButtonDialog* dialog, const QWidget* page);
 
 // The generic print-file icon scaled into w x h, for a file without a thumbnail.
 QPixmap genericFileIcon(int w, int h);

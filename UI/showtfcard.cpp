@@ -162,8 +162,10 @@ ShowTFCard::~ShowTFCard()
         TwoButtonDialog::instTwoButtonDialog->close();
         TwoButtonDialog::instTwoButtonDialog = nullptr;
     }
-    if (OneButtonDialog::instOneButtonDialog) {
-        OneButtonDialog::instOneButtonDialog->close();
+    // Only a message of this page: one that another page shows (a file page
+    // telling that the stick went during its copy) stays until acknowledged.
+    if (OneButtonDialog* message = FilePages::messageOf(this)) {
+        message->close();
         OneButtonDialog::instOneButtonDialog = nullptr;
     }
     for (int i = 0; i < kSlots; ++i) {
@@ -549,6 +551,13 @@ void ShowTFCard::on_copyBtn_clicked()
     if (!progress)
         progress = new ProgressDialog("", tr("Copy File..."), nullptr);
     m_copyProgress = progress;
+    OneButtonDialog* gate = OneButtonDialog::instOneButtonDialog;
+    if (gate)
+        gate->setLabelText(tr("Copy File..."));
+    else
+        gate = new OneButtonDialog("", tr("Copy File..."), tr("Cancel"), nullptr);
+    FilePages::setMessageOwner(gate, this);
+    m_copyGate = gate;
     progress->show();
     progress->setValue(0);
     repaint();
@@ -557,6 +566,8 @@ void ShowTFCard::on_copyBtn_clicked()
         return;
     if (!m_copyProgress) {
         qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy cancelled before it started";
+        if (m_copyGate && !m_copyGate->isVisible())
+            m_copyGate->close();
         return;
     }
     // Cancel is acted on at once, not at the next poll.
@@ -575,6 +586,10 @@ void ShowTFCard::TFDiskCopyAllFile()
         copyFail(0);
         return;
     }
+    if (!m_copyGate) {
+        qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy fail , click cancel";
+        return;
+    }
     // Every copy lands in the other storage's root folder.
     const std::string targetDir = ::rootPath(std::string(m_fromWhere == FromMemory ? PrinterPath::Media
                                                                                    : PrinterPath::Data));
@@ -586,6 +601,11 @@ void ShowTFCard::TFDiskCopyAllFile()
     job->setFreeSpaceQuery(&ServerListener::check_free_space);
     job->setStampNewest(m_fromWhere == FromUsbDisk);   // copies into internal storage list first
     m_copyJob = std::move(job);
+    // The gate gone: the file being copied is finished, no other is begun.
+    connect(m_copyGate, &QObject::destroyed, this, [this] {
+        if (m_copyJob)
+            m_copyJob->stopBeforeNextFile();
+    });
     m_copyJob->start();   // a thread that cannot start is reported by the poll
     m_copyTimer->start();
     showCopyProgress();
@@ -623,13 +643,27 @@ void ShowTFCard::showCopyProgress()
         copySuccessful();
         break;
     case FileCopyResult::Cancelled:
+        if (!m_copyGate) {
+            // Stopped between files because the gate went: no word, and the
+            // selection, select mode and the progress screen stay as they are.
+            qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy fail , click cancel";
+            m_copyTimer->stop();
+            m_copyJob.reset();
+            disconnect(m_copyProgress, &QObject::destroyed, this, nullptr);
+            m_copyProgress = nullptr;
+            break;
+        }
         copyCancelled();
         break;
     default:
         if (!FilePages::usbMounted()) {
             qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy fail , usb remove";
             copyFail(0);
-        } else if (p.result == FileCopyResult::WriteError || p.result == FileCopyResult::DiskFull) {
+        } else if (p.result == FileCopyResult::DiskFull) {
+            // Another try would only fill it again: say why.
+            qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy fail, storage full";
+            copyEnded(tr("Storage space is not enough"));
+        } else if (p.result == FileCopyResult::WriteError) {
             qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy file write fail, copy error";
             copyFail(1);
         } else if (p.result == FileCopyResult::VerifyFailed) {
@@ -658,6 +692,9 @@ void ShowTFCard::copyCancelled()
     qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy file click cancel";
     stopCopy();
     leaveSelectMode();
+    // A cancel says nothing: the gate that was never shown goes too.
+    if (m_copyGate && !m_copyGate->isVisible())
+        m_copyGate->close();
 }
 
 void ShowTFCard::copyEnded(const QString& text)

@@ -14,6 +14,7 @@
 
 namespace Ui { class ShowList; }
 class FileCopyJob;
+class OneButtonDialog;
 class ProgressDialog;
 class QCheckBox;
 class QTimer;
@@ -114,4 +115,7 @@ private:
     std::unique_ptr<FileCopyJob> m_copyJob;   // the running copy, null when none
     QTimer* m_copyTimer = nullptr;
     QPointer<ProgressDialog> m_copyProgress;
+    // The one-button dialog kept hidden during a copy: the copy goes on to
+    // another file only while it exists, and the final message reuses it.
+    QPointer<OneButtonDialog> m_copyGate;
 };

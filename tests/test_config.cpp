@@ -8,6 +8,7 @@
 #include <QTest>
 #include <atomic>
 #include <ctime>
+#include <fcntl.h>
 #include <json/json.h>
 #include <sys/stat.h>
 #include <thread>
@@ -193,37 +194,50 @@ private slots:
         QCOMPARE(Config::nextModifyTime("rubbish"), std::string("202001010101.02"));
     }
 
-    void updateFileModifyTimeRunsNoShell()
+    // A copy into internal storage lists as the newest file: its stamp is the
+    // latest of the counter, the clock and the folder's newest other file.
+    void updateFileModifyTime()
     {
         Sandbox box;
         cfg()->reload();
         const QString name = "/data/my \"part\" 'v2'; touch pwned $(touch pwned2) `touch pwned3` & x.gx";
         box.writeFile(name, "G1 X1\n");
+        box.writeFile("/data/older.gx", "G1\n");
         const std::string path = box.path(name).toStdString();
-        const QString cwdBefore = QDir::currentPath();
-
+        const auto mtime = [](const std::string& p) {
+            struct stat st;
+            return stat(p.c_str(), &st) == 0 ? st.st_mtim.tv_sec : time_t(-1);
+        };
+        const time_t before = time(nullptr);
         cfg()->updateFileModifyTime(path);
-        struct stat st;
-        QCOMPARE(stat(path.c_str(), &st), 0);
-        QCOMPARE(st.st_mtim.tv_sec, localStamp(2020, 1, 1, 1, 1, 2));
-        QCOMPARE(st.st_atim.tv_sec, localStamp(2020, 1, 1, 1, 1, 2));
-        QCOMPARE(cfg()->getModifyTime(), std::string("202001010101.02"));
-        QCOMPARE(readJson(box)["general"]["modifyTime"].asString(), std::string("202001010101.02"));
+        // The clock is past the counter's 2020 start: the copy gets the clock.
+        const time_t stamped = mtime(path);
+        QVERIFY(stamped >= before && stamped <= time(nullptr) + 1);
+        QVERIFY(stamped > mtime(box.path("/data/older.gx").toStdString()));
+        QCOMPARE(readJson(box)["general"]["modifyTime"].asString(), cfg()->getModifyTime());
+        for (const char* p : {"pwned", "pwned2", "pwned3"})
+            QVERIFY(!QFileInfo::exists(p) && !QFileInfo::exists(box.path(QString("/data/") + p)));
 
-        // The next copy gets the next second, so it lists as the newest.
+        // A file from the future in the folder: one second past it.
+        const std::string future = box.path("/data/future.gx").toStdString();
+        box.writeFile("/data/future.gx", "G1\n");
+        const struct timespec later[2] = {{before + 86400, 0}, {before + 86400, 0}};
+        QCOMPARE(utimensat(AT_FDCWD, future.c_str(), later, 0), 0);
+        cfg()->updateFileModifyTime(path);
+        QCOMPARE(mtime(path), before + 86401);
+
+        // A counter ahead of the clock (a board whose clock is unset): the next second of it.
+        box.writeFile("/opt/PROGRAM/config/config.json", "{\"general\": {\"modifyTime\": \"209001010101.01\"}}");
+        cfg()->reload();
         box.writeFile("/data/b.gx", "G1\n");
         cfg()->updateFileModifyTime(box.path("/data/b.gx").toStdString());
-        QCOMPARE(stat(box.path("/data/b.gx").toLocal8Bit().constData(), &st), 0);
-        QCOMPARE(st.st_mtim.tv_sec, localStamp(2020, 1, 1, 1, 1, 3));
+        QCOMPARE(mtime(box.path("/data/b.gx").toStdString()), localStamp(2090, 1, 1, 1, 1, 2));
+        QCOMPARE(cfg()->getModifyTime(), std::string("209001010101.02"));
 
-        for (const char* p : {"pwned", "pwned2", "pwned3"}) {
-            QVERIFY(!QFileInfo::exists(QDir(cwdBefore).filePath(p)));
-            QVERIFY(!QFileInfo::exists(box.path(QString("/data/") + p)));
-        }
-        // A missing file is not created (as touch -c), the counter still moves on.
+        // A missing file is not created (as touch -c); the counter still moves on.
         cfg()->updateFileModifyTime(box.path("/data/missing.gx").toStdString());
         QVERIFY(!QFileInfo::exists(box.path("/data/missing.gx")));
-        QCOMPARE(cfg()->getModifyTime(), std::string("202001010101.04"));
+        QCOMPARE(cfg()->getModifyTime(), std::string("209001010101.03"));
     }
 
     void buzzerPlaysTheTune()

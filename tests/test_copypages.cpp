@@ -248,17 +248,32 @@ private slots:
         QCOMPARE(message(), QString());
     }
 
-    void printCopyStickPulled()
+    // The stick pulled while the file page, opened from the stick's list,
+    // copies: the message names the cause and outlives the list's closing.
+    void stickPulledDuringAFilePageCopy_data()
     {
-        BuildFileManage* page = slowCopyPage("/model.gx");
-        QPointer<BuildFileManage> alive(page);
-        guardedClick(button(page, "buildPrint"));
+        QTest::addColumn<QString>("pressed");
+        QTest::newRow("print") << "buildPrint";
+        QTest::newRow("copy") << "copyFile";
+    }
+    void stickPulledDuringAFilePageCopy()
+    {
+        QFETCH(QString, pressed);
+        writeFile(media("/model.gx"), CopyFaults::pattern(2 * 1024 * 1024));
+        writeFile(data("/model.gx"), "old model");
+        m_faults->slowSourceMs = 100;
+        ShowTFCard* list = openList(FromUsbDisk);
+        shortPress(list, 0);
+        QPointer<BuildFileManage> page = BuildFileManage::instBuildFileManage;
+        QVERIFY(page);
+        guardedClick(button(page, qPrintable(pressed)));
         QVERIFY(waitFor([&] { return m_faults->sourceReads >= 2; }));
         m_faults->sourceGone = true;
         setUsb(false);
-        QCOMPARE(message(), QString("Please retry"));
-        QVERIFY(!NoButtonDialog::instNoButtonDialog);
-        QVERIFY(waitFor([&] { return !alive; }));   // a page of the stick closes with it
+        QVERIFY(waitFor([&] { return !page && !ShowTFCard::instShowTFCard; }));   // both pages of the stick close
+        settle();
+        QCOMPARE(message(), QString("USB Disk removed,\ncopy stopped"));
+        QVERIFY(!NoButtonDialog::instNoButtonDialog && !ProgressDialog::instProgressDialog);
         QVERIFY(!BuildPrint::instBuildPrint);
         QVERIFY(waitForCopyThreads());
         QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
@@ -323,17 +338,23 @@ private slots:
         QCOMPARE(readAll(data("/model.gx")), readAll(media("/model.gx")));
     }
 
-    // The copy button's copy and the one before printing, failing.
+    // The copy button's copy, the one before printing and the list's copy, failing.
     void copyFaults_data()
     {
         QTest::addColumn<QString>("pressed");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("print, disk full") << "buildPrint" << "ENOSPC" << "Storage space is not enough";
+        const QString full = "Storage space is not enough";
+        QTest::newRow("print, disk full") << "buildPrint" << "ENOSPC" << full;
         QTest::newRow("print, thread not created") << "buildPrint" << "no thread" << "Please retry";
-        QTest::newRow("copy, disk full") << "copyFile" << "ENOSPC" << "Storage space is not enough";
+        QTest::newRow("copy, disk full") << "copyFile" << "ENOSPC" << full;
         QTest::newRow("copy, copy differs") << "copyFile" << "corrupt" << "Please retry";
         QTest::newRow("copy, thread not created") << "copyFile" << "no thread" << "Please retry";
+        QTest::newRow("list, disk full") << "copyBtn" << "ENOSPC" << full;
+        QTest::newRow("list, write error") << "copyBtn" << "write EIO" << "Copy Failed(1)";
+        QTest::newRow("list, copy differs") << "copyBtn" << "corrupt" << "Copy Failed(2)";
+        QTest::newRow("list, read error") << "copyBtn" << "read EIO" << "Copy Failed(3)";
+        QTest::newRow("list, thread not created") << "copyBtn" << "no thread" << "Copy Failed(3)";
     }
     void copyFaults()
     {
@@ -343,9 +364,16 @@ private slots:
         writeFile(media("/model.gx"), CopyFaults::pattern(600000));
         writeFile(data("/model.gx"), "old model");
         setFault(fault);
-        BuildFileManage* page = openFilePage(media("/model.gx"));
-        guardedClick(button(page, qPrintable(pressed)));
-        QVERIFY(waitFor([&] { return message() == shown; }));
+        if (pressed == "copyBtn") {
+            ShowTFCard* list = openList(FromUsbDisk);
+            selectSlots(list, {0});
+            QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);
+            QVERIFY(waitFor([&] { return message() == shown; }));
+            QVERIFY(!list->selectMode());
+        } else {
+            guardedClick(button(openFilePage(media("/model.gx")), qPrintable(pressed)));
+            QVERIFY(waitFor([&] { return message() == shown; }));
+        }
         QVERIFY(!BuildPrint::instBuildPrint);
         QVERIFY(!NoButtonDialog::instNoButtonDialog && !ProgressDialog::instProgressDialog);
         QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
@@ -362,7 +390,7 @@ private slots:
         QVERIFY(waitFor([&] { return m_faults->sourceReads >= 2; }));
         setUsb(false);
         QVERIFY(!ProgressDialog::instProgressDialog);
-        QCOMPARE(message(), QString("Please retry"));
+        QCOMPARE(message(), QString("USB Disk removed,\ncopy stopped"));
         QCOMPARE(BuildFileManage::instBuildFileManage, page);   // a page of internal storage stays
         QVERIFY(waitForCopyThreads());
         QCOMPARE(readAll(media("/inside.gx")), QByteArray("old on the stick"));
@@ -425,6 +453,7 @@ private slots:
         watch.start(10);
         QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);
         QVERIFY(waitFor([] { return message() == "Copy Complete"; }, 20000));
+        QCOMPARE(OneButtonDialog::instOneButtonDialog->findChild<QToolButton*>("ok")->text(), QString("Ok"));
         watch.stop();
         QVERIFY2(seen.contains("Copy File...(2/3)") && seen.contains("Verifying file...(2/3)"),
                  qPrintable(seen.join(", ")));
@@ -487,30 +516,35 @@ private slots:
         QCOMPARE(readAll(data("/f1.gx")), CopyFaults::pattern(600000, 1));
     }
 
-    void listFaults_data()
+    // The list keeps a one-button dialog hidden while it copies; when it goes,
+    // the file being copied is finished and no other begun, without a word.
+    void listStopsWhenItsHiddenDialogGoes()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("disk full") << "ENOSPC" << "Copy Failed(1)";
-        QTest::newRow("write error") << "write EIO" << "Copy Failed(1)";
-        QTest::newRow("copy differs") << "corrupt" << "Copy Failed(2)";
-        QTest::newRow("read error") << "read EIO" << "Copy Failed(3)";
-        QTest::newRow("thread not created") << "no thread" << "Copy Failed(3)";
-    }
-    void listFaults()
-    {
-        QFETCH(QString, fault);
-        QFETCH(QString, shown);
-        writeFile(media("/a.gx"), CopyFaults::pattern(600000, 1));
-        writeFile(data("/a.gx"), "old a");
-        setFault(fault);
+        for (int i = 1; i <= 3; ++i)
+            writeFile(media(QString("/f%1.gx").arg(i)), CopyFaults::pattern(600000, i));
+        m_faults->slowSourceMs = 300;
+        m_faults->slowOnly = "/f2.gx";
         ShowTFCard* list = openList(FromUsbDisk);
-        selectSlots(list, {0});
+        selectSlots(list, {slotOf(list, "f1.gx"), slotOf(list, "f2.gx"), slotOf(list, "f3.gx")});
         QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);
-        QVERIFY(waitFor([&] { return message() == shown; }));
-        QVERIFY(!ProgressDialog::instProgressDialog);
-        QVERIFY(!list->selectMode());
-        QCOMPARE(readAll(data("/a.gx")), QByteArray("old a"));
+        QPointer<OneButtonDialog> gate = OneButtonDialog::instOneButtonDialog;
+        QVERIFY(gate && !gate->isVisible());
+        QCOMPARE(gate->findChild<QToolButton*>("ok")->text(), QString("Cancel"));
+        QVERIFY(waitFor([] { return progressText().endsWith("(2/3)"); }));
+        gate->close();
+        QVERIFY(waitFor([&] { return !gate; }));
+        QVERIFY(waitForCopyThreads());
+        settle();
+        QTest::qWait(1100);   // a poll of the list
+        QCOMPARE(allNames(data()), (QStringList{"f1.gx", "f2.gx"}));
+        QCOMPARE(readAll(data("/f2.gx")), CopyFaults::pattern(600000, 2));
+        QCOMPARE(message(), QString());
+        QVERIFY(list->selectMode());
+        QCOMPARE(int(list->selectedFiles().size()), 3);
+        // The progress screen stays until its Cancel.
+        QVERIFY(ProgressDialog::instProgressDialog && ProgressDialog::instProgressDialog->isVisible());
+        guardedClick(button(ProgressDialog::instProgressDialog, "cancel"));
+        QVERIFY(waitFor([] { return !ProgressDialog::instProgressDialog; }));
     }
 
     void listStickPulledMidCopy_data()

@@ -57,6 +57,11 @@ private slots:
     void talksToTheControllerAtStart()
     {
         SimHarness h;   // this process leaves the line to the program
+        // Temporary files of writes that a power cut ended are cleared at start.
+        const QStringList stale{"/opt/PROGRAM/config/.config.json.tmp-Ab12Cd", "/data/.resume_print_file.tmp-x1y2z3",
+                                "/data/.resume_printdetail_file.tmp-QQQQQQ", "/data/.copy-0badf00d.tmp"};
+        for (const QString& f : stale + QStringList{"/data/keep.gx", "/data/.copy-keep.tmp"})
+            h.sandbox().writeFile(f, "x");
         QProcess p;
         startProgram(p, {"-4", "-D"});
         QVERIFY(p.waitForStarted(5000));
@@ -72,6 +77,9 @@ private slots:
         QVERIFY(stop >= 0);
         QCOMPARE(t.mid(stop, 5), QStringList({"M112", "M18", "M141 T219", "M119", "M145"}));
         QVERIFY(h.sandbox().readFile("/opt/PROGRAM/log/orlenk3.log").contains("main.cpp"));
+        for (const QString& f : stale)
+            QVERIFY2(!QFile::exists(h.sandbox().path(f)), qPrintable(f));
+        QVERIFY(QFile::exists(h.sandbox().path("/data/keep.gx")) && QFile::exists(h.sandbox().path("/data/.copy-keep.tmp")));
     }
 };
 

@@ -3,12 +3,21 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
+
+// ".<name>.tmp-" beside path: hidden, and never a name a user picks.
+std::string temporaryPrefix(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    return folder + "." + path.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp-";
+}
 
 int writeAll(int fd, const char* data, size_t size)
 {
@@ -62,7 +71,7 @@ int makePath(const std::string& folder)
 int write(const std::string& path, const std::string& data)
 {
     const std::string folder = folderOf(path);
-    std::string name = path + ".XXXXXX";
+    std::string name = temporaryPrefix(path) + "XXXXXX";
     std::vector<char> tmpl(name.begin(), name.end());
     tmpl.push_back('\0');
     const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
@@ -89,6 +98,25 @@ int write(const std::string& path, const std::string& data)
         ::close(dirFd);
     }
     return 0;
+}
+
+int removeStale(const std::string& path)
+{
+    const std::string prefix = temporaryPrefix(path);
+    const std::string stem = prefix.substr(prefix.rfind('/') + 1);
+    DIR* dir = ::opendir(folderOf(path).c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const struct dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != stem.size() + 6 || name.compare(0, stem.size(), stem) != 0)
+            continue;
+        if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 int read(const std::string& path, std::string& out, size_t maxBytes)

@@ -1,6 +1,7 @@
 #pragma once
 // Small files that must survive a power loss: written to a temporary file in
-// the same folder, synced, renamed over the old one, and the folder synced.
+// the same folder (".<name>.tmp-XXXXXX"), synced, renamed over the old one,
+// and the folder synced.
 #include <cstddef>
 #include <string>
 
@@ -8,6 +9,11 @@ namespace AtomicFile {
 
 // Replaces path with data. 0, or -errno (the old file is then left as it was).
 int write(const std::string& path, const std::string& data);
+
+// Removes the temporary files that write() left beside path when the
+// program died mid-write. Only for a moment when nothing writes path.
+// The number removed.
+int removeStale(const std::string& path);
 
 // Reads at most maxBytes of path into out. 0, -errno, or -EFBIG when the
 // file is larger than maxBytes.

@@ -62,27 +62,30 @@ inline Hooks& hooks()
     return h;
 }
 
-// The engine's system calls with the hooks in front of them.
+// The engine's system calls with the hooks in front of them. A hook runs
+// outside the lock, so one copy may wait in a hook while another goes on.
 inline std::shared_ptr<FileCopyIo> hookedIo()
 {
     auto io = std::make_shared<FileCopyIo>(FileCopyIo::system());
-    io->read = [](int fd, void* buffer, size_t count) -> ssize_t {
+    const auto take = [](auto Hooks::*member) {
         Hooks& h = hooks();
         std::lock_guard<std::mutex> lock(h.mutex);
-        ssize_t r = 0;
-        return h.read && h.read(fd, h.kindOf(fd), buffer, count, r) ? r : ::read(fd, buffer, count);
+        return h.*member;
     };
-    io->write = [](int fd, const void* buffer, size_t count) -> ssize_t {
-        Hooks& h = hooks();
-        std::lock_guard<std::mutex> lock(h.mutex);
+    io->read = [take](int fd, void* buffer, size_t count) -> ssize_t {
+        const auto hook = take(&Hooks::read);
         ssize_t r = 0;
-        return h.write && h.write(fd, h.kindOf(fd), buffer, count, r) ? r : ::write(fd, buffer, count);
+        return hook && hook(fd, hooks().kindOf(fd), buffer, count, r) ? r : ::read(fd, buffer, count);
     };
-    io->fsync = [](int fd) -> int {
-        Hooks& h = hooks();
-        std::lock_guard<std::mutex> lock(h.mutex);
+    io->write = [take](int fd, const void* buffer, size_t count) -> ssize_t {
+        const auto hook = take(&Hooks::write);
+        ssize_t r = 0;
+        return hook && hook(fd, hooks().kindOf(fd), buffer, count, r) ? r : ::write(fd, buffer, count);
+    };
+    io->fsync = [take](int fd) -> int {
+        const auto hook = take(&Hooks::fsync);
         int r = 0;
-        return h.fsync && h.fsync(fd, h.kindOf(fd), r) ? r : ::fsync(fd);
+        return hook && hook(fd, hooks().kindOf(fd), r) ? r : ::fsync(fd);
     };
     return io;
 }

@@ -1,0 +1,19 @@
+#include "Files/StartupCleanup.h"
+
+#include "Files/FileCopy.h"
+#include "tools/AtomicFile.h"
+#include "tools/Log.h"
+#include "tools/RootPath.h"
+
+#include <QDebug>
+
+void removeStaleTemporaryFiles()
+{
+    int removed = 0;
+    for (const char* file : {PrinterPath::ConfigFile, PrinterPath::ResumePrintFile, PrinterPath::ResumeBuildFile,
+                             PrinterPath::ResumePrintDetailFile})
+        removed += AtomicFile::removeStale(rootPath(std::string(file)));
+    removed += FileCopyJob::removeStaleTemporaries(rootPath(std::string(PrinterPath::Data)));
+    if (removed > 0)
+        qWarning() << LOG_SRC("Files/StartupCleanup.cpp") << "removed" << removed << "stale temporary files";
+}

@@ -13,7 +13,10 @@
 #include "UI/build.h"
 #include "UI/buildfilemanage.h"
 #include "UI/buildprint.h"
+#include "UI/control.h"
 #include "UI/home.h"
+#include "UI/manual.h"
+#include "UI/preheat.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
 #include "UI/showtfcard.h"
@@ -191,6 +194,13 @@ int main(int argc, char** argv)
             {"page_buildfilemanage", [sample] { return new BuildFileManage(sample, nullptr); }},
             {"page_buildprint", [sample] { return BuildPrint::instBuildPrint = new BuildPrint(sample, nullptr); }},
             {"page_home", [] { return Home::instHome = new Home(nullptr); }},
+            // tool menu, preheat (nozzle heating, bed idle) and jog pages
+            {"page_control", [] { return Control::instControl = new Control(nullptr); }},
+            {"page_preheat", [] {
+                 Preheat::preheatButtonExtruderState = 0;
+                 return Preheat::instPreheat = new Preheat(nullptr);
+             }},
+            {"page_manual", [] { return Manual::instManual = new Manual(nullptr); }},
         };
         for (const Dialog& d : pages) {
             QWidget* page = d.make();

@@ -26,10 +26,11 @@ constexpr int Long = 20000;
 
 // The simulator, a main window polling it and readers of transcript and screen.
 struct Rig {
-    explicit Rig(double timeScale = 50)
+    explicit Rig(double timeScale = 50, int ambient = 25)
     {
         ControllerSimulator::Options o = SimHarness::fastOptions();
         o.timeScale = timeScale;
+        o.ambient = ambient;
         h = std::make_unique<SimHarness>(o);
         mw = std::make_unique<MainWindow>();
         h->sim().clearTranscript();
@@ -199,6 +200,22 @@ private slots:
         QCOMPARE(rig.sent(), QStringList({"M18", "M104 S210 T0", "M104 S0 T0"}));
         QCOMPARE(Preheat::preheatButtonPlatformState, 1);
         QCOMPARE(notesPlayed(), buzzer ? buzzerPlay::tuneNotes(buzzerPlay::Tune5) : std::vector<std::string>{});
+    }
+
+    // An idle bed reading 0 against its target 0 is no reached target for a
+    // nozzle that never gets there: no tune, no switch-off.
+    void idleHeaterNotReached()
+    {
+        Rig rig(50, 0);
+        rig.sim().pinNozzleTemperature(100);
+        Preheat* page = openPreheat();
+        page->show();
+        QTest::mousePress(child(page, "nozzleStart"), Qt::LeftButton);
+        const int from = rig.mark();
+        // Three status polls a second apart: well past this test's hold time.
+        QVERIFY(SimHarness::waitUntil([&] { return rig.sim().transcript().mid(from).count("M105") >= 3; }, Long));
+        QCOMPARE(Preheat::preheatButtonExtruderState, 0);
+        QVERIFY(notesPlayed().empty());
     }
 
     // A reopened page shows each heater as it is; a print job that starts

@@ -2,14 +2,13 @@
 #include "ui_control.h"
 
 #include "Execute/COneTimesClicked.h"
+#include "UI/filepagehelpers.h"
 #include "UI/home.h"
 #include "UI/manual.h"
 #include "UI/preheat.h"
 
 #include <QDebug>
 #include <QIcon>
-#include <QPalette>
-#include <QPixmap>
 
 Control* Control::instControl = nullptr;
 
@@ -32,13 +31,7 @@ Control::Control(QWidget* parent)
 {
     qCritical().noquote() << "UI/control" << "Control";
     ui->setupUi(this);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    QPalette pal = palette();
-    pal.setBrush(QPalette::Window, QBrush(QPixmap(":/Resource/icon/bg.png")));
-    setPalette(pal);
-    setAutoFillBackground(true);
-    move(0, 40);
+    FilePages::setupPage(this);
     initView();
 }
 

@@ -3,6 +3,7 @@
 
 #include "Execute/CExecuteGetSerialObject.h"
 #include "Execute/COneTimesClicked.h"
+#include "UI/filepagehelpers.h"
 #include "UI/mainwindow.h"
 #include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
@@ -11,8 +12,6 @@
 #include <QEvent>
 #include <QHash>
 #include <QIcon>
-#include <QPalette>
-#include <QPixmap>
 #include <QTimer>
 
 Manual* Manual::instManual = nullptr;
@@ -30,13 +29,7 @@ Manual::Manual(QWidget* parent)
 {
     qCritical().noquote() << "UI/manual" << "Manual";
     ui->setupUi(this);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    QPalette pal = palette();
-    pal.setBrush(QPalette::Window, QBrush(QPixmap(":/Resource/icon/bg.png")));
-    setPalette(pal);
-    setAutoFillBackground(true);
-    QDialog::move(0, 40);
+    FilePages::setupPage(this);
     instManual = this;
 
     m_serial = ExecuteGetSerialObject().serial();

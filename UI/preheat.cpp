@@ -6,13 +6,12 @@
 #include "Execute/CExecuteGetSerialObject.h"
 #include "Execute/COneTimesClicked.h"
 #include "Execute/MachineRules.h"
+#include "UI/filepagehelpers.h"
 #include "UI/mainwindow.h"
 #include "buzzer/buzzerPlay.h"
 #include "serial/SerialObject.h"
 
 #include <QDebug>
-#include <QPalette>
-#include <QPixmap>
 #include <QTimer>
 #include <cstdlib>
 
@@ -47,13 +46,7 @@ Preheat::Preheat(QWidget* parent)
 {
     qCritical().noquote() << "UI/preheat" << "Preheat";
     ui->setupUi(this);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    move(0, 40);
-    QPalette pal = palette();
-    pal.setBrush(QPalette::Window, QBrush(QPixmap(":/Resource/icon/bg.png")));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    FilePages::setupPage(this);
 
     m_repeat = new QTimer(this);
     m_repeat->setInterval(StepMs);

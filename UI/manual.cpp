@@ -131,7 +131,7 @@ void Manual::timerOut()
 // active one) must not leave the axis running until the guard expires.
 void Manual::stopIfMoving()
 {
-    if (m_guard->isActive()) {
+    if (m_guard && m_guard->isActive()) {
         qCritical().noquote() << "UI/manual" << "release lost, stopping";
         for (QToolButton* arrow : {ui->Xm, ui->Xp, ui->Ym, ui->Yp, ui->Zm, ui->Zp})
             showArrow(arrow, false);

@@ -13,7 +13,9 @@
 #include "Files/ResumePrintConfig.h"
 #include "UI/build.h"
 #include "UI/buildprint.h"
-#include "UI/home.h"
+#include "UI/control.h"
+#include "UI/manual.h"
+#include "UI/preheat.h"
 #include "cloudprinter/PolarClient.h"
 #include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
@@ -304,13 +306,10 @@ void MainWindow::on_showBuild_clicked()
 void MainWindow::on_showControl_clicked()
 {
     qDebug() << LOG_SRC("UI/mainwindow.cpp");
-    if (!OneTimesClicked().acceptPress(this, ui->showControl, "TOOLBUTTON_MAIN_STYLE"))
+    if (!OneTimesClicked().acceptPress(this, ui->showControl, "TOOLBUTTON_MAIN_STYLE") || Control::instControl)
         return;
-    // The button leads to the homing page: the tool menu is not part of this program.
-    if (Home::instHome)
-        return;
-    Home::instHome = new Home(nullptr);
-    Home::instHome->show();
+    Control::instControl = new Control(nullptr);
+    Control::instControl->show();
 }
 
 // The settings and information pages are not part of this program.
@@ -337,7 +336,7 @@ bool MainWindow::startJobPage(const QString& filePath, const char* origin)
         return false;
     }
     clearAgoState();
-    m_machineStatus = 3;
+    m_machineStatus = MachineStatusBuilding;
     return true;
 }
 
@@ -424,5 +423,21 @@ void MainWindow::clearAgoState()
     CommonDialog::closeThrough(NoButtonDialog::instNoButtonDialog);
     CommonDialog::closeThrough(OneLableDialog::instOneLableDialog);
     CommonDialog::closeThrough(ProgressDialog::instProgressDialog);
-    // The information, preheat and jog pages are not part of this program.
+    // The information page is not part of this program.
+    if (Preheat* preheat = Preheat::instPreheat) {
+        Preheat::instPreheat = nullptr;
+        preheat->close();
+    }
+    // The jog page stops the machine now, before the job is under way.
+    if (Manual* jog = Manual::instManual) {
+        Manual::instManual = nullptr;
+        jog->stopMachine();
+        jog->close();
+    }
+}
+
+bool MainWindow::printJobUnderWay()
+{
+    return BuildPrint::instBuildPrint
+        || (instMainWindow && instMainWindow->m_machineStatus == MachineStatusBuilding);
 }

@@ -25,6 +25,10 @@ public:
     std::atomic<int> m_machineStatus{0};
     std::atomic<int> m_moveMode{0};
     void setLanStatus(int machineStatus, int moveMode) { m_machineStatus = machineStatus; m_moveMode = moveMode; }
+    static constexpr int MachineStatusBuilding = 3;
+    // A print job owns the machine: the printing page exists or the machine
+    // status says building. Tool pages then leave heaters and motors alone.
+    static bool printJobUnderWay();
 
     // True while a USB stick is mounted on /media.
     std::atomic<bool> m_usbFlag{false};

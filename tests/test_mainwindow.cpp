@@ -9,6 +9,7 @@
 #include "Files/ResumePrintConfig.h"
 #include "UI/build.h"
 #include "UI/buildprint.h"
+#include "UI/control.h"
 #include "UI/home.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
@@ -225,8 +226,8 @@ private slots:
         QCOMPARE(Build::instBuild, first);   // an open page is not made twice
 
         press(m_w.get(), "showControl");
-        QVERIFY(Home::instHome);
-        QVERIFY(Home::instHome->isVisible());
+        QVERIFY(Control::instControl);
+        QVERIFY(Control::instControl->isVisible());
         // Pages that this program does not have: nothing happens.
         const int windows = QApplication::topLevelWidgets().size();
         press(m_w.get(), "showSetting");

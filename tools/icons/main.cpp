@@ -486,17 +486,6 @@ void drawMoreSet(QPainter& p, const Pen& c)
     p.drawEllipse(QPointF(46, 66), 6, 6);
 }
 
-void drawSign(QPainter& p, const Pen& c, bool plus)
-{
-    p.setPen(stroke(c.ink, 5));
-    p.setBrush(Qt::white);
-    p.drawEllipse(QPointF(50, 50), 42, 42);
-    p.setPen(stroke(c.ink, 9));
-    p.drawLine(QPointF(30, 50), QPointF(70, 50));
-    if (plus)
-        p.drawLine(QPointF(50, 30), QPointF(50, 70));
-}
-
 // The menu's card, drawn in pixels (not the 100 x 100 square) so its frame stays thin.
 void drawMenuCard(QPainter& p, const Pen&)
 {
@@ -510,6 +499,99 @@ void drawMenuCard(QPainter& p, const Pen&)
 
 
 
+
+
+// ---- tool menu, preheat and jog pages -------------------------------------------
+
+void drawPreheat(QPainter& p, const Pen& c)
+{
+    // A thermometer beside three heat waves.
+    p.setPen(stroke(c.ink, 6));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(24, 10, 18, 58), 9, 9);
+    p.setPen(Qt::NoPen);
+    p.setBrush(c.ink);
+    p.drawEllipse(QPointF(33, 76), 15, 15);
+    p.drawRect(QRectF(30, 36, 6, 40));
+    p.setPen(stroke(c.accent, 5));
+    p.setBrush(Qt::NoBrush);
+    for (qreal x : {60.0, 78.0}) {
+        QPainterPath wave;
+        wave.moveTo(x, 84);
+        wave.cubicTo(x - 9, 70, x + 9, 56, x, 42);
+        wave.cubicTo(x - 9, 30, x + 5, 20, x, 14);
+        p.drawPath(wave);
+    }
+}
+
+void drawJogCross(QPainter& p, const Pen& c)
+{
+    p.setPen(stroke(c.ink, 6));
+    p.drawLine(QPointF(50, 22), QPointF(50, 78));
+    p.drawLine(QPointF(22, 50), QPointF(78, 50));
+    arrowHead(p, c.ink, QPointF(50, 6), -90, 18);
+    arrowHead(p, c.ink, QPointF(50, 94), 90, 18);
+    arrowHead(p, c.ink, QPointF(6, 50), 180, 18);
+    arrowHead(p, c.ink, QPointF(94, 50), 0, 18);
+    p.setPen(Qt::NoPen);
+    p.setBrush(c.accent);
+    p.drawEllipse(QPointF(50, 50), 8, 8);
+}
+
+void drawHouse(QPainter& p, const Pen& c)
+{
+    p.setPen(stroke(c.ink, 7));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF({QPointF(10, 50), QPointF(50, 14), QPointF(90, 50)}));
+    p.drawPolyline(QPolygonF({QPointF(22, 42), QPointF(22, 86), QPointF(78, 86), QPointF(78, 42)}));
+    p.setPen(Qt::NoPen);
+    p.setBrush(c.accent);
+    p.drawRoundedRect(QRectF(41, 58, 18, 28), 3, 3);
+}
+
+// The spool with an arrow into (load) or out of (unload) the nozzle.
+void drawFilamentMove(QPainter& p, const Pen& c, bool load)
+{
+    drawSpool(p, c);
+    p.setPen(stroke(c.accent, 6));
+    p.drawLine(QPointF(84, 22), QPointF(84, 78));
+    if (load)
+        arrowHead(p, c.ink, QPointF(84, 96), 90, 20);
+    else
+        arrowHead(p, c.ink, QPointF(84, 4), -90, 20);
+}
+
+void drawLevel(QPainter& p, const Pen& c)
+{
+    p.setPen(stroke(c.ink, 5));
+    p.setBrush(c.ink);
+    p.drawPolygon(QPolygonF({QPointF(22, 70), QPointF(86, 70), QPointF(78, 84), QPointF(14, 84)}));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(18, 30, 64, 20), 10, 10);
+    p.setPen(Qt::NoPen);
+    p.setBrush(c.accent);
+    p.drawEllipse(QPointF(50, 40), 7, 7);
+    p.setPen(stroke(c.ink, 3));
+    p.drawLine(QPointF(40, 32), QPointF(40, 48));
+    p.drawLine(QPointF(60, 32), QPointF(60, 48));
+}
+
+void drawStepButton(QPainter& p, const Pen& c, bool plus)
+{
+    ring(p, c);
+    p.setPen(stroke(c.ink, 9));
+    p.drawLine(QPointF(30, 50), QPointF(70, 50));
+    if (plus)
+        p.drawLine(QPointF(50, 30), QPointF(50, 70));
+}
+
+// A jog arrow: a filled triangle pointing at angle (0 right, 90 down) in a ring.
+void drawJogArrow(QPainter& p, const Pen& c, qreal angle)
+{
+    ring(p, c);
+    const qreal a = angle * M_PI / 180.0;
+    arrowHead(p, c.ink, QPointF(50 + 26 * std::cos(a), 50 + 26 * std::sin(a)), angle, 46);
+}
 
 
 // The page background: light, calm, with a faint plate line at the bottom.
@@ -585,8 +667,23 @@ const std::vector<Icon>& icons()
         {"lamp_n",            56,  56, V_P,       [](P& p, const Pen& c) { drawLamp(p, c, false); }},
         {"more_set",          56,  56, V_PC,      drawMoreSet},
         {"more_bg",          233,  68, V_P,       drawMenuCard},
-        {"reduce",            44,  44, V_PC,      [](P& p, const Pen& c) { drawSign(p, c, false); }},
-        {"add",               44,  44, V_PC,      [](P& p, const Pen& c) { drawSign(p, c, true); }},
+        // tool menu, preheat and jog pages
+        {"prePreheat",        56,  56, V_PC,      drawPreheat},
+        {"manual_control",    56,  56, V_PC,      drawJogCross},
+        {"home",              56,  56, V_PC,      drawHouse},
+        {"Load",              56,  56, V_PC,      [](P& p, const Pen& c) { drawFilamentMove(p, c, true); }},
+        {"Unload",            56,  56, V_PC,      [](P& p, const Pen& c) { drawFilamentMove(p, c, false); }},
+        {"Level",             56,  56, V_PC,      drawLevel},
+        {"reduce",            44,  44, V_PC | V_D, [](P& p, const Pen& c) { drawStepButton(p, c, false); }},
+        {"add",               44,  44, V_PC | V_D, [](P& p, const Pen& c) { drawStepButton(p, c, true); }},
+        {"nozzle2",           48,  48, V_P,       drawNozzle},
+        {"platform2",         48,  48, V_P,       drawPlatform},
+        {"l",                 52,  52, V_P | V_H, [](P& p, const Pen& c) { drawJogArrow(p, c, 180); }},
+        {"r",                 52,  52, V_P | V_H, [](P& p, const Pen& c) { drawJogArrow(p, c, 0); }},
+        {"b",                 52,  52, V_P | V_H, [](P& p, const Pen& c) { drawJogArrow(p, c, -90); }},
+        {"f",                 52,  52, V_P | V_H, [](P& p, const Pen& c) { drawJogArrow(p, c, 90); }},
+        {"u",                 52,  52, V_P | V_H, [](P& p, const Pen& c) { drawJogArrow(p, c, -90); }},
+        {"d",                 52,  52, V_P | V_H, [](P& p, const Pen& c) { drawJogArrow(p, c, 90); }},
     };
     return table;
 }

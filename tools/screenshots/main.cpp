@@ -15,7 +15,10 @@
 #include "UI/buildprint.h"
 #include "UI/PlatformLevel.h"
 #include "UI/changfilament.h"
+#include "UI/control.h"
 #include "UI/home.h"
+#include "UI/manual.h"
+#include "UI/preheat.h"
 #include "UI/mainwindow.h"
 #include "UI/printctl.h"
 #include "UI/printdetail.h"
@@ -218,6 +221,13 @@ int main(int argc, char** argv)
                  return page;
              }},
             {"page_changfilament", [] { return new ChangFilament(true, nullptr); }},
+            // tool menu, preheat (nozzle heating, bed idle) and jog pages
+            {"page_control", [] { return Control::instControl = new Control(nullptr); }},
+            {"page_preheat", [] {
+                 Preheat::preheatButtonExtruderState = 0;
+                 return Preheat::instPreheat = new Preheat(nullptr);
+             }},
+            {"page_manual", [] { return Manual::instManual = new Manual(nullptr); }},
         };
         for (const Dialog& d : pages) {
             QWidget* page = d.make();

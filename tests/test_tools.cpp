@@ -1,0 +1,315 @@
+// The tool menu, the preheat page and the jog page, driven as a user would
+// against the controller simulator, in fair and foul weather.
+#include "Config/Config.h"
+#include "Dialog/onebuttondialog.h"
+#include "Execute/COneTimesClicked.h"
+#include "UI/control.h"
+#include "UI/home.h"
+#include "UI/mainwindow.h"
+#include "UI/manual.h"
+#include "UI/PlatformLevel.h"
+#include "UI/preheat.h"
+#include "UI/resources.h"
+#include "buzzer/buzzerPlay.h"
+#include "serial/SerialObject.h"
+#include "tests/support/SimHarness.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+constexpr int Long = 20000;
+
+// The simulator and a main window polling it; closes every page at the end.
+struct Rig {
+    explicit Rig(double timeScale = 50, int ambient = 25)
+    {
+        ControllerSimulator::Options o = SimHarness::fastOptions();
+        o.timeScale = timeScale;
+        o.ambient = ambient;
+        h = std::make_unique<SimHarness>(o);
+        mw = std::make_unique<MainWindow>();
+        h->sim().clearTranscript();
+        buzzerPlay::getInstance("pwm1")->clearPlayed();
+    }
+    ~Rig()
+    {
+        QList<QPointer<QWidget>> windows;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            windows << w;
+        for (const QPointer<QWidget>& w : windows)
+            if (w != mw.get())
+                delete w.data();
+        Preheat::extruderSetTemp = 210, Preheat::platformSetTemp = 60;
+        Preheat::preheatButtonExtruderState = Preheat::preheatButtonPlatformState = 1;
+    }
+    ControllerSimulator& sim() { return h->sim(); }
+    int mark() const { return h->sim().transcript().size(); }
+    // Commands from transcript line `from` on, without status and flow-control queries.
+    QStringList sent(int from = 0) const
+    {
+        QStringList out;
+        for (const QString& l : h->sim().transcript().mid(from))
+            if (!QStringList{"M105", "M117", "M119", "M121", "M130"}.contains(l))
+                out << l;
+        return out;
+    }
+    std::unique_ptr<SimHarness> h;
+    std::unique_ptr<MainWindow> mw;
+};
+
+template <class T = QToolButton> T* child(QWidget* page, const QString& name) { return page->findChild<T*>(name); }
+
+void click(QWidget* page, const char* name)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(!OneTimesClicked().isHasClicked(), 2000);
+    QTest::mouseClick(child(page, name), Qt::LeftButton);
+}
+
+bool gone(const QPointer<QWidget>& page)
+{
+    return SimHarness::waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return page.isNull();
+    }, Long);
+}
+
+std::vector<std::string> notesPlayed()
+{
+    return buzzerPlay::getInstance("pwm1")->waitIdle(2000), buzzerPlay::getInstance("pwm1")->playedNotes();
+}
+
+Preheat* openPreheat()
+{
+    (Preheat::instPreheat = new Preheat(nullptr))->show();
+    return Preheat::instPreheat;
+}
+
+}
+
+class TestTools : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        initOrlenkResources();
+        buzzerPlay::setTimeScale(0.0);
+        Preheat::monitorTickMs = 2;
+    }
+
+    // Each working button opens its page once; the pages not built yet open nothing.
+    void menu()
+    {
+        Rig rig;
+        click(rig.mw.get(), "showControl");
+        QPointer<QWidget> menu = Control::instControl;
+        QVERIFY(menu);
+        for (const char* button : {"showLoad", "showUnload", "showLeveling", "showPreheat", "showManualControl",
+                                   "showHome", "showManualControl"})
+            click(menu, button);
+        QVERIFY(Preheat::instPreheat && Manual::instManual && Home::instHome && PlatformLevel::instPlatformLevel);
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(windows.begin(), windows.end(), [](QWidget* w) { return qobject_cast<Manual*>(w); }), 1);
+        delete PlatformLevel::instPlatformLevel;
+        click(menu, "back");
+        QVERIFY(gone(menu) && !Control::instControl);
+    }
+
+    // Hold and release: one step per 120 ms up to the limit, which disables the button.
+    void stepping_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("nozzle up") << "extruderTempPlus" << 256 << 260;
+        QTest::newRow("bed down") << "platformTempMinus" << 23 << 20;
+    }
+    void stepping()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, from);
+        QFETCH(int, limit);
+        Rig rig;
+        const bool nozzle = button.startsWith("extruder");
+        int& setPoint = nozzle ? Preheat::extruderSetTemp : Preheat::platformSetTemp;
+        setPoint = from;
+        QPointer<QWidget> page = openPreheat();
+        QToolButton* b = child(page, button);
+        QTest::mousePress(b, Qt::LeftButton);   // released before the first step
+        QTest::mouseRelease(b, Qt::LeftButton);
+        QTest::qWait(200);
+        QCOMPARE(setPoint, from);
+        QTRY_VERIFY_WITH_TIMEOUT(!OneTimesClicked().isHasClicked(), 2000);
+        QTest::mousePress(b, Qt::LeftButton);
+        QVERIFY(SimHarness::waitUntil([&] { return !b->isEnabled(); }, Long));
+        QTest::mouseRelease(b, Qt::LeftButton);
+        QCOMPARE(setPoint, limit);
+        QCOMPARE(child<QLabel>(page, nozzle ? "extruderTemperature" : "platformTemperature")->text(),
+                 QString::number(limit));
+        // The set point outlives the page and is sent only when heating starts.
+        click(page, "back");
+        QVERIFY(gone(page));
+        QCOMPARE(rig.sent(), QStringList({"M18", "M140 S0", "M104 S0 T0"}));
+    }
+
+    // Heating: the tune once when reached (never with the buzzer off), after the
+    // hold time the nozzle off and the idle bed left alone. A cold idle bed (0
+    // against its target 0) is no reached target for a nozzle that never gets
+    // there. At 281 °C both heaters go off at once with the alarm and a message.
+    void heating_data()
+    {
+        QTest::addColumn<bool>("buzzer");
+        QTest::addColumn<int>("pin");
+        QTest::newRow("buzzer on") << true << -1;
+        QTest::newRow("buzzer off") << false << -1;
+        QTest::newRow("never reached") << true << 100;   // watched for three status polls
+        QTest::newRow("281") << true << 281;
+    }
+    void heating()
+    {
+        QFETCH(bool, buzzer);
+        QFETCH(int, pin);
+        Rig rig(50, pin == 100 ? 0 : 25);
+        getConfigFile().configFile()->setBuzzerStatus(buzzer);
+        rig.sim().pinNozzleTemperature(pin);
+        QPointer<QWidget> page = openPreheat();
+        QTest::mousePress(child(page, "nozzleStart"), Qt::LeftButton);
+        if (pin == 100) {
+            const int from = rig.mark();
+            QVERIFY(SimHarness::waitUntil([&] { return rig.sim().transcript().mid(from).count("M105") >= 3; }, Long));
+            QCOMPARE(Preheat::preheatButtonExtruderState, 0);
+            QVERIFY(notesPlayed().empty());
+        } else if (pin == 281) {
+            QTest::mousePress(child(page, "plateStart"), Qt::LeftButton);
+            QVERIFY(SimHarness::waitUntil([] { return OneButtonDialog::instOneButtonDialog; }, Long));
+            QCOMPARE(rig.sim().nozzleTarget() + rig.sim().bedTarget(), 0);
+            QCOMPARE(Preheat::preheatButtonExtruderState + Preheat::preheatButtonPlatformState, 2);
+            QCOMPARE(notesPlayed(), buzzerPlay::tuneNotes(buzzerPlay::Tune0));
+            click(page, "back");
+            QVERIFY(gone(page));
+        } else {
+            QVERIFY(SimHarness::waitUntil([] { return Preheat::preheatButtonExtruderState == 1; }, 60000));
+            QCOMPARE(rig.sent(), QStringList({"M18", "M104 S210 T0", "M104 S0 T0"}));
+            QCOMPARE(notesPlayed(), buzzer ? buzzerPlay::tuneNotes(buzzerPlay::Tune5) : std::vector<std::string>{});
+        }
+    }
+
+    // A print job closing the page keeps its heaters; a reopened page shows
+    // each heater as it is.
+    void reopened()
+    {
+        Rig rig;
+        QPointer<QWidget> page = openPreheat();
+        QTest::mousePress(child(page, "plateStart"), Qt::LeftButton);
+        int from = rig.mark();
+        rig.mw->clearAgoState();
+        rig.mw->setLanStatus(3, 2);
+        QVERIFY(gone(page));
+        QCOMPARE(rig.sent(from), QStringList());
+        rig.mw->setLanStatus(0, 0);
+
+        rig.mw->pollStatus();
+        page = openPreheat();
+        QCOMPARE(child(page, "plateStart")->text(), QString("Cancel"));
+        QVERIFY(!child(page, "platformTempPlus")->isVisibleTo(page));
+        delete page;
+
+        // Switched off meanwhile (the job's end): idle again, and Start starts.
+        rig.h->link()->HeatingPlatform(0);
+        rig.mw->pollStatus();
+        page = openPreheat();
+        from = rig.mark();
+        QTest::mousePress(child(page, "plateStart"), Qt::LeftButton);
+        QCOMPARE(rig.sent(from), QStringList({"M140 S60"}));
+    }
+
+    // Each arrow: its move while held, then "M112" and the position shown. After
+    // a fault the last position stays, and Back leaves with nothing sent after.
+    void arrows_data()
+    {
+        QTest::addColumn<QString>("arrow");
+        QTest::addColumn<QString>("move");
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("X-") << "Xm" << "G1 X-1000 F2000" << "";
+        QTest::newRow("X+") << "Xp" << "G1 X1000 F2000" << "";
+        QTest::newRow("Y-") << "Ym" << "G1 Y-1000 F2000" << "";
+        QTest::newRow("Y+") << "Yp" << "G1 Y1000 F2000" << "";
+        QTest::newRow("Z up") << "Zp" << "G1 Z-1000 F300" << "";
+        QTest::newRow("Z down") << "Zm" << "G1 Z1000 F300" << "";
+        QTest::newRow("silent") << "Xp" << "G1 X1000 F2000" << "silent";
+        QTest::newRow("hang-up") << "Xp" << "G1 X1000 F2000" << "hangup";
+        QTest::newRow("stuck motion") << "Xp" << "G1 X1000 F2000" << "stuck";
+    }
+    void arrows()
+    {
+        QFETCH(QString, arrow);
+        QFETCH(QString, move);
+        QFETCH(QString, fault);
+        Rig rig(1);
+        rig.h->link()->setTiming({200, 20, 1000, 1000});
+        QPointer<QWidget> page = new Manual(nullptr);
+        page->show();
+        QCOMPARE(rig.sent(), QStringList({"M17", "M114"}));
+        int from = rig.mark();
+        QTest::mousePress(child(page, arrow), Qt::LeftButton);
+        QTest::qWait(100);
+        QTest::mouseRelease(child(page, arrow), Qt::LeftButton);
+        QCOMPARE(rig.sent(from), QStringList({move, "M112", "M114"}));
+        const auto p = rig.sim().position();
+        const QString axis = arrow.left(1);
+        const QString shown = axis + ": " + QString::number(axis == "X" ? p.x : axis == "Y" ? p.y : p.z, 'f', 2);
+        QVERIFY(shown.right(4) != "0.00");
+        QCOMPARE(child(page, "label" + axis)->text(), shown);
+
+        if (!fault.isEmpty()) {
+            fault == "silent" ? rig.sim().dropReplies(1000)
+                : fault == "hangup" ? rig.sim().hangUp() : rig.sim().movesNeverEnd(true);
+            QTest::mousePress(child(page, "Xm"), Qt::LeftButton);
+            QTest::mouseRelease(child(page, "Xm"), Qt::LeftButton);
+            QVERIFY(fault == "stuck" || child(page, "labelX")->text() == shown);
+        }
+        from = rig.mark();
+        click(page, "back");
+        QVERIFY(gone(page));
+        if (fault.isEmpty() || fault == "stuck")
+            QCOMPARE(rig.sent(from), QStringList({"M112", "M18"}));
+        from = rig.mark();
+        QTest::qWait(100);
+        QCOMPARE(rig.sent(from), QStringList());
+    }
+
+    // An arrow held past the guard is stopped; so is one whose release is lost
+    // because a print job closed the page, before the job and never after.
+    void guard()
+    {
+        Rig rig(1);
+        Manual::guardMs = 300;
+        QPointer<QWidget> page = new Manual(nullptr);
+        Manual::guardMs = 5000;
+        page->show();
+        int from = rig.mark();
+        QTest::mousePress(child(page, "Xp"), Qt::LeftButton);
+        QVERIFY(SimHarness::waitUntil([&] { return rig.sent(from).contains("M112"); }, Long));
+        QVERIFY(!rig.sim().moving());
+        QCOMPARE(child(page, "labelX")->text(), "X: " + QString::number(rig.sim().position().x, 'f', 2));
+        QTest::mouseRelease(child(page, "Xp"), Qt::LeftButton);
+        QCOMPARE(rig.sent(from), QStringList({"G1 X1000 F2000", "M112", "M114", "M112", "M114"}));
+
+        QTest::mousePress(child(page, "Yp"), Qt::LeftButton);
+        QVERIFY(rig.sim().moving());
+        from = rig.mark();
+        rig.mw->clearAgoState();
+        rig.mw->setLanStatus(3, 2);
+        QVERIFY(!rig.sim().moving());
+        QVERIFY(gone(page));
+        QCOMPARE(rig.sent(from), QStringList({"M112", "M18"}));
+        QCOMPARE(rig.mw->m_machineStatus.load(), 3);
+    }
+};
+
+QTEST_MAIN(TestTools)
+#include "test_tools.moc"

@@ -108,7 +108,7 @@ private slots:
 
         QStringList expected = StartOfJob;
         expected << PrintPageRig::streamedLines(job);
-        expected << "M140 S0" << "M104 S0 T0" << "M50 S0" << "G1 Z212.00 F300" << "G1 X90 Y90 F2000"
+        expected << "M140 S0" << "M104 S0 T0" << "M50 S0" << "G90" << "G1 Z212.00 F300" << "G1 X90 Y90 F2000"
                  << "G90" << "G92 X100 Y100 Z212.00" << "M18";
         expected << PageEnd;
         QCOMPARE(rig.commands(), expected);
@@ -168,7 +168,7 @@ private slots:
         const QStringList cmds = rig.commands();
         const int quit = cmds.indexOf("M107", cmds.indexOf("G92 E0"));
         QVERIFY(quit > 0);
-        QCOMPARE(cmds.mid(quit), QStringList({"M107", "M112", "M140 S0", "M104 S0 T0", "G1 Z212.00 F300",
+        QCOMPARE(cmds.mid(quit), QStringList({"M107", "M112", "M140 S0", "M104 S0 T0", "G90", "G1 Z212.00 F300",
                                               "G1 X90 Y92 F2000", "G90", "M18"}) + PageEnd);
         QVERIFY(!cmds.contains("G1 X95 Y97 F2000"));
         QCOMPARE(rig.cloud->sentUpdates().last(), QString("Idle"));

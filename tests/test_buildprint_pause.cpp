@@ -285,6 +285,35 @@ private slots:
         // From the saved line on, what an unbroken print would have sent, in the same modes and E.
         QCOMPARE(cmds.mid(start + 1, restore.size() + streamed.size()), restore + streamed);
     }
+
+    // A resume line left by another job never reaches a new one: declining
+    // clears every record, and a fresh job starts from its own first line.
+    void staleResumeLine()
+    {
+        PrintPageRig rig;
+        Config* config = getConfigFile().configFile();
+        config->setPowerOffResumePrintStatus(true);
+        rig.writeJob("a.gcode", makeJob(2, 10, 200, 60));
+        config->setPowerOffResumePrintFileName("/data/a.gcode");
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(1128);
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(50);
+        // The main window asks shortly after it starts; the answer is "No".
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [] {
+            if (TwoButtonDialog* q = TwoButtonDialog::instTwoButtonDialog)
+                QTest::mouseClick(q->findChild<QToolButton*>("cancel"), Qt::LeftButton);
+        });
+        answer.start(200);
+        QVERIFY(rig.waitFor([&] { return config->getPowerOffResumePrintFileName().empty(); }, 10000));
+        answer.stop();
+        QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber(), 0);
+        QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumeBuildTime(), 0);
+
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(1128);
+        rig.mainWindow->slot_ThreadM23(rig.writeJob("b.gcode", makeJob(2, 10, 200, 60)));
+        QVERIFY(rig.waitFor([&] { return rig.page() && rig.page()->getPrinterFileSendStatus(); }));
+        QVERIFY(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() < 1128);
+    }
 };
 
 QTEST_MAIN(TestBuildPrintPause)

@@ -165,6 +165,37 @@ private slots:
         QCOMPARE(r.nozzleTarget, 1000);
     }
 
+    // Words the adjuster must not misread: exponents, values beyond any real
+    // one, comments and long lines.
+    void adjusterReadsWordsWhole_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<int>("zOffset");
+        QTest::addColumn<int>("extrusion");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("exponent") << "G1 X1.5e-3 Y2 E1" << 100 << 0 << 50 << "G1 X1.5e-3 Y2 E0.5";
+        QTest::newRow("value too large") << "G1 X1 E1e308" << 100 << 0 << 50 << "G1 X1 E1e308";
+        QTest::newRow("comment") << "G1 X1 F1200 (go  here)" << 200 << 0 << 100 << "G1 X1 F2400 (go  here)";
+        QTest::newRow("long line") << "G1 Z0.2" + QString(" X1").repeated(30) << 100 << 25 << 100
+                                   << "G1 Z0.45" + QString(" X1").repeated(30);
+    }
+    void adjusterReadsWordsWhole()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, speed);
+        QFETCH(int, zOffset);
+        QFETCH(int, extrusion);
+        QFETCH(QString, expected);
+        PrintLineAdjuster a;
+        LineAdjustments adjust;
+        adjust.speed = speed;
+        adjust.zOffset = zOffset;
+        adjust.extrusion = extrusion;
+        const std::string in = line.toStdString();
+        QCOMPARE(QString::fromStdString(std::string(a.process(in, adjust).text)), expected);
+    }
+
     void readerAndCounterAgree()
     {
         Sandbox box;

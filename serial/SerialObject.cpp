@@ -350,14 +350,19 @@ QString SerialObject::serialCheckCode(const QString& code)
     } else if (d->skipWhileSilent()) {
         keepIfSafety(command);
         return QString::fromLatin1(ControllerProtocol::SendFailed);
-    } else if (!lock.try_lock_until(Clock::now() + std::chrono::milliseconds(d->replyMs.load()))) {
+    }
+    const auto asked = Clock::now();
+    if (!printThread && !lock.try_lock_until(asked + std::chrono::milliseconds(d->replyMs.load()))) {
         // The print thread is in a long exchange with a silent controller.
         qWarning() << LOG_SRC(kSrc) << "link busy, not sent:" << code;
         keepIfSafety(command);
         return QString::fromLatin1(ControllerProtocol::SendFailed);
     }
-    // Known silent: one try, so a caller outside the print thread stays within one exchange limit.
-    const QString reply = d->query(command, !printThread && d->silent.load() ? 1 : 2);
+    // Outside the print thread the wait for the lock and the tries share one
+    // exchange limit: a second try only when the lock came at once and the
+    // controller is not known to be silent.
+    const bool waited = Clock::now() - asked > std::chrono::milliseconds(d->quietMs.load());
+    const QString reply = d->query(command, !printThread && (waited || d->silent.load()) ? 1 : 2);
     lock.unlock();
     if (reply == QLatin1String(ControllerProtocol::SendFailed))
         keepIfSafety(command);

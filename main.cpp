@@ -60,5 +60,8 @@ int main(int argc, char** argv)
 
     MainWindow window;
     window.show();
-    return app.exec();
+    const int result = app.exec();
+    // The print thread writes the link and the settings: it leaves before they go.
+    serial->endPrintForExit();
+    return result;
 }

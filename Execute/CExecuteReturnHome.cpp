@@ -47,6 +47,14 @@ void CExecuteReturnHome::step(unsigned run)
     if (!m_commandSent) {
         link->serialSendCode(ControllerProtocol::homeCommand(axis));
         m_commandSent = true;
+        m_axisDeadline.setRemainingTime(ControllerProtocol::homingLimitMs());
+    } else if (m_axisDeadline.hasExpired()) {
+        // The end stop never triggered (or the controller does not answer).
+        m_running = false;
+        qWarning() << LOG_SRC(kSrc) << "axis" << axis << "not home in time";
+        if (m_listener)
+            m_listener->returnHomeFailed();
+        return;
     } else {
         const auto stops = ControllerProtocol::parseM119(link->serialCheckCode("M119"));
         const bool home = stops && ((axis == 'X' && stops->x) || (axis == 'Y' && stops->y) || (axis == 'Z' && stops->z));

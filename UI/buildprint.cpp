@@ -196,7 +196,7 @@ BuildPrint::~BuildPrint()
         setLayerCounters(0, 0);
 
     Config* config = getConfigFile().configFile();
-    if (config->getPowerOffResumePrintStatus()) {
+    if (config->getPowerOffResumePrintStatus() && !m_keepResumeRecords) {
         config->setPowerOffResumePrintFileName("");
         FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
     }
@@ -508,7 +508,7 @@ void BuildPrint::lockForPause(bool withNotice)
         showNotice(tr("Pausing...\nplease wait..."));
     ui->play_pause->setEnabled(false);
     showPauseLook(false);
-    ui->stop->setEnabled(false);
+    // Stop stays usable: a park that never ends must not lock the user out.
 }
 
 void BuildPrint::unlockAfterWait()
@@ -521,6 +521,8 @@ void BuildPrint::unlockAfterWait()
 
 void BuildPrint::sendParkMoves(int x, int y)
 {
+    // The file may have left relative positioning on.
+    m_serial->serialCheckCode("G90");
     m_serial->serialSendCode("G1 Z" + HomedPosition::homedZText() + " F" + "300");
     m_serial->serialSendCode("G1 X" + QString::number(x) + " Y" + QString::number(y) + " F" + "2000");
 }
@@ -596,6 +598,8 @@ void BuildPrint::showExtruderTemp()
 
     // Checked before anything else, so a hot nozzle never starts a print.
     if (currentNozzle > OverTemperature) {
+        // The reading that stops the job is the one on screen.
+        ui->extruderTemp->setText(QString::number(currentNozzle) + "/" + QString::number(mw->getTargetExtruderTemp()));
         if (!m_overTemperature) {
             overTemperatureStop();
             if (!alive)
@@ -680,6 +684,10 @@ void BuildPrint::startPrintThread()
         config->setPowerOffResumePrintFileName(printerPath(m_filePath).toStdString());   // UTF-8
     const int line = m_powerOffResume
         ? FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() : 0;
+    // A fresh job resumes from its own start until its first layer mark, never
+    // from a line an earlier job left behind.
+    if (!m_powerOffResume)
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
     m_serial->setResumeLine(line);
 
     auto* job = new PrintThreadJob{m_serial, m_filePath};
@@ -831,7 +839,7 @@ void BuildPrint::requestPause(PauseFrom from)
         return;
     if (m_resuming) {
         // The print thread is still reheating and moving back.
-        if (from == PauseFrom::FileM25)
+        if (from == PauseFrom::FileM25 || from == PauseFrom::Remote)
             m_pauseAfterResume = true;
         BP_LOG << "pause held back: a resume is under way";
         return;
@@ -914,6 +922,7 @@ void BuildPrint::printPlayPauseDo()
             // stop before the executor's next "M119": the run would never end.
             // The head parks at its start position after homing instead.
             if (!m_homing) {
+                m_serial->serialCheckCode("G90");
                 m_serial->serialSendCode("G1 X70 Y-70 Z150");
                 waitMotion(WaitPark, 500);
             }
@@ -934,7 +943,6 @@ void BuildPrint::printPlayPauseDo()
             ui->buildSetting->setEnabled(false);
             showNotice(tr("Prepare to resume..."));
             ui->play_pause->setEnabled(false);
-            ui->stop->setEnabled(false);
             m_resuming = true;
             m_serial->HeatingHalmetII(m_pauseNozzleTemp, m_pausePlatformTemp);
             m_serial->slo_printingContinue();
@@ -1012,6 +1020,14 @@ void BuildPrint::EnablePrint()
 
 void BuildPrint::waitMotion(int what, int delayMs)
 {
+    // Limit from the longest move the page sends: to the park height and across the bed.
+    const int across = HomedPosition::buildWidth() + HomedPosition::buildDepth();
+    const int limit = what == WaitStartPosition
+        ? ControllerProtocol::moveLimitMs(across / 2, 2000)
+        : ControllerProtocol::moveLimitMs(HomedPosition::homedZText().toDouble(), 300)
+            + ControllerProtocol::moveLimitMs(across, 2000);
+    if (!m_motionWaits || m_motionDeadline.remainingTime() < limit)
+        m_motionDeadline.setRemainingTime(limit + delayMs);
     m_motionWaits |= what;
     if (!m_motionTimer->isActive())
         m_motionTimer->start(delayMs);
@@ -1023,7 +1039,10 @@ void BuildPrint::pollMotion()
         return;
     const QString reply = m_serial->serialCheckCode("M121");
     if (!ControllerProtocol::motionEnded(reply)) {
-        m_motionTimer->start(500);
+        if (m_motionDeadline.hasExpired())
+            machineStuck();
+        else
+            m_motionTimer->start(500);
         return;
     }
     const int waits = m_motionWaits;
@@ -1037,6 +1056,65 @@ void BuildPrint::pollMotion()
         return;
     if (waits & WaitFinish)
         finishReached();
+}
+
+void BuildPrint::machineStuck()
+{
+    const int waits = m_motionWaits;
+    m_motionWaits = 0;
+    qWarning() << LOG_SRC("UI/buildprint.cpp") << "the machine did not end its move, printState" << printState;
+    m_serial->serialCheckCode("M112");
+    m_serial->stopHalmetIIHeating();
+    hideNotice();
+    showMessage("", tr("The printer did not finish its move.\nPlease check the printer."), "");
+    if (printState == 2 && !(waits & WaitStartPosition)) {
+        // Paused: the heaters are off; resume or cancel stay open to the user.
+        m_parking = false;
+        unlockAfterWait();
+        return;
+    }
+    if (!fileSent()) {
+        cancelBeforeStart();
+        return;
+    }
+    if (printState == 3) {
+        if (PolarClient* client = cloud())
+            client->sendCancelStatus();
+        close();
+    }
+}
+
+void BuildPrint::returnHomeFailed()
+{
+    BP_LOG << "printState=" << printState;
+    m_homing = false;
+    m_motionWaits = 0;
+    if (printState == 3)
+        return;
+    m_serial->stopHalmetIIHeating();
+    showMessage("", tr("The printer did not finish its move.\nPlease check the printer."), "");
+    cancelBeforeStart();
+}
+
+void BuildPrint::endForLostController()
+{
+    BP_LOG;
+    m_quitReported = true;
+    m_ending = true;
+    printState = 3;
+    m_parking = false;
+    m_resuming = false;
+    m_motionWaits = 0;
+    // Kept until the line is back, then delivered first.
+    m_serial->serialCheckCode("M112");
+    m_serial->stopHalmetIIHeating();
+    // The job can go on after a restart, once the controller answers again.
+    m_keepResumeRecords = true;
+    if (PolarClient* client = cloud())
+        client->sendCancelStatus();
+    hideNotice();
+    showMessage("", tr("The printer's controller is not answering.\nPlease check the printer."), "");
+    close();
 }
 
 void BuildPrint::checkMove()
@@ -1148,6 +1226,10 @@ void BuildPrint::slot_printQuit()
     BP_LOG << "printState=" << printState;
     if (m_quitReported || m_ending)
         return;
+    if (m_serial->jobLostController()) {
+        endForLostController();
+        return;
+    }
     m_quitReported = true;
     m_ending = true;
     printState = 3;

@@ -2,6 +2,7 @@
 // The printing page: checks the chosen file, prepares the machine (heating,
 // homing, start position), starts the print thread and then shows progress,
 // pauses, resumes, cancels and finishes the job.
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QString>
 #include <atomic>
@@ -33,6 +34,7 @@ public:
     static BuildPrint* instBuildPrint;
 
     void checkReturnHomeDone() override;
+    void returnHomeFailed() override;
 
     // A fresh job: resume records, elapsed time and adjustments back to their
     // defaults. Ignored once the file is streaming.
@@ -119,6 +121,10 @@ private:
     void redoPreparation();
     void startHoming();
     void stopHoming();
+    // A wait on the machine that did not end: heaters off, a message, and the
+    // page leaves the wait (paused, or closed when the job cannot go on).
+    void machineStuck();
+    void endForLostController();
     void keepPauseTargets();
     void showPauseLook(bool pauseLook);
     void showNotice(const QString& text);
@@ -170,6 +176,7 @@ private:
     bool m_quitReported = false;     // the print thread has stopped after a cancel
     bool m_ending = false;           // the cancel or finish sequence has begun
     bool m_overTemperature = false;
+    bool m_keepResumeRecords = false;   // the controller was lost: a restart may resume the job
 
     // In-print menu and filament change.
     int m_materialUsed = 0;             // filament length of a ".gx" job, for the menu
@@ -180,6 +187,7 @@ private:
     QTimer* m_monitor = nullptr;
     QTimer* m_motionTimer = nullptr;
     int m_motionWaits = 0;
+    QDeadlineTimer m_motionDeadline;   // when the machine counts as stuck
 
     static ThreadCreator s_threadCreator;
 };

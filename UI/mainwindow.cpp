@@ -406,7 +406,11 @@ void MainWindow::askResume()
         powerOffResumePrint(path);
     } else if (!m_resumeQuestionClosed) {
         qDebug() << LOG_SRC("UI/mainwindow.cpp") << "resume declined";
+        // Nothing of the declined job may reach the next one.
         config->setPowerOffResumePrintFileName("");
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(0);
+        printdetail_clear_config();
     }
 }
 

@@ -1,5 +1,8 @@
 #include "serial/ControllerProtocol.h"
 
+#include <atomic>
+#include <cmath>
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -163,5 +166,20 @@ bool replyFits(std::string_view command, std::string_view reply)
         return starts(payload, "PROBE:");
     return payload == "ok";
 }
+
+
+namespace {
+std::atomic<double> machineTimeScale{1.0};
+}
+
+void setMachineTimeScale(double scale) { machineTimeScale.store(scale > 0 ? scale : 1.0); }
+
+int moveLimitMs(double mm, double feedMmPerMin)
+{
+    const double moveMs = feedMmPerMin > 0 ? std::fabs(mm) / feedMmPerMin * 60000.0 : 0.0;
+    return int((2.0 * moveMs + 10000.0) / machineTimeScale.load());
+}
+
+int homingLimitMs() { return moveLimitMs(230.0, 600.0); }
 
 }

@@ -9,6 +9,7 @@ namespace {
 struct Word {
     char letter = 0;           // upper-case letter, or 0 for a token that is no word
     std::string_view raw;      // the word as written
+    size_t at = 0;             // where it starts in the line
     double value = 0;
     bool hasValue = false;
     bool replace = false;
@@ -16,12 +17,36 @@ struct Word {
     int decimals = 3;
 };
 
-constexpr int MaxWords = 24;
+constexpr int MaxWords = 256;           // a line of 512 bytes holds fewer
 constexpr double MaxCode = 9999;
 constexpr double MaxTemperature = 1000;
+constexpr double MaxValue = 1e9;        // a rewritten value beyond this is no real one: the word stays
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// End of a word's number: digits, sign, point, and a lower-case exponent
+// ("1.5e-3") that follows a digit and is followed by one.
+size_t numberEnd(std::string_view line, size_t i)
+{
+    while (i < line.size()) {
+        const char c = line[i];
+        if (isDigit(c) || c == '.' || c == '+' || c == '-') {
+            ++i;
+        } else if (c == 'e' && i > 0 && isDigit(line[i - 1])) {   // "E" is a word of its own
+            size_t j = i + 1;
+            if (j < line.size() && (line[j] == '+' || line[j] == '-'))
+                ++j;
+            if (j >= line.size() || !isDigit(line[j]))
+                break;
+            i = j;
+        } else {
+            break;
+        }
+    }
+    return i;
+}
 
 bool parseNumber(std::string_view text, double& out)
 {
@@ -31,7 +56,7 @@ bool parseNumber(std::string_view text, double& out)
     const char* e = b + text.size();
     if (*b == '+')
         ++b;
-    const auto r = std::from_chars(b, e, out, std::chars_format::fixed);
+    const auto r = std::from_chars(b, e, out, std::chars_format::general);
     return r.ec == std::errc() && r.ptr == e && std::isfinite(out);
 }
 
@@ -48,15 +73,19 @@ int splitWords(std::string_view line, Word* words)
         if (n == MaxWords)
             return -1;
         Word& w = words[n++];
+        w = Word();
         const size_t start = i;
-        if (isLetter(line[i])) {
+        w.at = start;
+        if (line[i] == '(') {
+            // A comment, passed on as it stands.
+            const size_t close = line.find(')', i);
+            i = close == std::string_view::npos ? line.size() : close + 1;
+        } else if (isLetter(line[i])) {
             w.letter = char(line[i] & ~0x20);
-            ++i;
-            while (i < line.size() && !isBlank(line[i]) && !isLetter(line[i]))
-                ++i;
+            i = numberEnd(line, i + 1);
             w.hasValue = parseNumber(line.substr(start + 1, i - start - 1), w.value);
         } else {
-            while (i < line.size() && !isBlank(line[i]))
+            while (i < line.size() && !isBlank(line[i]) && line[i] != '(' && !isLetter(line[i]))
                 ++i;
         }
         w.raw = line.substr(start, i - start);
@@ -93,7 +122,10 @@ PrintLineAdjuster::Result PrintLineAdjuster::process(std::string_view line, cons
     return apply(line, adjust, true);
 }
 
-void PrintLineAdjuster::track(std::string_view line) { apply(line, LineAdjustments(), false); }
+PrintLineAdjuster::Result PrintLineAdjuster::track(std::string_view line, const LineAdjustments& adjust)
+{
+    return apply(line, adjust, false);
+}
 
 PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const LineAdjustments& adjust, bool produce)
 {
@@ -123,8 +155,8 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
         bool sawFeed = false;
         for (int i = first + 1; i < count; ++i) {
             Word& w = words[i];
-            if (!w.hasValue)
-                continue;
+            if (!w.hasValue || std::fabs(w.value) > MaxValue)
+                continue;   // no real value: passed on as written, not followed
             switch (w.letter) {
             case 'X':
                 m_x = m_absXYZ ? w.value : m_x + w.value;
@@ -241,6 +273,13 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
             (nozzle ? result.nozzleTarget : result.bedTarget) = target;
             break;
         }
+    } else if (cmd.letter == 'M' && code == 106) {
+        m_fan = 255;
+        for (int i = first + 1; i < count; ++i)
+            if (words[i].letter == 'S' && words[i].hasValue)
+                m_fan = int(std::lround(std::clamp(words[i].value, 0.0, 255.0)));
+    } else if (cmd.letter == 'M' && code == 107) {
+        m_fan = 0;
     } else if (cmd.letter == 'M' && code == 25) {
         result.kind = Kind::PauseMark;
         return result;
@@ -248,18 +287,19 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
 
     if (!changed || !produce)
         return result;
+    // Everything but the rewritten words goes out as written.
     m_out.clear();
+    size_t copied = 0;
     for (int i = 0; i < count; ++i) {
-        if (i)
-            m_out += ' ';
         const Word& w = words[i];
-        if (w.replace) {
-            m_out += w.letter;
-            appendNumber(m_out, w.newValue, w.decimals);
-        } else {
-            m_out.append(w.raw);
-        }
+        if (!w.replace)
+            continue;
+        m_out.append(line.substr(copied, w.at - copied));
+        m_out += w.letter;
+        appendNumber(m_out, w.newValue, w.decimals);
+        copied = w.at + w.raw.size();
     }
+    m_out.append(line.substr(copied));
     if (appendFeed) {
         m_out += " F";
         appendNumber(m_out, appendedFeed, 3);

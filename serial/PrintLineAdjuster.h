@@ -29,8 +29,9 @@ public:
     void reset();
     // line: trimmed, non-empty, without ";". The result may point into an internal buffer.
     Result process(std::string_view line, const LineAdjustments& adjust);
-    // Follows a line that is skipped (power-off resume) without producing output.
-    void track(std::string_view line);
+    // Follows a line that is skipped (power-off resume) as if it had been sent,
+    // without producing output; the result tells the targets it sets.
+    Result track(std::string_view line, const LineAdjustments& adjust);
 
     bool absoluteAxes() const { return m_absXYZ; }
     bool absoluteExtruder() const { return m_absE; }
@@ -42,6 +43,8 @@ public:
     double y() const { return m_y; }
     double z() const { return m_z; }
     double controllerE() const { return m_ctrlE; }
+    // Fan speed last set by the stream (0..255), -1 when none yet.
+    int fan() const { return m_fan; }
 
     // Number text without needless zeros: at most `decimals` places.
     static void appendNumber(std::string& out, double value, int decimals);
@@ -57,5 +60,6 @@ private:
     int m_appliedSpeed = 100;
     double m_x = 0, m_y = 0, m_z = 0;
     bool m_hasX = false, m_hasY = false, m_hasZ = false;
+    int m_fan = -1;
     std::string m_out;
 };

@@ -3,6 +3,7 @@
 
 #include "Config/Config.h"
 #include "Files/PrintFile.h"
+#include "Execute/MachineRules.h"
 #include "Files/ResumePrintConfig.h"
 #include "gpio/Gpio.h"
 #include "serial/ControllerProtocol.h"
@@ -15,7 +16,9 @@
 #include <QDebug>
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <sys/stat.h>
 #include <thread>
@@ -30,7 +33,9 @@
 //   instead, so a print line is neither lost nor repeated;
 // - input nobody asked for is dropped before every command, and after a
 //   fault the line is drained until quiet, so a late reply cannot be taken
-//   for the answer to a later command.
+//   for the answer to a later command;
+// - the I/O lock is handed over in turn, so the print thread cannot starve the
+//   GUI thread; no other thread waits on the link longer than one exchange limit.
 
 namespace {
 
@@ -39,7 +44,7 @@ constexpr size_t MaxReplyLength = 512;
 constexpr size_t MaxCommandLength = 512;
 constexpr int ResumeLineEvery = 5000;   // lines between resume records when a file has no layer marks
 constexpr int M25WaitMs = 500;          // time the page gets to answer an "M25" line with a pause
-constexpr int StaleWatchMs = 10000;     // how long after a fault input is checked for late replies
+constexpr size_t MaxPending = 8;        // safety commands kept while the line is down
 
 constexpr const char* kSrc = "serial/SerialObject.cpp";
 
@@ -66,6 +71,55 @@ QString number2(double v) { return QString::number(v, 'f', 2); }
 
 QByteArray text(std::string_view s) { return QByteArray(s.data(), int(s.size())); }
 
+// A lock handed over in the order it was asked for: a thread that lets go
+// cannot take it again ahead of one already waiting.
+class FairLock {
+public:
+    void lock() { lockUntil(nullptr); }
+    bool try_lock_until(Clock::time_point deadline) { return lockUntil(&deadline); }
+    void unlock()
+    {
+        {
+            std::lock_guard<std::mutex> l(m_mutex);
+            m_held = false;
+        }
+        m_cv.notify_all();
+    }
+
+private:
+    bool lockUntil(const Clock::time_point* deadline)
+    {
+        std::unique_lock<std::mutex> l(m_mutex);
+        const uint64_t ticket = m_next++;
+        m_queue.push_back(ticket);
+        auto ready = [&] { return !m_held && m_queue.front() == ticket; };
+        if (!deadline) {
+            m_cv.wait(l, ready);
+        } else if (!m_cv.wait_until(l, *deadline, ready)) {
+            m_queue.erase(std::find(m_queue.begin(), m_queue.end(), ticket));
+            l.unlock();
+            m_cv.notify_all();
+            return false;
+        }
+        m_queue.pop_front();
+        m_held = true;
+        return true;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<uint64_t> m_queue;
+    uint64_t m_next = 0;
+    bool m_held = false;
+};
+
+// Commands that leave the machine safe: heaters, fan and motors off, stop.
+bool isSafetyCommand(std::string_view c)
+{
+    return c == "M112" || c == "M107" || c == "M18" || c == "M84" || c == "M140 S0" || c == "M104 S0"
+        || c == "M104 S0 T0" || c == "M106 S0";
+}
+
 }
 
 struct SerialObject::Impl {
@@ -78,15 +132,36 @@ struct SerialObject::Impl {
 
     enum class Outcome { Replied, Unconfirmed, NotWritten };
     Outcome transact(std::string_view command, std::string& reply);
-    QString query(std::string_view command);
+    QString query(std::string_view command, int tries = 2);
+
+    bool onPrintThread() const { return printThread.load() == std::this_thread::get_id(); }
+    // Outside the print thread, a silent controller is tried once per exchange
+    // limit; calls in between fail at once instead of adding their waits up.
+    bool skipWhileSilent()
+    {
+        if (!silent.load() || onPrintThread())
+            return false;
+        const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+        if (now - lastSilentTry.load() < exchangeLimitMs())
+            return true;
+        lastSilentTry.store(now);
+        return false;
+    }
+    int exchangeLimitMs() const { return 2 * (replyMs.load() + quietMs.load()); }
 
     SerialPort port;
     std::string frame;         // the command being sent, framed (reused: no allocation per line)
-    Clock::time_point staleWatchUntil{};
     std::unique_ptr<GpioLine> busy;
-    std::mutex io;             // one exchange at a time
+    FairLock io;               // one exchange at a time
     std::timed_mutex flow;     // one flow-controlled send at a time
     std::atomic<int> freeSlots{0};   // 0 until the controller has told us: ask first
+    std::atomic<std::thread::id> printThread{};
+    std::atomic<bool> silent{false};      // the last query got no reply at all
+    std::atomic<int64_t> lastSilentTry{0};
+    std::atomic<bool> congested{false};   // a send outside the print thread found no slot in time
+    mutable std::mutex pendingMutex;
+    std::vector<std::string> pending;     // safety commands the line did not take
+    std::atomic<bool> exiting{false};     // the program ends: a stream stops, its records stay
 
     std::atomic<int> replyMs{LinkTiming().replyMs};
     std::atomic<int> quietMs{LinkTiming().quietMs};
@@ -108,15 +183,38 @@ struct SerialObject::Impl {
     bool keepResumeLine = false;   // the power-off resume setting, read once per job
 };
 
+// Where and how the stream stood: what a resume puts back before the next line.
+struct SerialObject::RestorePoint {
+    ControllerProtocol::Position pos;
+    bool havePos = false;
+    int nozzle = 0, bed = 0, fan = -1;
+    bool absoluteAxes = true, absoluteExtruder = true;
+    double feed = -1;
+
+    static RestorePoint fromStream(const PrintLineAdjuster& a, int nozzle, int bed)
+    {
+        RestorePoint r;
+        r.pos = {a.x(), a.y(), a.z(), a.controllerE()};
+        r.havePos = a.hasPosition();
+        r.nozzle = nozzle;
+        r.bed = bed;
+        r.fan = a.fan();
+        r.absoluteAxes = a.absoluteAxes();
+        r.absoluteExtruder = a.absoluteExtruder();
+        r.feed = a.controllerFeed();
+        return r;
+    }
+};
+
 SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view command, std::string& reply)
 {
     if (!port.isOpen() || port.broken()) {
         if (!port.reopen())
             return Outcome::NotWritten;
     }
-    // Input nobody asked for: looked for in the kernel only for a while after a
-    // fault (a late reply), which keeps the clean path to one write and one read.
-    if (port.hasReadAhead() || (Clock::now() < staleWatchUntil && port.hasStaleInput())) {
+    // Input nobody asked for (a late or repeated reply) would be taken for this
+    // command's answer, with a stale free-slot count: drop it first, always.
+    if (port.hasStaleInput()) {
         qDebug() << LOG_SRC(kSrc) << "dropping stale input";
         port.flushInput();
     }
@@ -142,7 +240,6 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
             break;
         // A late answer to an earlier command: skip it and wait for our own.
         qWarning() << LOG_SRC(kSrc) << "dropping a late reply before the reply to" << text(command);
-        staleWatchUntil = Clock::now() + std::chrono::milliseconds(StaleWatchMs);
         if (Clock::now() >= deadline) {
             r = SerialPort::Read::Timeout;
             break;
@@ -152,6 +249,9 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         const int n = ControllerProtocol::freeSlots(std::string_view(reply));
         if (n >= 0) {
             freeSlots.store(n);
+            silent.store(false);
+            if (n > 0)
+                congested.store(false);
             return Outcome::Replied;
         }
         qWarning() << LOG_SRC(kSrc) << "unreadable reply to" << text(command);
@@ -166,19 +266,19 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         port.reopen();
     else
         port.drainUntilQuiet(quietMs.load(), timeout);
-    staleWatchUntil = Clock::now() + std::chrono::milliseconds(StaleWatchMs);
     return Outcome::Unconfirmed;
 }
 
-QString SerialObject::Impl::query(std::string_view command)
+QString SerialObject::Impl::query(std::string_view command, int tries)
 {
     std::string reply;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < tries; ++attempt) {
         if (transact(command, reply) == Outcome::Replied)
             return QString::fromLatin1(reply.data(), int(reply.size()));
     }
     qWarning() << LOG_SRC(kSrc) << ControllerProtocol::SendFailed
                << text(command);
+    silent.store(true);
     port.reopen();
     return QString::fromLatin1(ControllerProtocol::SendFailed);
 }
@@ -190,20 +290,27 @@ SerialObject::SerialObject(const QString& portPath, int busyGpio, QObject* paren
 
 SerialObject::~SerialObject()
 {
-    if (m_printing.load()) {
-        // A print thread still runs inside this object: make it leave first.
-        d->quitRequest.store(true);
-        const auto until = Clock::now() + std::chrono::seconds(30);
-        while (m_printing.load() && Clock::now() < until)
-            sleepMs(10);
-    }
+    endPrintForExit();
     close();
     delete d;
 }
 
+void SerialObject::endPrintForExit()
+{
+    if (!m_inPrint.load())
+        return;
+    // A print thread still runs inside this object: make it leave first, before
+    // the link and the settings it writes go away.
+    d->exiting.store(true);
+    d->quitRequest.store(true);
+    const auto until = Clock::now() + std::chrono::milliseconds(d->exchangeLimitMs() * 4 + 5000);
+    while (m_inPrint.load() && Clock::now() < until)
+        sleepMs(10);
+}
+
 bool SerialObject::open()
 {
-    std::lock_guard<std::mutex> lock(d->io);
+    std::lock_guard<FairLock> lock(d->io);
     if (d->busy)
         d->busy->exportLine("in");
     const bool ok = d->port.open();
@@ -213,13 +320,13 @@ bool SerialObject::open()
 
 bool SerialObject::isOpen() const
 {
-    std::lock_guard<std::mutex> lock(d->io);
+    std::lock_guard<FairLock> lock(d->io);
     return d->port.isOpen();
 }
 
 void SerialObject::close()
 {
-    std::lock_guard<std::mutex> lock(d->io);
+    std::lock_guard<FairLock> lock(d->io);
     d->port.close();
 }
 
@@ -234,8 +341,93 @@ void SerialObject::setTiming(const LinkTiming& t)
 QString SerialObject::serialCheckCode(const QString& code)
 {
     const std::string command = code.toStdString();
-    std::lock_guard<std::mutex> lock(d->io);
-    return d->query(command);
+    const bool printThread = d->onPrintThread();
+    if (!printThread)
+        deliverPending();
+    std::unique_lock<FairLock> lock(d->io, std::defer_lock);
+    if (printThread) {
+        lock.lock();
+    } else if (d->skipWhileSilent()) {
+        keepIfSafety(command);
+        return QString::fromLatin1(ControllerProtocol::SendFailed);
+    }
+    const auto asked = Clock::now();
+    if (!printThread && !lock.try_lock_until(asked + std::chrono::milliseconds(d->replyMs.load()))) {
+        // The print thread is in a long exchange with a silent controller.
+        qWarning() << LOG_SRC(kSrc) << "link busy, not sent:" << code;
+        keepIfSafety(command);
+        return QString::fromLatin1(ControllerProtocol::SendFailed);
+    }
+    // Outside the print thread the wait for the lock and the tries share one
+    // exchange limit: a second try only when the lock came at once and the
+    // controller is not known to be silent.
+    const bool waited = Clock::now() - asked > std::chrono::milliseconds(d->quietMs.load());
+    const QString reply = d->query(command, !printThread && (waited || d->silent.load()) ? 1 : 2);
+    lock.unlock();
+    if (reply == QLatin1String(ControllerProtocol::SendFailed))
+        keepIfSafety(command);
+    return reply;
+}
+
+int SerialObject::pendingSafetyCommands() const
+{
+    std::lock_guard<std::mutex> l(d->pendingMutex);
+    return int(d->pending.size());
+}
+
+void SerialObject::keepIfSafety(std::string_view code)
+{
+    if (!isSafetyCommand(code))
+        return;
+    std::lock_guard<std::mutex> l(d->pendingMutex);
+    if (std::find(d->pending.begin(), d->pending.end(), code) != d->pending.end() || d->pending.size() >= MaxPending)
+        return;
+    qWarning() << LOG_SRC(kSrc) << "kept until the controller answers:" << text(code);
+    d->pending.emplace_back(code);
+}
+
+// Safety commands the line did not take go out before anything else, once the
+// controller answers and has room. Never waits: a caller tries again later.
+void SerialObject::deliverPending()
+{
+    {
+        std::lock_guard<std::mutex> l(d->pendingMutex);
+        if (d->pending.empty())
+            return;
+    }
+    if (d->skipWhileSilent())
+        return;
+    std::unique_lock<std::timed_mutex> flowLock(d->flow, std::try_to_lock);
+    if (!flowLock.owns_lock())
+        return;
+    std::unique_lock<FairLock> lock(d->io, std::defer_lock);
+    if (!lock.try_lock_until(Clock::now() + std::chrono::milliseconds(d->replyMs.load())))
+        return;
+    deliverPendingLocked();
+}
+
+void SerialObject::deliverPendingLocked()
+{
+    for (;;) {
+        std::string code;
+        {
+            std::lock_guard<std::mutex> l(d->pendingMutex);
+            if (d->pending.empty())
+                return;
+            code = d->pending.front();
+        }
+        if (code != "M112" && d->freeSlots.load() <= 0) {
+            d->query("M117", 1);
+            if (d->freeSlots.load() <= 0)
+                return;
+        }
+        std::string answer;
+        if (d->transact(code, answer) == Impl::Outcome::NotWritten)
+            return;
+        qDebug() << LOG_SRC(kSrc) << "delivered" << text(code);
+        std::lock_guard<std::mutex> l(d->pendingMutex);
+        d->pending.erase(d->pending.begin());
+    }
 }
 
 SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code, int flowMs, AbortOn abortOn,
@@ -263,7 +455,7 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
         if (aborted())
             return SendStatus::Aborted;
         const auto now = Clock::now();
-        if (now >= deadline)
+        if (now >= deadline && asked)
             return SendStatus::FlowTimeout;
         const int busy = d->busy ? d->busy->value() : -1;
         // A free (or unreadable) line is followed by a query at once, then at a
@@ -280,8 +472,8 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
         }
         asked = true;
         lastAsk = now;
-        std::lock_guard<std::mutex> lock(d->io);
-        d->query("M117");
+        std::lock_guard<FairLock> lock(d->io);
+        d->query("M117", !d->onPrintThread() && d->silent.load() ? 1 : 2);
         if (!d->port.isOpen()) {   // the line is gone and cannot be opened again
             if (reply)
                 *reply = QString::fromLatin1(ControllerProtocol::SendFailed);
@@ -289,7 +481,8 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
         }
     }
 
-    std::lock_guard<std::mutex> lock(d->io);
+    std::lock_guard<FairLock> lock(d->io);
+    deliverPendingLocked();
     std::string answer;
     Impl::Outcome outcome = d->transact(code, answer);
     if (outcome == Impl::Outcome::NotWritten)   // nothing went out: the port has been reopened, try once more
@@ -316,7 +509,24 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
 QString SerialObject::serialSendCode(const QString& code)
 {
     QString reply;
-    const SendStatus st = sendFlowControlled(code.toStdString(), d->flowMs.load(), AbortOn::Nothing, &reply);
+    const std::string command = code.toStdString();
+    int flowMs = d->flowMs.load();
+    if (!d->onPrintThread()) {
+        // No other thread waits on the controller longer than one exchange, and
+        // after one such wait has failed not at all until a slot is seen again.
+        deliverPending();
+        if (d->skipWhileSilent()) {
+            keepIfSafety(command);
+            return QString::fromLatin1(ControllerProtocol::SendFailed);
+        }
+        flowMs = d->congested.load() ? 0 : std::min(flowMs, d->exchangeLimitMs());
+    }
+    const SendStatus st = sendFlowControlled(command, flowMs, AbortOn::Nothing, &reply);
+    if (st == SendStatus::FlowTimeout || st == SendStatus::PortDown) {
+        if (!d->onPrintThread())
+            d->congested.store(st == SendStatus::FlowTimeout);
+        keepIfSafety(command);
+    }
     if (st == SendStatus::FlowTimeout) {
         qWarning() << LOG_SRC(kSrc) << "no free buffer slot in time, not sent:" << code;
         return QString::fromLatin1(ControllerProtocol::FlowTimeout);
@@ -420,17 +630,26 @@ int SerialObject::serialPrint(QString path)
         qWarning() << LOG_SRC(kSrc) << "a print is already running, refused:" << path;
         return -1;
     }
+    ++m_inPrint;
+    d->printThread.store(std::this_thread::get_id());
+    m_lostController.store(false);
     qDebug() << LOG_SRC(kSrc) << path;
     const int result = printFile(path.toStdString());
-    m_printing.store(false);
+    d->printThread.store(std::thread::id());
+    // A job that lost its controller, or one stopped by the program's exit, can
+    // still be resumed after a restart: its records stay. Any other end leaves
+    // nothing to resume.
+    if (!m_lostController.load() && !d->exiting.load()) {
+        getConfigFile().configFile()->setPowerOffResumePrintFileName("");
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
+        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(0);
+        printdetail_clear_config();
+    }
     m_paused.store(false);
     d->pauseRequest.store(false);
     d->quitRequest.store(false);
-    // The job is over, whatever its end: nothing is left to resume.
-    getConfigFile().configFile()->setPowerOffResumePrintFileName("");
-    FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
-    FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(0);
-    printdetail_clear_config();
+    m_printing.store(false);
+    --m_inPrint;
     return result < 0 ? -1 : 0;
 }
 
@@ -448,7 +667,9 @@ int SerialObject::printFile(const std::string& path)
         // A job that could not stream its file ends like a quit, never as a finished print.
         qDebug() << LOG_SRC(kSrc) << (end == JobEnd::Quit ? "quit" : "failed");
         // Fan off; bounded, so a controller that holds its buffer full cannot hold up the end.
-        sendFlowControlled("M107", 1000, AbortOn::Nothing, nullptr);
+        const SendStatus fan = sendFlowControlled("M107", 1000, AbortOn::Nothing, nullptr);
+        if (fan == SendStatus::FlowTimeout || fan == SendStatus::PortDown)
+            keepIfSafety("M107");
         emit printQuit();
         return end == JobEnd::Quit ? 1 : -1;
     }
@@ -489,6 +710,7 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
     d->lastSavedLine = skip;
     d->keepResumeLine = getConfigFile().configFile()->getPowerOffResumePrintStatus();
     int lastStep = -1;
+    bool restored = false;
     int64_t lineNo = 0;
     std::string_view raw;
     while (reader.next(raw)) {
@@ -513,10 +735,6 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
         const std::string_view line = trimmed(raw);
         if (line.empty())
             continue;
-        if (lineNo <= skip) {
-            d->adjuster.track(line);
-            continue;
-        }
         if (reader.lineTooLong() || line.size() > MaxCommandLength || hasControlBytes(line)) {
             qWarning() << LOG_SRC(kSrc) << "line" << lineNo << "is not G-code, skipped";
             continue;
@@ -530,6 +748,25 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
         }
         adjust.nozzleOverride = m_nozzleTempOverride.load() ? d->nozzleOverride.load() : -1;
         adjust.bedOverride = m_platformTempOverride.load() ? d->bedOverride.load() : -1;
+        if (lineNo <= skip) {
+            // Already printed: not sent, but the machine state it sets is kept
+            // as if it had been, so the restore can put the machine back.
+            const PrintLineAdjuster::Result res = d->adjuster.track(line, adjust);
+            if (res.nozzleTarget >= 0)
+                m_nozzleTarget.store(res.nozzleTarget);
+            if (res.bedTarget >= 0)
+                m_platformTarget.store(res.bedTarget);
+            continue;
+        }
+        if (skip > 0 && !restored) {
+            restored = true;
+            const Step st = restoreJob(RestorePoint::fromStream(d->adjuster, m_nozzleTarget.load(),
+                                                                m_platformTarget.load()), false);
+            if (st == Step::Quit)
+                return JobEnd::Quit;
+            if (st == Step::Lost)
+                return JobEnd::Failed;
+        }
         const PrintLineAdjuster::Result res = d->adjuster.process(line, adjust);
         if (res.kind == PrintLineAdjuster::Kind::PauseMark) {
             emit readM25();
@@ -585,18 +822,21 @@ SerialObject::Step SerialObject::sendJobCommand(std::string_view code, AbortOn a
         case SendStatus::Aborted:
             continue;
         case SendStatus::FlowTimeout:
-            // The controller holds its buffer full (a long wait in the file, or a
-            // stuck machine): the line is kept and the job waits; quit ends it.
-            qWarning() << LOG_SRC(kSrc) << "no free buffer slot in time, still waiting";
-            continue;
+            // No free slot for the whole flow limit: the controller is silent or
+            // stuck. The job ends; its records stay for a resume.
+            qWarning() << LOG_SRC(kSrc) << "no free buffer slot in time, the controller is not answering";
+            m_lostController.store(true);
+            return Step::Lost;
         case SendStatus::PortDown:
             if (!lost) {
                 lost = true;
                 lostSince = Clock::now();
                 qWarning() << LOG_SRC(kSrc) << "controller line lost, waiting for it";
             }
-            if (Clock::now() - lostSince > std::chrono::milliseconds(d->portLostMs.load()))
+            if (Clock::now() - lostSince > std::chrono::milliseconds(d->portLostMs.load())) {
+                m_lostController.store(true);
                 return Step::Lost;
+            }
             sleepMs(100);
             continue;
         }
@@ -634,15 +874,24 @@ private:
 
 SerialObject::Step SerialObject::waitMotionEnd()
 {
+    // The controller's queue holds at most a buffer of moves; it has to empty
+    // within the flow limit, as a slot has to free up within it.
     SilenceWatch silence(d->portLostMs.load());
+    const auto until = Clock::now() + std::chrono::milliseconds(d->flowMs.load());
     for (;;) {
         if (d->quitRequest.load())
             return Step::Quit;
         const QString reply = serialCheckCode("M121");
         if (ControllerProtocol::motionEnded(reply))
             return Step::Done;
-        if (silence.lost(reply))
+        if (silence.lost(reply)) {
+            m_lostController.store(true);
             return Step::Lost;
+        }
+        if (Clock::now() >= until) {
+            qWarning() << LOG_SRC(kSrc) << "the moves do not end, pausing anyway";
+            return Step::Done;
+        }
         sleepMs(50);
     }
 }
@@ -657,6 +906,75 @@ SerialObject::Step SerialObject::setJobHeaters(int nozzle, int bed)
     return sendJobCommand("M104 S" + std::to_string(nozzle) + " T0", AbortOn::Quit);
 }
 
+// Until the nozzle and the bed are no more than 2 C below their targets.
+SerialObject::Step SerialObject::waitJobHeaters(int nozzle, int bed, bool pauseStops)
+{
+    SilenceWatch silence(d->portLostMs.load());
+    for (;;) {
+        if (d->quitRequest.load())
+            return Step::Quit;
+        if (pauseStops && d->pauseRequest.load())
+            return Step::Paused;
+        const QString reply = serialCheckCode("M105");
+        const auto t = ControllerProtocol::parseM105(reply);
+        if (t && (nozzle <= 0 || t->nozzle >= nozzle - 2) && (bed <= 0 || t->bed >= bed - 2))
+            return Step::Done;
+        if (silence.lost(reply)) {
+            m_lostController.store(true);
+            return Step::Lost;
+        }
+        sleepMs(200);
+    }
+}
+
+// Puts the machine back where the stream stood, for a pause and for a
+// power-off resume alike: targets reached, modes, extruder position, the head
+// over the part at the park height, down to the last Z, fan and feed rate.
+SerialObject::Step SerialObject::restoreJob(const RestorePoint& at, bool pauseStops)
+{
+    const int nozzle = m_nozzleTempOverride.load() ? d->nozzleOverride.load() : at.nozzle;
+    const int bed = m_platformTempOverride.load() ? d->bedOverride.load() : at.bed;
+    qDebug() << LOG_SRC(kSrc) << "restoring, heating to" << nozzle << bed;
+    Step st = setJobHeaters(nozzle, bed);
+    if (st == Step::Done)
+        st = waitJobHeaters(nozzle, bed, pauseStops);
+    if (st != Step::Done)
+        return st;
+
+    std::vector<std::string> moves{"G90"};
+    if (!at.absoluteExtruder)
+        moves.push_back("M83");
+    if (at.absoluteExtruder) {
+        std::string e = "G92 E";
+        PrintLineAdjuster::appendNumber(e, at.pos.e, 5);
+        moves.push_back(e);
+    }
+    if (at.havePos) {
+        moves.push_back(("G1 Z" + HomedPosition::homedZText() + " F300").toStdString());
+        moves.push_back(("G1 X" + number2(at.pos.x) + " Y" + number2(at.pos.y) + " F2000").toStdString());
+        moves.push_back(("G1 Z" + number2(at.pos.z) + " F300").toStdString());
+    } else {
+        qWarning() << LOG_SRC(kSrc) << "position unknown, resuming where the head is";
+    }
+    if (!at.absoluteAxes) {
+        moves.push_back("G91");   // also makes the extruder relative
+        if (at.absoluteExtruder)
+            moves.push_back("M82");
+    }
+    if (at.fan >= 0)
+        moves.push_back(at.fan > 0 ? "M106 S" + std::to_string(at.fan) : std::string("M107"));
+    if (at.feed > 0) {
+        std::string f = "G1 F";
+        PrintLineAdjuster::appendNumber(f, at.feed, 3);
+        moves.push_back(f);
+    }
+    for (const std::string& m : moves) {
+        if ((st = sendJobCommand(m, AbortOn::Quit)) != Step::Done)
+            return st;
+    }
+    return Step::Done;
+}
+
 SerialObject::Step SerialObject::pauseJob()
 {
     qDebug() << LOG_SRC(kSrc) << "pausing";
@@ -665,81 +983,29 @@ SerialObject::Step SerialObject::pauseJob()
         return st;
     // Where the file left the head; the stream's own record stands in when the
     // controller cannot tell.
-    ControllerProtocol::Position pos{d->adjuster.x(), d->adjuster.y(), d->adjuster.z(), d->adjuster.controllerE()};
-    bool havePos = d->adjuster.hasPosition();
+    RestorePoint at = RestorePoint::fromStream(d->adjuster, m_nozzleTarget.load(), m_platformTarget.load());
     for (int i = 0; i < 3; ++i) {
         if (const auto p = ControllerProtocol::parseM114(serialCheckCode("M114"))) {
-            pos = *p;
-            havePos = true;
+            at.pos = *p;
+            at.havePos = true;
             break;
         }
     }
-    const int savedNozzle = m_nozzleTarget.load();
-    const int savedBed = m_platformTarget.load();
-    if ((st = setJobHeaters(0, 0)) != Step::Done)
-        return st;
-    m_paused.store(true);
-    emit printPause();
-
     for (;;) {
+        if ((st = setJobHeaters(0, 0)) != Step::Done)
+            return st;
+        m_paused.store(true);
+        emit printPause();
         while (d->pauseRequest.load() && !d->quitRequest.load())
             sleepMs(20);
         if (d->quitRequest.load())
             return Step::Quit;
-        // Reheat to the targets in force before the pause (an in-print override wins).
-        const int nozzle = m_nozzleTempOverride.load() ? d->nozzleOverride.load() : savedNozzle;
-        const int bed = m_platformTempOverride.load() ? d->bedOverride.load() : savedBed;
-        qDebug() << LOG_SRC(kSrc) << "resuming, heating to" << nozzle << bed;
-        if ((st = setJobHeaters(nozzle, bed)) != Step::Done)
-            return st;
-        bool pausedAgain = false;
-        SilenceWatch silence(d->portLostMs.load());
-        for (;;) {
-            if (d->quitRequest.load())
-                return Step::Quit;
-            if (d->pauseRequest.load()) {
-                pausedAgain = true;
-                break;
-            }
-            const QString reply = serialCheckCode("M105");
-            const auto t = ControllerProtocol::parseM105(reply);
-            if (t && (nozzle <= 0 || t->nozzle >= nozzle - 2) && (bed <= 0 || t->bed >= bed - 2))
-                break;
-            if (silence.lost(reply))
-                return Step::Lost;
-            sleepMs(200);
-        }
-        if (!pausedAgain)
+        st = restoreJob(at, true);
+        if (st != Step::Paused)
             break;
-        if ((st = setJobHeaters(0, 0)) != Step::Done)
-            return st;
-        emit printPause();
     }
-
-    // Back to where the file left off: over the part at the park height first, then down.
-    std::vector<std::string> moves{"G90"};
-    if (havePos) {
-        moves.push_back(("G1 X" + number2(pos.x) + " Y" + number2(pos.y) + " F2000").toStdString());
-        moves.push_back(("G1 Z" + number2(pos.z) + " F300").toStdString());
-        std::string e = "G92 E";
-        PrintLineAdjuster::appendNumber(e, pos.e, 5);
-        moves.push_back(e);
-    } else {
-        qWarning() << LOG_SRC(kSrc) << "position unknown, resuming where the head is";
-    }
-    if (!d->adjuster.absoluteAxes())
-        moves.push_back("G91");   // also makes the extruder relative
-    if (d->adjuster.absoluteExtruder() != d->adjuster.absoluteAxes())
-        moves.push_back(d->adjuster.absoluteExtruder() ? "M82" : "M83");
-    if (d->adjuster.controllerFeed() > 0) {
-        std::string f = "G1 F";
-        PrintLineAdjuster::appendNumber(f, d->adjuster.controllerFeed(), 3);
-        moves.push_back(f);
-    }
-    for (const std::string& m : moves) {
-        if ((st = sendJobCommand(m, AbortOn::Quit)) != Step::Done)
-            return st;
-    }
+    if (st != Step::Done)
+        return st;
     m_paused.store(false);
     qDebug() << LOG_SRC(kSrc) << "resumed";
     emit printResume();

@@ -23,6 +23,9 @@ struct LinkTiming {
     int quietMs = 60;        // silence that ends the draining of stale input after a fault
     int flowMs = 60000;      // flow-control lock and wait for a free buffer slot
     int portLostMs = 30000;  // a print waits this long for a lost line to come back
+    // The longest one query may take: two tries, each a reply wait and a drain.
+    // No thread but the print thread ever waits on the link longer than this.
+    int exchangeLimitMs() const { return 2 * (replyMs + quietMs); }
 };
 
 class SerialObject : public QObject {
@@ -38,10 +41,17 @@ public:
     void close();
 
     // Flow-controlled send of a motion, motor or heater command. Waits (60 s at
-    // most) for a free buffer slot; on time-out nothing is sent and an error text returned.
+    // most; outside the print thread one exchange limit at most) for a free buffer
+    // slot; on time-out nothing is sent and an error text returned. A command that
+    // makes the machine safe (heaters, fan, motors off, stop) that could not go
+    // out is kept and delivered first once the controller takes commands again.
     QString serialSendCode(const QString& code);
-    // One command and reply under the I/O mutex; "send failed." after a failed retry.
+    // One command and reply under the I/O lock; "send failed." after a failed retry.
+    // The lock is handed over fairly between threads; outside the print thread the
+    // wait for it is bounded, and while the controller is silent one try is made.
     QString serialCheckCode(const QString& code);
+    // Safety commands still waiting for the line (tests and the log).
+    int pendingSafetyCommands() const;
 
     void Heating(int temp);
     void HeatingPlatform(int temp);
@@ -56,6 +66,12 @@ public:
     int printFile(const std::string& path);
     // Start streaming at this G-code line (power-off resume); 0 streams from the start.
     void setResumeLine(int line);
+    // The last job ended because the controller stopped answering or the line
+    // was lost; its resume records are kept.
+    bool jobLostController() const { return m_lostController.load(); }
+    // Program exit: ends a running stream (keeping its resume records) and
+    // returns once the print thread has left the link.
+    void endPrintForExit();
 
     void setTiming(const LinkTiming& timing);
 
@@ -99,16 +115,24 @@ private:
     SendStatus sendFlowControlled(std::string_view code, int flowMs, AbortOn abortOn, QString* reply);
     enum class JobEnd { Finished, Quit, Failed };
     JobEnd streamFile(const std::string& path);
-    enum class Step { Done, Quit, Lost };
+    enum class Step { Done, Quit, Lost, Paused };
     Step sendJobCommand(std::string_view code, AbortOn abortOn);
     Step pauseJob();
     Step waitMotionEnd();
     Step setJobHeaters(int nozzle, int bed);
+    Step waitJobHeaters(int nozzle, int bed, bool pauseStops);
+    struct RestorePoint;
+    Step restoreJob(const RestorePoint& at, bool pauseStops);
+    void keepIfSafety(std::string_view code);
+    void deliverPending();
+    void deliverPendingLocked();
     void saveResumeLine(int64_t line);
     Impl* d;
     std::atomic<float> m_persent{0.f};
     std::atomic<bool> m_printing{false};
     std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_lostController{false};
+    std::atomic<int> m_inPrint{0};   // the print thread is inside serialPrint
     std::atomic<int> m_nozzleTarget{0};
     std::atomic<int> m_platformTarget{0};
 };

@@ -149,7 +149,7 @@ struct ControllerSimulator::Impl {
     bool filament = true, probeFitted = true, probeArmed = false;
     double bedHeight = 0;
 
-    int dropCount = 0, garbleCount = 0, partialCount = 0, delayCount = 0, delayMs = 0;
+    int dropCount = 0, duplicateCount = 0, garbleCount = 0, partialCount = 0, delayCount = 0, delayMs = 0;
     Clock::time_point holdUntil{};
     bool hangPending = false;
     int reconnectAfter = -1;
@@ -518,7 +518,11 @@ void ControllerSimulator::Impl::handleLine(std::string_view line, Clock::time_po
         return;
     }
     ControllerProtocol::replyInto(out, free(now), payload);
-    if (garbleCount > 0) {
+    if (duplicateCount > 0) {
+        // The same reply twice in one write: the copy is there before the next command.
+        --duplicateCount;
+        out += out;
+    } else if (garbleCount > 0) {
         --garbleCount;
         out = "\xff\xfe\x15#%&\x7f\n";
     } else if (partialCount > 0) {
@@ -771,6 +775,12 @@ void ControllerSimulator::delayReplies(int ms, int count)
     std::lock_guard<std::mutex> lock(d->m);
     d->delayMs = ms;
     d->delayCount = count;
+}
+
+void ControllerSimulator::duplicateReplies(int count)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->duplicateCount = count;
 }
 
 void ControllerSimulator::garbleReplies(int count)

@@ -58,6 +58,7 @@ public:
     // Fault injection.
     void dropReplies(int count);                 // answer nothing to the next count commands
     void delayReplies(int ms, int count);        // answer late
+    void duplicateReplies(int count);            // answer twice, the copy right behind the reply
     void garbleReplies(int count);               // answer with unreadable bytes
     void partialReplies(int count);              // answer without the final "\n"
     void holdBufferFull(int ms);                 // report 0 free slots and hold the busy line

@@ -5,6 +5,9 @@
 #include "tests/support/GxWriter.h"
 #include "tests/support/PrintPageRig.h"
 
+#include "tests/support/StreamCheck.h"
+
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <atomic>
 #include <thread>
@@ -108,7 +111,7 @@ private slots:
 
         QStringList expected = StartOfJob;
         expected << PrintPageRig::streamedLines(job);
-        expected << "M140 S0" << "M104 S0 T0" << "M50 S0" << "G1 Z212.00 F300" << "G1 X90 Y90 F2000"
+        expected << "M140 S0" << "M104 S0 T0" << "M50 S0" << "G90" << "G1 Z212.00 F300" << "G1 X90 Y90 F2000"
                  << "G90" << "G92 X100 Y100 Z212.00" << "M18";
         expected << PageEnd;
         QCOMPARE(rig.commands(), expected);
@@ -168,7 +171,7 @@ private slots:
         const QStringList cmds = rig.commands();
         const int quit = cmds.indexOf("M107", cmds.indexOf("G92 E0"));
         QVERIFY(quit > 0);
-        QCOMPARE(cmds.mid(quit), QStringList({"M107", "M112", "M140 S0", "M104 S0 T0", "G1 Z212.00 F300",
+        QCOMPARE(cmds.mid(quit), QStringList({"M107", "M112", "M140 S0", "M104 S0 T0", "G90", "G1 Z212.00 F300",
                                               "G1 X90 Y92 F2000", "G90", "M18"}) + PageEnd);
         QVERIFY(!cmds.contains("G1 X95 Y97 F2000"));
         QCOMPARE(rig.cloud->sentUpdates().last(), QString("Idle"));
@@ -195,6 +198,72 @@ private slots:
 
     // A ".gx" job: thumbnail and remaining time; 280 C keeps printing, 281 C
     // stops the job at once even while the cancel question is open.
+    // The controller goes silent, the line is lost (and comes back later), or
+    // moves never end, in mid-job. The screen keeps running, the job ends with
+    // a message, heaters off, and the resume records stay when the controller was lost.
+    void foulWeather_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("silent, cancelled") << "silent" << "";
+        QTest::newRow("line lost") << "hangUp" << "The printer's controller is not answering.\nPlease check the printer.";
+        QTest::newRow("line back later") << "hangUpBack" << "The printer's controller is not answering.\nPlease check the printer.";
+        QTest::newRow("moves never end") << "stuck" << "The printer did not finish its move.\nPlease check the printer.";
+    }
+    void foulWeather()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        PrintPageRig rig;
+        const LinkTiming timing = StreamCheck::quickTiming(1500);
+        rig.link()->setTiming(timing);
+        getConfigFile().configFile()->setPowerOffResumePrintStatus(true);
+        if (fault == "stuck")
+            rig.sim().movesNeverEnd(true);
+        const QString path = rig.writeJob("foul.gcode", makeJob(4, 400, 200, 60));
+        rig.mainWindow->slot_ThreadM23(path);
+        QVERIFY(rig.waitFor([&] { return !rig.page() || rig.page()->getPrinterFileSendStatus(); }, 20000));
+        if (fault != "stuck") {
+            QVERIFY(rig.waitFor([&] { return FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() > 0; }));
+            if (fault == "silent")
+                rig.sim().dropReplies(1 << 30);
+            else
+                rig.sim().hangUp(fault == "hangUpBack" ? 4000 : -1);
+        }
+        // The GUI thread's longest stall, measured by a fast timer.
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0, longest = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        tick.start(10);
+        if (fault == "silent") {
+            QTest::qWait(1500);
+            rig.cancelFromScreen(true);
+            QVERIFY(rig.state() == 3 || !rig.page());
+        }
+        QVERIFY(rig.waitPageGone(30000));
+        QVERIFY2(longest < 3 * timing.exchangeLimitMs(), qPrintable(QString::number(longest)));
+        if (!message.isEmpty())
+            QCOMPARE(PrintPageRig::messageText(), message);
+        const bool lost = fault.startsWith("hangUp");
+        QCOMPARE(QString::fromStdString(getConfigFile().configFile()->getPowerOffResumePrintFileName()).isEmpty(), !lost);
+        QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() > 0, lost);
+        QVERIFY(rig.cloud->sentUpdates().last() != "Printing");
+        if (fault == "hangUp")
+            QVERIFY(rig.link()->pendingSafetyCommands() > 0);
+        if (fault == "hangUpBack" || fault == "silent") {
+            // What the page asked for while the line was down reaches the controller once it is back.
+            rig.sim().dropReplies(0);
+            QVERIFY(rig.waitFor([&] { return rig.sim().nozzleTarget() == 0 && rig.sim().bedTarget() == 0; }, 20000));
+        } else if (fault == "stuck") {
+            QCOMPARE(rig.sim().nozzleTarget(), 0);
+        }
+    }
+
     void overTemperature()
     {
         PrintPageRig rig;
@@ -225,6 +294,7 @@ private slots:
         rig.press("stop");   // the question stays open until the over-temperature closes it
         QVERIFY(!TwoButtonDialog::instTwoButtonDialog || !TwoButtonDialog::instTwoButtonDialog->isVisible());
         QCOMPARE(PrintPageRig::messageText(), QString("Abnormally print.\nPlease check the extruder."));
+        QVERIFY(rig.text("extruderTemp").startsWith("281/"));   // the reading that stopped the job
         QVERIFY(rig.waitPageGone());
 
         const QStringList cmds = rig.commands();

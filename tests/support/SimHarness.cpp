@@ -13,6 +13,7 @@ SimHarness::SimHarness(ControllerSimulator::Options options) : m_sim(options)
     // A link left over from an earlier test points at a dead line and an old root.
     ExecuteReturnHome().setObject(nullptr);
     ExecuteGetSerialObject().reset();
+    ControllerProtocol::setMachineTimeScale(options.timeScale);   // waits on moves in simulated time
     const QString gpio = QString::fromStdString(GpioLine(PrinterPath::BufferBusyGpio).valuePath());
     if (!m_sim.start(rootPath(PrinterPath::SerialPort), gpio))
         qFatal("SimHarness: the controller simulator cannot start");

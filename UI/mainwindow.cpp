@@ -14,6 +14,7 @@
 #include "UI/build.h"
 #include "UI/buildprint.h"
 #include "UI/home.h"
+#include "UI/setting.h"
 #include "cloudprinter/PolarClient.h"
 #include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
@@ -313,12 +314,16 @@ void MainWindow::on_showControl_clicked()
     Home::instHome->show();
 }
 
-// The settings and information pages are not part of this program.
 void MainWindow::on_showSetting_clicked()
 {
     qDebug() << LOG_SRC("UI/mainwindow.cpp");
+    if (!OneTimesClicked().acceptPress(this, ui->showSetting, "TOOLBUTTON_MAIN_STYLE") || Setting::instSetting)
+        return;
+    Setting::instSetting = new Setting(nullptr);
+    Setting::instSetting->show();
 }
 
+// The information page is not part of this program.
 void MainWindow::on_showInfo_clicked()
 {
     qDebug() << LOG_SRC("UI/mainwindow.cpp");

@@ -57,9 +57,12 @@ std::vector<ControllerSimulator::BedPoint> heightMap()
 }
 
 // Opens the page as the user does: the settings page's entry.
-ExtruderCalibration* openFromSettings(SimHarness& h)
+ExtruderCalibration* openFromSettings(SimHarness& h, bool flatBed = false)
 {
-    h.sim().setBedHeightMap(heightMap());
+    if (flatBed)
+        h.sim().setBedHeight(0.25);
+    else
+        h.sim().setBedHeightMap(heightMap());
     auto* setting = new Setting(nullptr);
     Setting::instSetting = setting;
     setting->show();
@@ -123,17 +126,20 @@ private slots:
     void probingRun_data()
     {
         QTest::addColumn<bool>("failFirstReading");
-        QTest::newRow("every reading") << false;
-        QTest::newRow("first M114 unanswered") << true;
+        QTest::addColumn<bool>("flatBed");
+        QTest::newRow("every reading") << false << false;
+        QTest::newRow("first M114 unanswered") << true << false;
+        QTest::newRow("flat bed, no map") << false << true;
     }
     void probingRun()
     {
         QFETCH(bool, failFirstReading);
+        QFETCH(bool, flatBed);
         SimHarness h;
         h.link()->setTiming({200, 20, 2000, 30000});
         if (failFirstReading)
             h.sim().dropRepliesTo("M114", 2);   // the link asks twice, then reports the failure
-        ExtruderCalibration* page = openFromSettings(h);
+        ExtruderCalibration* page = openFromSettings(h, flatBed);
         QVERIFY(page);
         QCOMPARE(message(page), QString("Pre-adjusting, please wait..."));
         QVERIFY(arrives(h, "G1 Z215 F300"));
@@ -142,7 +148,7 @@ private slots:
         QStringList expected;
         for (int i = 0; i < 9; ++i)
             expected << (failFirstReading && i == 0 ? "Z: failed reading: send failed."
-                                                    : "Z: " + QString::number(kHeights[i]));
+                                                    : "Z: " + QString::number(flatBed ? 0.25 : kHeights[i]));
         QCOMPARE(readings(), expected);
         if (!failFirstReading) {
             QStringList sent = {"M112", "G28 Z", "G28 X", "G28 Y", "M112", "G92 X100 Y102 Z212.00 A0 B0"};

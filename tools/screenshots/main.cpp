@@ -13,7 +13,9 @@
 #include "UI/build.h"
 #include "UI/buildfilemanage.h"
 #include "UI/buildprint.h"
+#include "UI/ExtruderCalibration.h"
 #include "UI/home.h"
+#include "UI/setting.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
 #include "UI/showtfcard.h"
@@ -191,6 +193,11 @@ int main(int argc, char** argv)
             {"page_buildfilemanage", [sample] { return new BuildFileManage(sample, nullptr); }},
             {"page_buildprint", [sample] { return BuildPrint::instBuildPrint = new BuildPrint(sample, nullptr); }},
             {"page_home", [] { return Home::instHome = new Home(nullptr); }},
+            // settings page, probing page
+            {"page_setting", [] { return Setting::instSetting = new Setting(nullptr); }},
+            {"page_extrudercalibration", [] {
+                 return ExtruderCalibration::instExtruderCalibration = new ExtruderCalibration(nullptr);
+             }},
         };
         for (const Dialog& d : pages) {
             QWidget* page = d.make();

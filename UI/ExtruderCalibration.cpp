@@ -2,14 +2,13 @@
 
 #include "Execute/CExecuteGetSerialObject.h"
 #include "Execute/MachineRules.h"
+#include "UI/filepagehelpers.h"
 #include "serial/SerialObject.h"
 
 #include <QCloseEvent>
 #include <QDebug>
 #include <QIcon>
 #include <QLabel>
-#include <QPalette>
-#include <QPixmap>
 #include <QRegularExpression>
 #include <QToolButton>
 #include <chrono>
@@ -49,13 +48,7 @@ ExtruderCalibration::ExtruderCalibration(QWidget* parent)
     setObjectName("ExtruderCalibration");
     setWindowTitle("Form");
     setFixedSize(480, 232);
-    setWindowFlags(windowFlags() | Qt::Window | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_DeleteOnClose);
-    move(0, 40);
-    QPalette pal = palette();
-    pal.setBrush(QPalette::Window, QBrush(QPixmap(":/Resource/icon/bg.png")));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    setWindowFlags(windowFlags() | Qt::Window);
 
     ui->showMessage = new QLabel(this);
     ui->showMessage->setObjectName("showMessage");
@@ -67,7 +60,6 @@ ExtruderCalibration::ExtruderCalibration(QWidget* parent)
     ui->widget = new QWidget(this);
     ui->widget->setObjectName("widget");
     ui->widget->setGeometry(0, 180, 480, 52);
-    ui->widget->setAttribute(Qt::WA_StyledBackground);
     ui->widget->setStyleSheet("QWidget#widget{border-top:2px solid #CCCCCC;border-left:0px;"
                               "border-right:0px;border-bottom:0px;}");
     ui->back = new QToolButton(ui->widget);
@@ -79,6 +71,7 @@ ExtruderCalibration::ExtruderCalibration(QWidget* parent)
     ui->back->setIconSize(QSize(24, 24));
     ui->back->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ui->back->setStyleSheet(kBackStyle);
+    FilePages::setupPage(this);
     QMetaObject::connectSlotsByName(this);
     // The worker never touches widgets: what it reports is set here, on the GUI thread.
     connect(this, &ExtruderCalibration::sig_pointReached, this, &ExtruderCalibration::showPoint,

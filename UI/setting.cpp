@@ -3,12 +3,11 @@
 
 #include "Execute/COneTimesClicked.h"
 #include "UI/ExtruderCalibration.h"
+#include "UI/filepagehelpers.h"
 
 #include <QDebug>
 #include <QEvent>
 #include <QIcon>
-#include <QPalette>
-#include <QPixmap>
 
 Setting* Setting::instSetting = nullptr;
 
@@ -17,13 +16,7 @@ Setting::Setting(QWidget* parent)
 {
     qCritical().noquote() << "UI/setting" << "Setting";
     ui->setupUi(this);
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_DeleteOnClose);
-    move(0, 40);
-    QPalette pal = palette();
-    pal.setBrush(QPalette::Window, QBrush(QPixmap(":/Resource/icon/bg.png")));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    FilePages::setupPage(this);
     ui->showExtruderCalibration->setStyleSheet(COneTimesClicked::styleSheet("TOOLBUTTON_ICON_STYLE", false));
 }
 

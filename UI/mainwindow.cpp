@@ -16,6 +16,7 @@
 #include "UI/control.h"
 #include "UI/manual.h"
 #include "UI/preheat.h"
+#include "UI/setting.h"
 #include "cloudprinter/PolarClient.h"
 #include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
@@ -312,12 +313,16 @@ void MainWindow::on_showControl_clicked()
     Control::instControl->show();
 }
 
-// The settings and information pages are not part of this program.
 void MainWindow::on_showSetting_clicked()
 {
     qDebug() << LOG_SRC("UI/mainwindow.cpp");
+    if (!OneTimesClicked().acceptPress(this, ui->showSetting, "TOOLBUTTON_MAIN_STYLE") || Setting::instSetting)
+        return;
+    Setting::instSetting = new Setting(nullptr);
+    Setting::instSetting->show();
 }
 
+// The information page is not part of this program.
 void MainWindow::on_showInfo_clicked()
 {
     qDebug() << LOG_SRC("UI/mainwindow.cpp");

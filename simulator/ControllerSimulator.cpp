@@ -148,6 +148,11 @@ struct ControllerSimulator::Impl {
     int nozzleTarget = 0, bedTarget = 0, pinned = -1;
     bool filament = true, probeFitted = true, probeArmed = false;
     double bedHeight = 0;
+    std::vector<BedPoint> bedMap;
+    double bedHeightAt(double x, double y) const;
+    std::string dropPrefix;
+    int dropPrefixCount = 0;
+    bool dropForPrefix(std::string_view line);
 
     int dropCount = 0, duplicateCount = 0, garbleCount = 0, partialCount = 0, delayCount = 0, delayMs = 0;
     Clock::time_point holdUntil{};
@@ -348,9 +353,10 @@ std::string ControllerSimulator::Impl::execute(const Words& words)
             e.to[a] = absolute ? w->value - shift[a] : planned[a] + w->value;
         }
         const double zFrom = e.from[2] + shift[2], zTo = e.to[2] + shift[2];
-        if (probeArmed && zTo < zFrom && zTo < bedHeight) {
+        const double bedZ = bedHeightAt(e.to[0] + shift[0], e.to[1] + shift[1]);
+        if (probeArmed && zTo < zFrom && zTo < bedZ) {
             // The probe touches the bed: the move ends there.
-            const double t = zFrom <= bedHeight ? 0.0 : (zFrom - bedHeight) / (zFrom - zTo);
+            const double t = zFrom <= bedZ ? 0.0 : (zFrom - bedZ) / (zFrom - zTo);
             for (int a = 0; a < 4; ++a)
                 e.to[a] = e.from[a] + (e.to[a] - e.from[a]) * t;
         }
@@ -517,6 +523,8 @@ void ControllerSimulator::Impl::handleLine(std::string_view line, Clock::time_po
         --dropCount;
         return;
     }
+    if (dropForPrefix(line))
+        return;
     ControllerProtocol::replyInto(out, free(now), payload);
     if (duplicateCount > 0) {
         // The same reply twice in one write: the copy is there before the next command.
@@ -537,6 +545,32 @@ void ControllerSimulator::Impl::handleLine(std::string_view line, Clock::time_po
         return;
     }
     sendBytes(out);
+}
+
+// ---- platform height map and targeted silence ----------------------------
+
+double ControllerSimulator::Impl::bedHeightAt(double x, double y) const
+{
+    if (bedMap.empty())
+        return bedHeight;
+    const BedPoint* nearest = &bedMap.front();
+    double best = HUGE_VAL;
+    for (const BedPoint& p : bedMap) {
+        const double d = (p.x - x) * (p.x - x) + (p.y - y) * (p.y - y);
+        if (d < best) {
+            best = d;
+            nearest = &p;
+        }
+    }
+    return nearest->z;
+}
+
+bool ControllerSimulator::Impl::dropForPrefix(std::string_view line)
+{
+    if (dropPrefixCount <= 0 || line.substr(0, dropPrefix.size()) != dropPrefix)
+        return false;
+    --dropPrefixCount;
+    return true;
 }
 
 void ControllerSimulator::Impl::run()
@@ -706,6 +740,19 @@ void ControllerSimulator::setBedHeight(double z)
 {
     std::lock_guard<std::mutex> lock(d->m);
     d->bedHeight = z;
+}
+
+void ControllerSimulator::setBedHeightMap(const std::vector<BedPoint>& points)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->bedMap = points;
+}
+
+void ControllerSimulator::dropRepliesTo(const QString& prefix, int count)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->dropPrefix = prefix.toStdString();
+    d->dropPrefixCount = prefix.isEmpty() ? 0 : count;
 }
 
 int ControllerSimulator::nozzleTarget() const

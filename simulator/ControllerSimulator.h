@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class ControllerSimulator {
 public:
@@ -42,6 +43,11 @@ public:
     void pinNozzleTemperature(int value);        // -1 unpins
     void setFilament(bool present);
     void setBedHeight(double z);
+    // Platform height map: an armed probe stops a descent at the height of the
+    // map point nearest the head (in the coordinates M114 reports). An empty
+    // map is the flat bed of setBedHeight() and Options::bedHeight.
+    struct BedPoint { double x = 0, y = 0, z = 0; };
+    void setBedHeightMap(const std::vector<BedPoint>& points);
     int nozzleTarget() const;
     int bedTarget() const;
     bool moving() const;
@@ -67,6 +73,8 @@ public:
     // With reconnectAfterMs >= 0 a new line is linked at the same path after that time.
     void hangUp(int reconnectAfterMs = -1);
     void movesNeverEnd(bool on);                 // M121 keeps answering "B"
+    // Answer nothing to the next count commands that begin with prefix (e.g. "M114").
+    void dropRepliesTo(const QString& prefix, int count);
 
 private:
     struct Impl;

@@ -13,6 +13,7 @@
 #include "UI/home.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
+#include "UI/setting.h"
 #include "cloudprinter/PolarClient.h"
 #include "serial/SerialObject.h"
 #include "tests/support/GxWriter.h"
@@ -84,6 +85,7 @@ void closeAllPages()
     delete BuildPrint::instBuildPrint;
     delete Build::instBuild;
     delete Home::instHome;
+    delete Setting::instSetting;
     QList<QPointer<QWidget>> windows;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (!qobject_cast<MainWindow*>(w))
@@ -228,9 +230,11 @@ private slots:
         press(m_w.get(), "showControl");
         QVERIFY(Control::instControl);
         QVERIFY(Control::instControl->isVisible());
-        // Pages that this program does not have: nothing happens.
-        const int windows = QApplication::topLevelWidgets().size();
         press(m_w.get(), "showSetting");
+        QVERIFY(Setting::instSetting);
+        QVERIFY(Setting::instSetting->isVisible());
+        // A page that this program does not have: nothing happens.
+        const int windows = QApplication::topLevelWidgets().size();
         press(m_w.get(), "showInfo");
         QCOMPARE(QApplication::topLevelWidgets().size(), windows);
     }

@@ -594,6 +594,27 @@ void drawJogArrow(QPainter& p, const Pen& c, qreal angle)
 }
 
 
+// Settings page: the probing entry, a nozzle over the nine points of the plate.
+void drawProbe(QPainter& p, const Pen& c)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(c.ink);
+    p.drawRoundedRect(QRectF(36, 6, 28, 18), 3, 3);
+    p.drawPolygon(QPolygonF({QPointF(40, 24), QPointF(60, 24), QPointF(50, 40)}));
+    p.setPen(stroke(c.ink, 3));
+    p.drawLine(QPointF(50, 44), QPointF(50, 56));
+    p.setPen(stroke(c.ink, 5));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolygon(QPolygonF({QPointF(22, 62), QPointF(78, 62), QPointF(94, 92), QPointF(6, 92)}));
+    p.setPen(Qt::NoPen);
+    p.setBrush(c.ink);
+    for (int row = 0; row < 3; ++row) {
+        const qreal y = 68 + row * 9, half = 22 + row * 8;
+        for (int col = 0; col < 3; ++col)
+            p.drawEllipse(QPointF(50 - half + col * half, y), 3, 3);
+    }
+}
+
 // The page background: light, calm, with a faint plate line at the bottom.
 void paintBackground(QImage& img)
 {
@@ -684,6 +705,8 @@ const std::vector<Icon>& icons()
         {"f",                 52,  52, V_P | V_H, [](P& p, const Pen& c) { drawJogArrow(p, c, 90); }},
         {"u",                 52,  52, V_P | V_H, [](P& p, const Pen& c) { drawJogArrow(p, c, -90); }},
         {"d",                 52,  52, V_P | V_H, [](P& p, const Pen& c) { drawJogArrow(p, c, 90); }},
+        // settings page, probing page
+        {"probe",             80,  80, V_PC,      drawProbe},
     };
     return table;
 }

@@ -19,6 +19,9 @@
 #include "UI/home.h"
 #include "UI/manual.h"
 #include "UI/preheat.h"
+#include "UI/ExtruderCalibration.h"
+#include "UI/home.h"
+#include "UI/setting.h"
 #include "UI/mainwindow.h"
 #include "UI/printctl.h"
 #include "UI/printdetail.h"
@@ -228,6 +231,11 @@ int main(int argc, char** argv)
                  return Preheat::instPreheat = new Preheat(nullptr);
              }},
             {"page_manual", [] { return Manual::instManual = new Manual(nullptr); }},
+            // settings page, probing page
+            {"page_setting", [] { return Setting::instSetting = new Setting(nullptr); }},
+            {"page_extrudercalibration", [] {
+                 return ExtruderCalibration::instExtruderCalibration = new ExtruderCalibration(nullptr);
+             }},
         };
         for (const Dialog& d : pages) {
             QWidget* page = d.make();

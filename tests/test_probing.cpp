@@ -1,0 +1,142 @@
+// The probing page, opened from the settings page, against the simulator's
+// platform height map: the heights it logs, what the controller receives, and
+// Back at every step leaving the machine still and the probe disarmed.
+#include "UI/ExtruderCalibration.h"
+#include "UI/resources.h"
+#include "UI/setting.h"
+#include "serial/SerialObject.h"
+#include "tests/support/SimHarness.h"
+
+#include <QLabel>
+#include <QMutex>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+QMutex g_logMutex;
+QStringList g_readings;   // "Z: ..." log lines, written by the worker thread
+QtMessageHandler g_previous = nullptr;
+
+void keepReadings(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith("Z: ")) {
+        QMutexLocker lock(&g_logMutex);
+        g_readings << message;
+    }
+    g_previous(type, context, message);
+}
+
+QStringList withoutPolls(const QStringList& lines) { return lines.filter(QRegularExpression("^(?!M1(19|21|17|05)$)")); }
+
+const double kX[9] = {-80, 20, 100, 100, 20, -80, -80, 20, 100};
+const double kY[9] = {100, 100, 100, 0, 0, 0, -90, -90, -90};
+const double kHeights[9] = {0.12, 0.05, 0.31, 0.27, 0.18, 0.09, 0.44, 0.2, 0.36};
+
+// Opens the page as the user does: the settings page's entry.
+ExtruderCalibration* openFromSettings(SimHarness& h, bool flatBed = false)
+{
+    h.link()->setTiming({200, 20, 2000, 30000});   // a silent controller costs little time
+    std::vector<ControllerSimulator::BedPoint> map;
+    for (int i = 0; i < 9 && !flatBed; ++i)
+        map.push_back({kX[i], kY[i], kHeights[i]});
+    h.sim().setBedHeight(0.25);
+    h.sim().setBedHeightMap(map);
+    Setting::instSetting = new Setting(nullptr);
+    Setting::instSetting->show();
+    QTest::mouseClick(Setting::instSetting->findChild<QToolButton*>("showExtruderCalibration"), Qt::LeftButton);
+    QTest::qWait(120);   // the one-press guard
+    delete Setting::instSetting;
+    return ExtruderCalibration::instExtruderCalibration;
+}
+
+QString message(ExtruderCalibration* page) { return page->findChild<QLabel*>("showMessage")->text(); }
+
+}
+
+class TestProbing : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        initOrlenkResources();
+        ExtruderCalibration::stepIntervalMs = 20;
+        g_previous = qInstallMessageHandler(keepReadings);
+    }
+    void init() { QMutexLocker lock(&g_logMutex); g_readings.clear(); }
+    void cleanup() { delete ExtruderCalibration::instExtruderCalibration; }   // after a failure
+
+    // Wait for the line, hold the machine (and silence the controller) and press
+    // Back; a run that reached its park is checked whole first.
+    void probing_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("whole run") << "G1 Z215 F300" << "";
+        QTest::newRow("whole run, first M114 unanswered") << "G1 Z215 F300" << "M114";
+        QTest::newRow("whole run, flat bed without a map") << "G1 Z215 F300" << "flat bed";
+        QTest::newRow("Back while homing") << "G28 Z" << "";
+        QTest::newRow("Back while travelling") << "G1 X-80 Y100 F2000" << "";
+        QTest::newRow("Back while descending") << "G1 Z0 F200" << "";
+        QTest::newRow("Back while descending, silent controller") << "G1 Z0 F200" << "silent";
+    }
+    void probing()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, fault);
+        SimHarness h;
+        if (fault == "M114")
+            h.sim().dropRepliesTo("M114", 2);   // the link asks twice, then reports the failure
+        ExtruderCalibration* page = openFromSettings(h, fault == "flat bed");
+        QCOMPARE(page ? message(page) : QString(), QString("Pre-adjusting, please wait..."));
+        // The event loop runs meanwhile: homing lives on the GUI thread's timers.
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().contains(line); }, 30000));
+        if (line == "G1 Z215 F300") {
+            QVERIFY(SimHarness::waitUntil([&] { return message(page) == "Completed!"; }, 5000));
+            QStringList readings, sent = {"M112", "G28 Z", "G28 X", "G28 Y", "M112", "G92 X100 Y102 Z212.00 A0 B0"};
+            for (int i = 0; i < 9; ++i) {
+                readings << (fault == "M114" && i == 0 ? "Z: failed reading: send failed."
+                                                       : "Z: " + QString::number(fault == "flat bed" ? 0.25 : kHeights[i]));
+                sent << "M141 T219" << "G1 Z15 F300" << QString("G1 X%1 Y%2 F2000").arg(kX[i]).arg(kY[i]) << "M112"
+                     << "M141 T65" << "G1 Z0 F200" << "M112" << "M114" << "M141 T219";
+            }
+            {
+                QMutexLocker lock(&g_logMutex);
+                QCOMPARE(g_readings, readings);
+            }
+            if (fault != "M114")
+                QCOMPARE(withoutPolls(h.sim().transcript()), sent << "G1 X100 Y100 F2000" << "G1 Z215 F300");
+        } else {
+            h.sim().movesNeverEnd(true);
+            if (fault == "silent") {
+                h.sim().dropReplies(1000000);
+                QTest::qWait(100);
+            }
+        }
+
+        // Back: the stop follows the worker's end, then nothing moves or is sent. A
+        // worker caught in an exchange puts the close off; the screen runs on meanwhile.
+        QSignalSpy destroyed(page, &QObject::destroyed);
+        const int before = h.sim().transcript().size();
+        QToolButton* back = page->findChild<QToolButton*>("back");
+        QTest::mouseClick(back, Qt::LeftButton);
+        if (fault == "silent")
+            QVERIFY(destroyed.isEmpty() && !back->isEnabled());
+        QVERIFY(SimHarness::waitUntil([&] { return destroyed.count() == 1; }, 30000));
+        QCOMPARE(ExtruderCalibration::instExtruderCalibration, nullptr);
+        QStringList after = withoutPolls(h.sim().transcript().mid(before));
+        after.removeDuplicates();   // a silent controller is asked twice
+        QCOMPARE(after.mid(after.size() - 2), QStringList({"M112", "M141 T219"}));
+        h.sim().dropReplies(0);
+        h.sim().movesNeverEnd(false);
+        QVERIFY(!h.sim().moving() && !h.sim().probeArmed());
+        const int count = h.sim().transcript().size();
+        QTest::qWait(300);
+        QCOMPARE(h.sim().transcript().size(), count);
+    }
+};
+
+QTEST_MAIN(TestProbing)
+#include "test_probing.moc"

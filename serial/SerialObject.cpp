@@ -3,6 +3,7 @@
 
 #include "Config/Config.h"
 #include "Files/PrintFile.h"
+#include "Files/ResumeLineRecorder.h"
 #include "Files/ResumePrintConfig.h"
 #include "gpio/Gpio.h"
 #include "serial/ControllerProtocol.h"
@@ -106,6 +107,7 @@ struct SerialObject::Impl {
     PrintLineAdjuster adjuster;
     int64_t lastSavedLine = 0;
     bool keepResumeLine = false;   // the power-off resume setting, read once per job
+    ResumeLineRecorder resumeRecorder;   // writes the resume line off the print thread
 };
 
 SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view command, std::string& reply)
@@ -428,7 +430,7 @@ int SerialObject::serialPrint(QString path)
     d->quitRequest.store(false);
     // The job is over, whatever its end: nothing is left to resume.
     getConfigFile().configFile()->setPowerOffResumePrintFileName("");
-    FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
+    d->resumeRecorder.writeNow(0);
     FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(0);
     printdetail_clear_config();
     return result < 0 ? -1 : 0;
@@ -660,6 +662,7 @@ SerialObject::Step SerialObject::setJobHeaters(int nozzle, int bed)
 SerialObject::Step SerialObject::pauseJob()
 {
     qDebug() << LOG_SRC(kSrc) << "pausing";
+    d->resumeRecorder.flush();
     Step st = waitMotionEnd();
     if (st != Step::Done)
         return st;
@@ -751,5 +754,5 @@ void SerialObject::saveResumeLine(int64_t line)
     d->lastSavedLine = line;
     if (!d->keepResumeLine)
         return;
-    FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(int(std::min<int64_t>(line, INT32_MAX)));
+    d->resumeRecorder.record(int(std::min<int64_t>(line, INT32_MAX)));
 }

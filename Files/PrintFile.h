@@ -17,6 +17,10 @@ constexpr int HeaderSize = 60;
 constexpr qint64 MaxThumbnailBytes = 4 * 1024 * 1024;
 constexpr int MaxThumbnailSide = 2048;
 
+// The pre-print scan reads no more than this: its 501 lines fit many times over
+// in a real file, and a file whose lines never end costs milliseconds, not seconds.
+constexpr qint64 MaxScanBytes = 1024 * 1024;
+
 struct Header {
     uint32_t firstImageOffset = 0;
     uint32_t secondImageOffset = 0;

@@ -241,8 +241,12 @@ void ShowTFCard::readFolder(const std::string& nativePath)
     }
 
     m_fileCount = static_cast<int>(m_fileList.size());
-    for (const qxsdk::FileInfo& entry : m_fileList)
-        qDebug() << LOG_SRC("UI/showtfcard.cpp") << FilePages::displayName(entry.path) << entry.type;
+    // One line per folder: a line per file would rotate the log away on a big stick.
+    const auto folders = std::count_if(m_fileList.begin(), m_fileList.end(), [](const qxsdk::FileInfo& e) {
+        return e.type == qxsdk::FileInfo::Directory;
+    });
+    qDebug() << LOG_SRC("UI/showtfcard.cpp") << FilePages::displayName(m_currentPath) << m_fileCount << "entries,"
+             << folders << "folders";
     m_pageCount = (m_fileCount - 1) / kSlots + 1;
     ui->label->setText(QString("1/%1").arg(m_pageCount));
     showFileMsgToWidget();

@@ -1,5 +1,6 @@
 // Print-file costs: the pre-print check of a 2 GB file against a 1 KB file (the
-// check reads a bounded number of bytes), and the thumbnails of 100 ".gx" files.
+// check reads a bounded number of bytes) and of a file whose one line never
+// ends, and the thumbnails of 100 ".gx" files.
 #include "Files/PrintFile.h"
 #include "tests/support/GxWriter.h"
 
@@ -74,14 +75,27 @@ int main(int argc, char** argv)
         }
     }
 
+    // A file whose one line never ends: the check gives up after its read budget.
+    const QString endless = dir.filePath("endless.gcode");
+    {
+        QFile f(endless);
+        if (!f.open(QIODevice::WriteOnly) || f.write("M104 S210 ") != 10 || !f.resize(200 * 1000 * 1000)) {
+            std::fprintf(stderr, "can't write %s\n", qPrintable(endless));
+            return 1;
+        }
+    }
+
     const int rounds = 2000;
     const Timing a = timeCheck(small, rounds);
     const Timing b = timeCheck(big, rounds);
+    const Timing c = timeCheck(endless, 50);
     std::printf("pre-print check (median of %d)\n", rounds);
     std::printf("  %-28s %10.1f us  %8lld bytes read  %s\n", "1 KB file", a.micros, (long long)a.bytesRead,
                 a.passed ? "accepted" : "REFUSED");
     std::printf("  %-28s %10.1f us  %8lld bytes read  %s\n", "2 GB file (sparse)", b.micros,
                 (long long)b.bytesRead, b.passed ? "accepted" : "REFUSED");
+    std::printf("  %-28s %10.1f us  %8lld bytes read  %s (median of 50)\n", "200 MB line without end", c.micros,
+                (long long)c.bytesRead, c.passed ? "ACCEPTED" : "refused");
 
     // 100 ".gx" files with two pictures each, read as the file list does (100 x 130).
     QStringList files;

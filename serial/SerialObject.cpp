@@ -4,6 +4,7 @@
 #include "Config/Config.h"
 #include "Files/PrintFile.h"
 #include "Execute/MachineRules.h"
+#include "Files/ResumeLineRecorder.h"
 #include "Files/ResumePrintConfig.h"
 #include "gpio/Gpio.h"
 #include "serial/ControllerProtocol.h"
@@ -113,11 +114,11 @@ private:
     bool m_held = false;
 };
 
-// Commands that leave the machine safe: heaters, fan and motors off, stop.
+// Commands that leave the machine safe: heaters, fan and motors off, stop, probe stowed.
 bool isSafetyCommand(std::string_view c)
 {
     return c == "M112" || c == "M107" || c == "M18" || c == "M84" || c == "M140 S0" || c == "M104 S0"
-        || c == "M104 S0 T0" || c == "M106 S0";
+        || c == "M104 S0 T0" || c == "M106 S0" || c == "M141 T219";
 }
 
 }
@@ -181,6 +182,7 @@ struct SerialObject::Impl {
     PrintLineAdjuster adjuster;
     int64_t lastSavedLine = 0;
     bool keepResumeLine = false;   // the power-off resume setting, read once per job
+    ResumeLineRecorder resumeRecorder;   // writes the resume line off the print thread
 };
 
 // Where and how the stream stood: what a resume puts back before the next line.
@@ -641,9 +643,11 @@ int SerialObject::serialPrint(QString path)
     // nothing to resume.
     if (!m_lostController.load() && !d->exiting.load()) {
         getConfigFile().configFile()->setPowerOffResumePrintFileName("");
-        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
+        d->resumeRecorder.writeNow(0);
         FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(0);
         printdetail_clear_config();
+    } else {
+        d->resumeRecorder.flush();
     }
     m_paused.store(false);
     d->pauseRequest.store(false);
@@ -978,6 +982,7 @@ SerialObject::Step SerialObject::restoreJob(const RestorePoint& at, bool pauseSt
 SerialObject::Step SerialObject::pauseJob()
 {
     qDebug() << LOG_SRC(kSrc) << "pausing";
+    d->resumeRecorder.flush();
     Step st = waitMotionEnd();
     if (st != Step::Done)
         return st;
@@ -1017,5 +1022,5 @@ void SerialObject::saveResumeLine(int64_t line)
     d->lastSavedLine = line;
     if (!d->keepResumeLine)
         return;
-    FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(int(std::min<int64_t>(line, INT32_MAX)));
+    d->resumeRecorder.record(int(std::min<int64_t>(line, INT32_MAX)));
 }

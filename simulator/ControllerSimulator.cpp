@@ -1,4 +1,5 @@
 #include "simulator/ControllerSimulator.h"
+#include "simulator/LinePacer.h"
 
 #include <QByteArray>
 #include <algorithm>
@@ -13,8 +14,10 @@
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <string>
 #include <string_view>
 #include <termios.h>
@@ -81,6 +84,28 @@ const Word* findWord(const Words& words, char letter)
     return nullptr;
 }
 
+// Waits for input, at most timeoutMs, and no later than the next line due off
+// a paced serial line (to the nanosecond: a line at 115200 baud takes 3 ms).
+void pollUntil(pollfd* fds, int nfds, int timeoutMs, std::optional<Clock::time_point> due)
+{
+    if (!due) {
+        ::poll(fds, nfds, timeoutMs);
+        return;
+    }
+    const auto wait = std::clamp<Clock::duration>(*due - Clock::now(), Clock::duration::zero(),
+                                                  std::chrono::milliseconds(timeoutMs));
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+    const timespec ts{time_t(ns / 1000000000), long(ns % 1000000000)};
+    ::ppoll(fds, nfds_t(nfds), &ts, nullptr);
+}
+
+std::optional<Clock::time_point> earliest(std::optional<Clock::time_point> a, std::optional<Clock::time_point> b)
+{
+    if (a && b)
+        return std::min(*a, *b);
+    return a ? a : b;
+}
+
 struct Entry {
     enum Kind { Move, Home, Dwell, WaitHeat } kind = Move;
     double from[4] = {0, 0, 0, 0};
@@ -94,7 +119,8 @@ struct Entry {
 }
 
 struct ControllerSimulator::Impl {
-    explicit Impl(const Options& o) : opt(o), nozzle(o.ambient), bed(o.ambient)
+    explicit Impl(const Options& o)
+        : opt(o), toController(o.lineBytesPerSecond), toLink(o.lineBytesPerSecond), nozzle(o.ambient), bed(o.ambient)
     {
         filament = o.filament;
         probeFitted = o.probeFitted;
@@ -118,6 +144,7 @@ struct ControllerSimulator::Impl {
     }
     void writeBusy(bool busy);
     void sendBytes(const std::string& bytes);
+    void writeMaster(const std::string& bytes);
     void wake() const
     {
         const char c = 1;
@@ -135,6 +162,9 @@ struct ControllerSimulator::Impl {
     std::string inbuf;
     Words words;        // reused per command
     std::string out;    // reused per reply
+    // The serial line's speed, each way (no limit unless set).
+    LinePacer toController, toLink;
+    std::string crossed;   // reply bytes that have crossed the line (reused)
 
     Clock::time_point lastReal;
     double simNow = 0, headStart = 0;
@@ -215,6 +245,8 @@ void ControllerSimulator::Impl::closeLine()
     ::unlink(linkPath.c_str());
     inbuf.clear();
     delayed = false;
+    toController.clear();
+    toLink.clear();
 }
 
 void ControllerSimulator::Impl::writeBusy(bool busy)
@@ -232,6 +264,13 @@ void ControllerSimulator::Impl::writeBusy(bool busy)
 }
 
 void ControllerSimulator::Impl::sendBytes(const std::string& bytes)
+{
+    if (!toLink.paced())
+        return writeMaster(bytes);
+    toLink.send(bytes.data(), bytes.size(), Clock::now(), crossed);   // written once it has crossed
+}
+
+void ControllerSimulator::Impl::writeMaster(const std::string& bytes)
 {
     size_t done = 0;
     int spins = 0;
@@ -575,8 +614,11 @@ bool ControllerSimulator::Impl::dropForPrefix(std::string_view line)
 
 void ControllerSimulator::Impl::run()
 {
+    if (toController.paced())
+        prctl(PR_SET_TIMERSLACK, 1000UL);   // a paced line wakes to the microsecond, not 50 us late
     lastReal = Clock::now();
     int timeout = 0;
+    std::optional<Clock::time_point> lineDue;   // the next line to finish crossing
     int fd = -1;
     {
         std::lock_guard<std::mutex> lock(m);
@@ -588,7 +630,7 @@ void ControllerSimulator::Impl::run()
         fds[0] = {wakeR, POLLIN, 0};
         if (fd >= 0)
             fds[nfds++] = {fd, POLLIN, 0};
-        ::poll(fds, nfds, timeout);
+        pollUntil(fds, nfds, timeout, lineDue);
         if (fds[0].revents & POLLIN) {
             char buf[64];
             while (::read(wakeR, buf, sizeof buf) > 0) {
@@ -606,7 +648,13 @@ void ControllerSimulator::Impl::run()
             char buf[4096];
             const ssize_t n = ::read(masterFd, buf, sizeof buf);
             if (n > 0)
-                inbuf.append(buf, size_t(n));
+                toController.send(buf, size_t(n), now, inbuf);
+        }
+        toController.release(now, inbuf);
+        toLink.release(now, crossed);
+        if (!crossed.empty()) {
+            writeMaster(crossed);
+            crossed.clear();
         }
         size_t begin = 0, pos;
         while (masterFd >= 0 && !delayed && (pos = inbuf.find('\n', begin)) != std::string::npos) {
@@ -642,6 +690,7 @@ void ControllerSimulator::Impl::run()
         if (!delayed && inbuf.find('\n') != std::string::npos)
             timeout = 0;
         fd = delayed ? -1 : masterFd;
+        lineDue = earliest(toController.nextLineAt(), toLink.nextLineAt());
     }
 }
 

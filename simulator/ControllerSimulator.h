@@ -20,6 +20,7 @@ public:
         bool filament = true;
         bool probeFitted = true;
         bool keepTranscript = true;      // off for long benchmark runs (receivedCount() still counts)
+        double lineBytesPerSecond = 0;   // serial line speed each way (11520 = 115200 baud 8N1); 0: instant
     };
     ControllerSimulator();
     explicit ControllerSimulator(const Options& options);

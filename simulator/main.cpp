@@ -20,10 +20,12 @@ void onSignal(int) { g_stop = 1; }
 void usage()
 {
     std::fprintf(stderr,
-                 "usage: orlenk-sim [--root DIR] [--time-scale X] [--slots N] [--verbose]\n"
+                 "usage: orlenk-sim [--root DIR] [--time-scale X] [--slots N] [--line-speed B] [--verbose]\n"
                  "  --root DIR        printer root (default $ORLENK_ROOT or /)\n"
                  "  --time-scale X    simulated seconds per real second (default 1)\n"
                  "  --slots N         controller buffer slots (default 16)\n"
+                 "  --line-speed B    serial line bytes per second each way (11520 = 115200 baud;\n"
+                 "                    default: no limit)\n"
                  "  --verbose         print every received command\n");
 }
 
@@ -51,6 +53,9 @@ int main(int argc, char** argv)
             ++i;
         } else if (!std::strcmp(a, "--slots") && hasValue && parseDouble(argv[i + 1], v) && v >= 1 && v <= 1000) {
             options.bufferSlots = int(v);
+            ++i;
+        } else if (!std::strcmp(a, "--line-speed") && hasValue && parseDouble(argv[i + 1], v) && v > 0) {
+            options.lineBytesPerSecond = v;
             ++i;
         } else if (!std::strcmp(a, "--verbose")) {
             verbose = true;

@@ -253,7 +253,15 @@ private slots:
         for (const char* f : {"/tie-b.gx", "/tie-a.gx", "/tie-c.gx"})
             writeNative(data(f), plainGcode(), kBase - 70);
 
+        static QStringList logged;
+        logged.clear();
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) { logged << m; });
         ShowTFCard* list = openList(FromMemory);
+        qInstallMessageHandler(previous);
+        // One log line for the folder, none per entry.
+        QCOMPARE(logged.filter("entries").size(), 1);
+        QCOMPARE(logged.filter("tie-a.gx").size(), 0);
         QStringList order;
         for (const qxsdk::FileInfo& e : list->fileList())
             order << QString::fromStdString(qxsdk::FileManager::fileName(e.path));

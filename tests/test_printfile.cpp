@@ -322,10 +322,29 @@ private slots:
         // A line longer than what is kept holds no key: its end might be cut mid-number.
         row("cut line ending in a key", QByteArray(8183, 'x') + " M104 S210\nM104 S205\n", true, 205);
         row("longest whole line", QByteArray(8182, 'x') + " M104 S210\nM104 S205\n", true, 210);
-        row("10 MB line", "M104 S" + QByteArray(10 * 1000 * 1000, '9') + "\nM104 S210\n;layer_count:3\n", true, 210,
+        row("900 KB line", "M104 S" + QByteArray(900 * 1000, '9') + "\nM104 S210\n;layer_count:3\n", true, 210,
             0, 3, true, 3);
         row("key beyond the kept part", QByteArray(16 * 1024, ' ') + "M104 S210\n", true, 0);
     }
+
+    void readBudget_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("passed");
+        const QByteArray line8k = QByteArray(8 * 1024 - 1, 'x') + "\n";
+        QTest::newRow("501 lines over the budget") << "M104 S210\n" + line8k.repeated(500) << false;
+        QTest::newRow("long lines within the budget") << "M104 S210\n" + line8k.repeated(100) << true;
+    }
+
+    void readBudget()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, passed);
+        const CheckResult r = check(body);
+        QCOMPARE(r.passed, passed);
+        QVERIFY(r.bytesRead <= PrintFile::MaxScanBytes + 128);
+    }
+
     void scan()
     {
         QFETCH(QByteArray, body);
@@ -423,7 +442,7 @@ private slots:
         // Far too many bytes without a line end: refused after a bounded read.
         r = PrintFile::checkPrintFile(sparse("zeros.gcode", 200 * 1024 * 1024, "M104 S210 "));
         QVERIFY(!r.passed);
-        QVERIFY(r.bytesRead <= 65 * 1024 * 1024);
+        QVERIFY(r.bytesRead <= PrintFile::MaxScanBytes + 128);
     }
 };
 

@@ -1,9 +1,14 @@
 // The power-off resume records under /data.
+#include "Files/ResumeLineRecorder.h"
 #include "Files/ResumePrintConfig.h"
 #include "tests/support/Sandbox.h"
 
 #include <QDir>
 #include <QTest>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <unistd.h>
 
 using FILESNAMESPACE::ResumePrintConfigSaveFile;
@@ -108,6 +113,75 @@ private slots:
         box.writeFile("/data/resume_build_file", content);
         box.writeFile("/data/resume_print_file", content);
         QCOMPARE(ResumePrintConfigSaveFile().getResumeBuildTime(), 0);
+        QCOMPARE(ResumePrintConfigSaveFile().getResumePrintNumber(), 0);
+    }
+
+    // Steps: "r<n>" records n, "f" flushes, "n<n>" writes n now, "d" ends the recorder.
+    void lineRecorder_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("maxWrites");
+        QTest::addColumn<int>("last");
+        QStringList many;
+        for (int i = 1; i <= 1000; ++i)
+            many << QString("r%1").arg(i);
+        QTest::newRow("many lines, one interval") << many + QStringList{"f"} << 2 << 1000;
+        QTest::newRow("a flush with nothing new writes nothing") << QStringList{"r7", "f", "f", "d"} << 1 << 7;
+        QTest::newRow("the end replaces a pending line") << many + QStringList{"n0", "d"} << 2 << 0;
+        QTest::newRow("ending writes what is pending") << many + QStringList{"d"} << 2 << 1000;
+    }
+
+    void lineRecorder()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(int, maxWrites);
+        QFETCH(int, last);
+        std::mutex m;
+        QList<int> writes;
+        auto rec = std::make_unique<ResumeLineRecorder>(std::chrono::hours(1), [&](int line) {
+            std::lock_guard<std::mutex> lock(m);
+            writes << line;
+        });
+        for (const QString& s : steps) {
+            if (s == "f")
+                rec->flush();
+            else if (s == "d")
+                rec.reset();
+            else if (s.startsWith('r'))
+                rec->record(s.mid(1).toInt());
+            else
+                rec->writeNow(s.mid(1).toInt());
+        }
+        rec.reset();
+        QVERIFY2(!writes.isEmpty() && writes.size() <= maxWrites, qPrintable(QString::number(writes.size())));
+        QCOMPARE(writes.last(), last);
+    }
+
+    void lineRecorderWritesWhole()
+    {
+        // Writes as fast as they come while another thread reads: every read
+        // finds a whole record, never a torn one.
+        Sandbox box;
+        std::atomic<bool> done{false};
+        std::atomic<int> torn{0};
+        std::thread reader([&] {
+            while (!done.load()) {
+                const QByteArray text = box.readFile("/data/resume_print_file");
+                if (!text.isEmpty() && !text.endsWith('\n'))
+                    ++torn;
+            }
+        });
+        {
+            ResumeLineRecorder rec(std::chrono::milliseconds(0));
+            for (int i = 1; i <= 300; ++i)
+                rec.record(i * 1111);
+            rec.flush();
+            QCOMPARE(ResumePrintConfigSaveFile().getResumePrintNumber(), 300 * 1111);
+            rec.writeNow(0);
+        }
+        done.store(true);
+        reader.join();
+        QCOMPARE(torn.load(), 0);
         QCOMPARE(ResumePrintConfigSaveFile().getResumePrintNumber(), 0);
     }
 

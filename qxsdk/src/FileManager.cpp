@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <set>
 #include <strings.h>
 #include <sys/stat.h>
@@ -20,16 +21,17 @@ namespace {
 // Deeper trees than this are not walked: a stick can hold anything.
 constexpr int kMaxDepth = 32;
 
-bool endsWithNoCase(const std::string& name, const std::string& suffix)
+bool endsWithNoCase(const char* name, const std::string& suffix)
 {
-    if (name.size() <= suffix.size())
+    const size_t length = std::strlen(name);
+    if (length <= suffix.size())
         return false;
-    return strcasecmp(name.c_str() + (name.size() - suffix.size()), suffix.c_str()) == 0;
+    return strcasecmp(name + (length - suffix.size()), suffix.c_str()) == 0;
 }
 
-bool admitted(const std::string& name, const std::string& prefix, const std::vector<std::string>& suffixes)
+bool admitted(const char* name, const std::string& prefix, const std::vector<std::string>& suffixes)
 {
-    if (name.compare(0, prefix.size(), prefix) != 0)
+    if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0)
         return false;
     if (suffixes.empty())
         return true;
@@ -66,35 +68,47 @@ struct Walk {
     std::set<std::pair<dev_t, ino_t>> visited;   // guards against bind-mount loops
 };
 
-FileInfo makeInfo(const std::string& path, const struct stat& st)
+// A folder opened for listing: its descriptor, or -errno.
+int openFolderAt(int dirFd, const char* path)
+{
+    const int fd = ::openat(dirFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return fd >= 0 ? fd : -errno;
+}
+
+FileInfo makeInfo(std::string path, const struct stat& st)
 {
     FileInfo info;
     info.type = S_ISDIR(st.st_mode) ? FileInfo::Directory : FileInfo::File;
     info.size = static_cast<int64_t>(st.st_size);
     info.mtime = st.st_mtim.tv_sec;
     info.mtimeNsec = st.st_mtim.tv_nsec;
-    info.path = path;
+    info.path = std::move(path);
     info.owner = st.st_uid;
     return info;
 }
 
-int walk(Walk& w, const std::string& folder, int depth)
+// dirFd: the folder opened as a directory; closed here.
+int walk(Walk& w, int dirFd, const std::string& folder, int depth)
 {
-    DIR* dir = ::opendir(folder.c_str());
+    DIR* dir = dirFd >= 0 ? ::fdopendir(dirFd) : nullptr;
     if (!dir) {
-        const int err = errno;
+        const int err = dirFd >= 0 ? errno : -dirFd;
+        if (dirFd >= 0)
+            ::close(dirFd);
         fprintf(stderr, "src/FileManager.cpp[%d]: open dir (%s) fail: %s\n", __LINE__, folder.c_str(), strerror(err));
         return -err;
     }
+    const int fd = ::dirfd(dir);
     const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
     while (struct dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..")
+        const char* name = e->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
-        const std::string path = base + name;
+        // One stat per entry, relative to the open folder: no path lookup from the root.
         struct stat st;
-        if (::lstat(path.c_str(), &st) != 0) {
-            fprintf(stderr, "src/FileManager.cpp[%d]: stat file (%s) fail: %s\n", __LINE__, path.c_str(), strerror(errno));
+        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            fprintf(stderr, "src/FileManager.cpp[%d]: stat file (%s%s) fail: %s\n", __LINE__, base.c_str(), name,
+                    strerror(errno));
             continue;
         }
         bool link = false;
@@ -102,7 +116,8 @@ int walk(Walk& w, const std::string& folder, int depth)
             // A link counts as what it names, and only when that lies inside the
             // listed folder; it is never descended into (no loops, no second
             // path to the same files).
-            if (::stat(path.c_str(), &st) != 0) {
+            const std::string path = base + name;
+            if (::fstatat(fd, name, &st, 0) != 0) {
                 fprintf(stderr, "src/FileManager.cpp[%d]: stat file (%s) fail: %s\n", __LINE__, path.c_str(), strerror(errno));
                 continue;
             }
@@ -112,13 +127,13 @@ int walk(Walk& w, const std::string& folder, int depth)
         }
         if (S_ISDIR(st.st_mode)) {
             if (!w.filesOnly)
-                w.list.push_back(makeInfo(path, st));
+                w.list.push_back(makeInfo(base + name, st));
             if (!link && w.recursive && depth < kMaxDepth && w.visited.insert({st.st_dev, st.st_ino}).second)
-                walk(w, path, depth + 1);
+                walk(w, openFolderAt(fd, name), base + name, depth + 1);
             continue;
         }
         if (admitted(name, w.prefix, w.suffixes))
-            w.list.push_back(makeInfo(path, st));
+            w.list.push_back(makeInfo(base + name, st));
     }
     ::closedir(dir);
     return 0;
@@ -165,7 +180,7 @@ int FileManager::entryList(std::vector<FileInfo>& list, const std::string& folde
     struct stat st;
     if (::stat(folder.c_str(), &st) == 0)
         w.visited.insert({st.st_dev, st.st_ino});
-    const int rc = walk(w, folder, 0);
+    const int rc = walk(w, openFolderAt(AT_FDCWD, folder.c_str()), folder, 0);
     if (rc != 0)
         return rc;
     if (sortByTime) {

@@ -11,6 +11,7 @@
 #include "Files/ResumePrintConfig.h"
 #include "UI/home.h"
 #include "UI/mainwindow.h"
+#include "UI/unloadfilament.h"
 #include "buzzer/buzzerPlay.h"
 #include "cloudprinter/PolarClient.h"
 #include "serial/ControllerProtocol.h"
@@ -630,8 +631,10 @@ void BuildPrint::showExtruderTemp()
     ui->platformTemp->setText(QString::number(mw->getCurrentPlatformTemp()) + "/" + QString::number(bedTarget));
 
     if (!fileSent()) {
-        // Targets set on the controller from elsewhere while the job waits.
-        if (nozzleTarget != m_buildFileNozzleTemp && nozzleTarget > 10 && nozzleTarget != 235)
+        // Targets set on the controller from elsewhere while the job waits; an
+        // open unload wizard's target is its own, not the job's.
+        if (nozzleTarget != m_buildFileNozzleTemp && nozzleTarget > 10 && !UnloadFilament::instUnloadFilament
+            && nozzleTarget != 235)
             m_buildFileNozzleTemp = nozzleTarget;
         if (bedTarget != m_buildFilePlatformTemp && bedTarget > 10)
             m_buildFilePlatformTemp = bedTarget;

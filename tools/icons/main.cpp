@@ -429,6 +429,20 @@ void drawCheckOff(QPainter& p, const Pen& c)
 
 
 
+// Filament going into (in) or out of the extruder: strand, block, nozzle, arrow.
+void drawFilamentMove(QPainter& p, const Pen& c, bool in)
+{
+    p.setPen(stroke(c.accent, 6));
+    p.drawLine(QPointF(66, 8), QPointF(66, 50));
+    p.setPen(stroke(c.ink, 5));
+    p.setBrush(c.ink);
+    p.drawRoundedRect(QRectF(46, 50, 40, 26), 4, 4);
+    p.drawPolygon(QPolygonF({QPointF(58, 80), QPointF(74, 80), QPointF(66, 93)}));
+    p.setPen(stroke(c.ink, 8));
+    p.drawLine(QPointF(26, in ? 14 : 34), QPointF(26, in ? 66 : 86));
+    arrowHead(p, c.ink, QPointF(26, in ? 86 : 14), in ? 90 : -90, 22);
+}
+
 // The page background: light, calm, with a faint plate line at the bottom.
 void paintBackground(QImage& img)
 {
@@ -493,6 +507,9 @@ const std::vector<Icon>& icons()
         {"platform",          32,  32, V_P,       drawPlatform},
         {"speed",             32,  32, V_P,       drawSpeed},
         {"z-move",            32,  32, V_P,       drawZMove},
+        // filament wizards (tool menu's Load and Unload)
+        {"Load",              56,  56, V_PC,      [](P& p, const Pen& c) { drawFilamentMove(p, c, true); }},
+        {"Unload",            56,  56, V_PC,      [](P& p, const Pen& c) { drawFilamentMove(p, c, false); }},
     };
     return table;
 }

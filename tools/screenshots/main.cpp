@@ -14,10 +14,12 @@
 #include "UI/buildfilemanage.h"
 #include "UI/buildprint.h"
 #include "UI/home.h"
+#include "UI/loadfilament.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
 #include "UI/showtfcard.h"
 #include "UI/startup.h"
+#include "UI/unloadfilament.h"
 #include "serial/SerialObject.h"
 #include "tests/support/GxWriter.h"
 #include "tests/support/SimHarness.h"
@@ -191,6 +193,9 @@ int main(int argc, char** argv)
             {"page_buildfilemanage", [sample] { return new BuildFileManage(sample, nullptr); }},
             {"page_buildprint", [sample] { return BuildPrint::instBuildPrint = new BuildPrint(sample, nullptr); }},
             {"page_home", [] { return Home::instHome = new Home(nullptr); }},
+            // filament wizards
+            {"page_loadfilament", [] { return new LoadFilament(nullptr); }},
+            {"page_unloadfilament", [] { return new UnloadFilament(nullptr); }},
         };
         for (const Dialog& d : pages) {
             QWidget* page = d.make();

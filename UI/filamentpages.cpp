@@ -2,14 +2,19 @@
 
 #include "Config/Config.h"
 #include "Dialog/twobuttondialog.h"
+#include "Execute/CExecuteGetSerialObject.h"
 #include "UI/mainwindow.h"
 #include "buzzer/buzzerPlay.h"
+#include "serial/SerialObject.h"
 #include "tools/PagePointer.h"
 
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
+#include <QDebug>
 #include <QPointer>
+#include <QTimer>
+#include <QToolButton>
 
 namespace FilamentPages {
 
@@ -29,7 +34,7 @@ void paintBackground(QWidget* page)
     p.drawPixmap(page->rect(), background);
 }
 
-QString targetText(int target)
+static QString targetText(int target)
 {
     return "/" + QString::number(target) + QStringLiteral("\u2103");
 }
@@ -41,6 +46,28 @@ int showNozzle(QLabel* current, QLabel* target)
     current->setText(QString::number(now));
     target->setText(targetText(mw ? mw->getTargetExtruderTemp() : 0));
     return now;
+}
+
+SerialObject* startHeating(int target, QLabel* current, QLabel* targetLabel)
+{
+    SerialObject* link = ExecuteGetSerialObject().serial();
+    if (link)
+        link->Heating(target);
+    MainWindow* mw = MainWindow::instMainWindow;
+    current->setText(QString::number(mw ? mw->getCurrentExtruderTemp() : 0));
+    targetLabel->setText(targetText(target));
+    return link;
+}
+
+void closeLater(QWidget* page, const char* source, bool& closing, QToolButton* button,
+                const std::function<void()>& closeOperation)
+{
+    qCritical().noquote() << source << "closePage" << " close page: " << (closing ? "true" : "false");
+    if (closing)
+        return;
+    closing = true;
+    button->setEnabled(false);
+    QTimer::singleShot(500, page, closeOperation);
 }
 
 void playMovingTune()

@@ -2,9 +2,7 @@
 #include "ui_loadfilament.h"
 
 #include "Dialog/twobuttondialog.h"
-#include "Execute/CExecuteGetSerialObject.h"
 #include "UI/filamentpages.h"
-#include "UI/mainwindow.h"
 #include "serial/SerialObject.h"
 
 #include <QDebug>
@@ -30,14 +28,9 @@ LoadFilament::LoadFilament(QWidget* parent)
     FilamentPages::setupPage(this);
     instLoadFilament = this;
 
-    m_serial = ExecuteGetSerialObject().serial();
-    if (m_serial)
-        m_serial->Heating(extruderSetTemp);
+    m_serial = FilamentPages::startHeating(extruderSetTemp, ui->extruderTemp, ui->extruderTargetTemp);
 
     ui->label->setText(tr("Extruder heating..."));
-    MainWindow* mw = MainWindow::instMainWindow;
-    ui->extruderTemp->setText(QString::number(mw ? mw->getCurrentExtruderTemp() : 0));
-    ui->extruderTargetTemp->setText(FilamentPages::targetText(extruderSetTemp));
 
     // Homing starts with the first tick and runs while the nozzle heats.
     m_homingStart = true;
@@ -204,12 +197,7 @@ void LoadFilament::on_close_pressed()
 
 void LoadFilament::closePage()
 {
-    qCritical().noquote() << kSrc << "closePage" << " close page: " << (m_closing ? "true" : "false");
-    if (m_closing)
-        return;
-    m_closing = true;
-    ui->close->setEnabled(false);
-    QTimer::singleShot(500, this, &LoadFilament::closeOperation);
+    FilamentPages::closeLater(this, kSrc, m_closing, ui->close, [this] { closeOperation(); });
 }
 
 void LoadFilament::closeOperation()

@@ -2,10 +2,8 @@
 #include "ui_unloadfilament.h"
 
 #include "Dialog/twobuttondialog.h"
-#include "Execute/CExecuteGetSerialObject.h"
 #include "Execute/COneTimesClicked.h"
 #include "UI/filamentpages.h"
-#include "UI/mainwindow.h"
 #include "serial/SerialObject.h"
 
 #include <QDebug>
@@ -15,6 +13,7 @@
 
 namespace {
 constexpr const char* kSrc = "UI/unloadfilament";
+constexpr const char* kBarWithLine = "border-top:2px solid #CCCCCC;border-left:0px;border-right:0px;border-bottom:0px;";
 
 void step(const char* word)
 {
@@ -35,15 +34,10 @@ UnloadFilament::UnloadFilament(QWidget* parent)
     instUnloadFilament = this;
 
     QThread::msleep(150);
-    m_serial = ExecuteGetSerialObject().serial();
-    if (m_serial)
-        m_serial->Heating(extruderSetTemp);
+    m_serial = FilamentPages::startHeating(extruderSetTemp, ui->extruderTemp, ui->extruderTargetTemp);
 
     ui->back->hide();
     ui->label->setText(tr("Heating extruder..."));
-    MainWindow* mw = MainWindow::instMainWindow;
-    ui->extruderTemp->setText(QString::number(mw ? mw->getCurrentExtruderTemp() : 0));
-    ui->extruderTargetTemp->setText(FilamentPages::targetText(extruderSetTemp));
 
     m_checkTimer = new QTimer;
     connect(m_checkTimer, &QTimer::timeout, this, &UnloadFilament::showCheckProgress);
@@ -141,7 +135,7 @@ int UnloadFilament::performChangeFilamentProcess()
         break;
     case 4:
         if (motionEnded()) {
-            ui->widget_2->setStyleSheet("border-top:2px solid #CCCCCC;border-left:0px;border-right:0px;border-bottom:0px;");
+            ui->widget_2->setStyleSheet(kBarWithLine);
             MachineRules::emergencyStop(m_serial);
             emit sig_unloadFilamentCompleted();
             m_unloadState = 8;
@@ -173,7 +167,7 @@ void UnloadFilament::motionStalled()
 
 void UnloadFilament::showBack()
 {
-    ui->widget_2->setStyleSheet("border-top:2px solid #CCCCCC;border-left:0px;border-right:0px;border-bottom:0px;");
+    ui->widget_2->setStyleSheet(kBarWithLine);
     ui->back->move(195, 2);
     ui->back->show();
 }
@@ -223,12 +217,7 @@ void UnloadFilament::on_close_pressed()
 
 void UnloadFilament::closePage()
 {
-    qCritical().noquote() << kSrc << "closePage" << " close page: " << (m_closing ? "true" : "false");
-    if (m_closing)
-        return;
-    m_closing = true;
-    ui->close->setEnabled(false);
-    QTimer::singleShot(500, this, &UnloadFilament::closeOperation);
+    FilamentPages::closeLater(this, kSrc, m_closing, ui->close, [this] { closeOperation(); });
 }
 
 void UnloadFilament::closeOperation()

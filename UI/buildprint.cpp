@@ -14,6 +14,7 @@
 #include "UI/mainwindow.h"
 #include "UI/printctl.h"
 #include "UI/printdetail.h"
+#include "UI/unloadfilament.h"
 #include "buzzer/buzzerPlay.h"
 #include "cloudprinter/PolarClient.h"
 #include "serial/ControllerProtocol.h"
@@ -642,9 +643,10 @@ void BuildPrint::showExtruderTemp()
 
     if (!fileSent()) {
         // Targets set on the controller from elsewhere while the job waits; never
-        // the filament change's own heat, which would outlast the change.
-        const bool changeHeat = printState == 2 || ChangFilament::instHandle;
-        if (nozzleTarget != m_buildFileNozzleTemp && nozzleTarget > 10 && nozzleTarget != 235 && !changeHeat)
+        // the filament change's own heat, which would outlast the change, nor an
+        // open unload wizard's.
+        const bool othersHeat = printState == 2 || ChangFilament::instHandle || UnloadFilament::instUnloadFilament;
+        if (nozzleTarget != m_buildFileNozzleTemp && nozzleTarget > 10 && nozzleTarget != 235 && !othersHeat)
             m_buildFileNozzleTemp = nozzleTarget;
         if (bedTarget != m_buildFilePlatformTemp && bedTarget > 10)
             m_buildFilePlatformTemp = bedTarget;

@@ -4,9 +4,11 @@
 #include "Execute/COneTimesClicked.h"
 #include "UI/filepagehelpers.h"
 #include "UI/home.h"
+#include "UI/loadfilament.h"
 #include "UI/manual.h"
 #include "UI/PlatformLevel.h"
 #include "UI/preheat.h"
+#include "UI/unloadfilament.h"
 
 #include <QDebug>
 #include <QIcon>
@@ -95,12 +97,10 @@ void Control::on_showHome_clicked()
 void Control::on_showHome_pressed() { showLook(ui->showHome, "home", true); }
 void Control::on_showHome_released() { showLook(ui->showHome, "home", false); }
 
-// The filament wizards are not part of this program yet: their buttons show
-// their pressed look and open nothing.
 void Control::on_showLoad_clicked()
 {
     qCritical().noquote() << "UI/control" << "on_showLoad_clicked";
-    // openPage(LoadFilament::instLoadFilament);
+    openPage(LoadFilament::instLoadFilament);
 }
 void Control::on_showLoad_pressed() { showLook(ui->showLoad, "Load", true); }
 void Control::on_showLoad_released() { showLook(ui->showLoad, "Load", false); }
@@ -108,7 +108,7 @@ void Control::on_showLoad_released() { showLook(ui->showLoad, "Load", false); }
 void Control::on_showUnload_clicked()
 {
     qCritical().noquote() << "UI/control" << "on_showUnload_clicked";
-    // openPage(UnloadFilament::instUnloadFilament);
+    openPage(UnloadFilament::instUnloadFilament);
 }
 void Control::on_showUnload_pressed() { showLook(ui->showUnload, "Unload", true); }
 void Control::on_showUnload_released() { showLook(ui->showUnload, "Unload", false); }

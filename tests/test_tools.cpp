@@ -6,9 +6,11 @@
 #include "UI/control.h"
 #include "UI/home.h"
 #include "UI/mainwindow.h"
+#include "UI/loadfilament.h"
 #include "UI/manual.h"
 #include "UI/PlatformLevel.h"
 #include "UI/preheat.h"
+#include "UI/unloadfilament.h"
 #include "UI/resources.h"
 #include "buzzer/buzzerPlay.h"
 #include "serial/SerialObject.h"
@@ -101,7 +103,7 @@ private slots:
         Preheat::monitorTickMs = 2;
     }
 
-    // Each working button opens its page once; the pages not built yet open nothing.
+    // Each button opens its page once.
     void menu()
     {
         Rig rig;
@@ -111,10 +113,13 @@ private slots:
         for (const char* button : {"showLoad", "showUnload", "showLeveling", "showPreheat", "showManualControl",
                                    "showHome", "showManualControl"})
             click(menu, button);
-        QVERIFY(Preheat::instPreheat && Manual::instManual && Home::instHome && PlatformLevel::instPlatformLevel);
+        QVERIFY(Preheat::instPreheat && Manual::instManual && Home::instHome && PlatformLevel::instPlatformLevel
+                && LoadFilament::instLoadFilament && UnloadFilament::instUnloadFilament);
         const QWidgetList windows = QApplication::topLevelWidgets();
         QCOMPARE(std::count_if(windows.begin(), windows.end(), [](QWidget* w) { return qobject_cast<Manual*>(w); }), 1);
         delete PlatformLevel::instPlatformLevel;
+        delete LoadFilament::instLoadFilament;
+        delete UnloadFilament::instUnloadFilament;
         click(menu, "back");
         QVERIFY(gone(menu) && !Control::instControl);
     }

@@ -593,7 +593,6 @@ void drawJogArrow(QPainter& p, const Pen& c, qreal angle)
     arrowHead(p, c.ink, QPointF(50 + 26 * std::cos(a), 50 + 26 * std::sin(a)), angle, 46);
 }
 
-
 // Settings page: the probing entry, a nozzle over the nine points of the plate.
 void drawProbe(QPainter& p, const Pen& c)
 {

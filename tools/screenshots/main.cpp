@@ -22,12 +22,14 @@
 #include "UI/ExtruderCalibration.h"
 #include "UI/home.h"
 #include "UI/setting.h"
+#include "UI/loadfilament.h"
 #include "UI/mainwindow.h"
 #include "UI/printctl.h"
 #include "UI/printdetail.h"
 #include "UI/resources.h"
 #include "UI/showtfcard.h"
 #include "UI/startup.h"
+#include "UI/unloadfilament.h"
 #include "serial/SerialObject.h"
 #include "tests/support/GxWriter.h"
 #include "tests/support/SimHarness.h"
@@ -236,6 +238,9 @@ int main(int argc, char** argv)
             {"page_extrudercalibration", [] {
                  return ExtruderCalibration::instExtruderCalibration = new ExtruderCalibration(nullptr);
              }},
+            // filament wizards
+            {"page_loadfilament", [] { return new LoadFilament(nullptr); }},
+            {"page_unloadfilament", [] { return new UnloadFilament(nullptr); }},
         };
         for (const Dialog& d : pages) {
             QWidget* page = d.make();

@@ -4,11 +4,11 @@
 #include "tools/RootPath.h"
 
 #include <QDateTime>
-#include <QTimeZone>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimeZone>
 #include <thread>
 #include <vector>
 
@@ -28,6 +28,19 @@ QStringList lines(const QString& path)
     return out;
 }
 
+// The texts of every line of a log and its rotated files, oldest first; each line must be whole.
+QStringList allTexts(const Sandbox& box, const QString& name)
+{
+    QStringList texts;
+    const QString base = box.path("/opt/PROGRAM/log/") + name;
+    for (int i = 9; i >= 0; --i)
+        for (const QString& line : lines(i ? QString("%1.%2").arg(base).arg(i) : base)) {
+            const auto m = kLine.match(line);
+            texts << (m.hasMatch() ? m.captured(3) : "<broken> " + line.left(80));
+        }
+    return texts;
+}
+
 std::string logDir() { return rootPath(std::string(PrinterPath::LogDir)); }
 
 }
@@ -36,11 +49,11 @@ class TestLog : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { Log::instance().close(); }
+
     void lineFormat()
     {
         Sandbox box;
         QCOMPARE(Log::instance().open(logDir(), "orlenk3.log"), 0);
-        QVERIFY(Log::instance().isOpen());
         Log::instance().write(Log::Debug, "UI/home Home");
         Log::instance().write(Log::Warning, "two");
         Log::instance().write(Log::Critical, "three\n");
@@ -54,42 +67,27 @@ private slots:
             QVERIFY2(m.hasMatch(), qPrintable(l[i]));
             QCOMPARE(m.captured(2), tags[i]);
             QCOMPARE(m.captured(3), texts[i]);
-            // The stamp is UTC.
-            const QDateTime t = QDateTime::fromString(m.captured(1), "yyyy.MM.dd hh:mm:ss.zzz");
-            QDateTime utc = t;
-            utc.setTimeZone(QTimeZone::utc());
+            QDateTime utc = QDateTime::fromString(m.captured(1), "yyyy.MM.dd hh:mm:ss.zzz");
+            utc.setTimeZone(QTimeZone::utc());   // the stamp is UTC
             QVERIFY(qAbs(utc.secsTo(QDateTime::currentDateTimeUtc())) < 3600);
         }
         // Reopening appends.
         QCOMPARE(Log::instance().open(logDir(), "orlenk3.log"), 0);
         Log::instance().write(Log::Debug, "five");
         QCOMPARE(lines(box.path("/opt/PROGRAM/log/orlenk3.log")).size(), 5);
+
+        // A folder that cannot be made: reported, and writing stays harmless.
+        box.writeFile("/opt/PROGRAM/blocker", "x");
+        QVERIFY(Log::instance().open(rootPath(std::string("/opt/PROGRAM/blocker/log")), "a.log") < 0);
+        QVERIFY(!Log::instance().isOpen());
+        Log::instance().write(Log::Fatal, "nowhere to go");
     }
 
-    void levels()
+    void qtMessagesGoToTheLogAtItsLevel()
     {
-        QCOMPARE(Log::levelFromArgument("-1"), Log::Fatal);
-        QCOMPARE(Log::levelFromArgument("-2"), Log::Critical);
-        QCOMPARE(Log::levelFromArgument("-3"), Log::Warning);
-        QCOMPARE(Log::levelFromArgument("-4"), Log::Debug);
-        QCOMPARE(Log::levelFromArgument("-D"), Log::Debug);
+        Sandbox box;
         QCOMPARE(Log::levelFromArgument(nullptr), Log::Debug);
-        QCOMPARE(Log::levelFromNumber(2), Log::Critical);
-
-        Sandbox box;
-        QCOMPARE(Log::instance().open(logDir(), "l.log", Log::Warning), 0);
-        Log::instance().write(Log::Debug, "hidden");
-        Log::instance().write(Log::Warning, "shown");
-        Log::instance().write(Log::Critical, "shown too");
-        const QStringList l = lines(box.path("/opt/PROGRAM/log/l.log"));
-        QCOMPARE(l.size(), 2);
-        QVERIFY(l[0].endsWith("<WARNING> shown"));
-    }
-
-    void qtMessagesGoToTheLog()
-    {
-        Sandbox box;
-        QCOMPARE(Log::instance().open(logDir(), "qt.log", Log::Warning), 0);
+        QCOMPARE(Log::instance().open(logDir(), "qt.log", Log::levelFromArgument("-3")), 0);
         Log::installMessageHandler();
         qDebug() << "not at this level";
         qWarning("UI/buildprint %s %d: heating", "slot", 7);
@@ -111,31 +109,18 @@ private slots:
         for (int i = 0; i < total; ++i)
             Log::instance().write(Log::Debug, std::to_string(i) + " " + pad);
 
-        const QString base = box.path("/opt/PROGRAM/log/rot.log");
-        QStringList files = QDir(box.path("/opt/PROGRAM/log")).entryList(QDir::Files);
-        files.sort();
         QStringList expected = {"rot.log"};
-        for (int i = 1; i <= 9; ++i)
+        for (int i = 1; i <= 9; ++i) {
             expected << QString("rot.log.%1").arg(i);
-        expected.sort();
-        QCOMPARE(files, expected);
-
-        // Oldest (.9) to newest (the live file): every line whole, numbers consecutive.
-        int next = -1;
-        for (int i = 9; i >= 0; --i) {
-            const QString path = i ? QString("%1.%2").arg(base).arg(i) : base;
-            QVERIFY(QFileInfo(path).size() <= Log::MaxFileSize);
-            if (i)
-                QVERIFY(QFileInfo(path).size() > Log::MaxFileSize - 2000);
-            for (const QString& line : lines(path)) {
-                const auto m = kLine.match(line);
-                QVERIFY2(m.hasMatch(), qPrintable(line.left(80)));
-                const int n = m.captured(3).section(' ', 0, 0).toInt();
-                if (next >= 0)
-                    QCOMPARE(n, next);
-                next = n + 1;
-            }
+            const qint64 size = QFileInfo(box.path(QString("/opt/PROGRAM/log/rot.log.%1").arg(i))).size();
+            QVERIFY(size <= Log::MaxFileSize && size > Log::MaxFileSize - 2000);
         }
+        QCOMPARE(QDir(box.path("/opt/PROGRAM/log")).entryList(QDir::Files, QDir::Name), expected);
+        // Oldest to newest: every line whole, numbers consecutive up to the last.
+        const QStringList texts = allTexts(box, "rot.log");
+        int next = texts.first().section(' ', 0, 0).toInt();
+        for (const QString& text : texts)
+            QCOMPARE(text.section(' ', 0, 0).toInt(), next++);
         QCOMPARE(next, total);
     }
 
@@ -152,29 +137,10 @@ private slots:
             });
         for (auto& th : threads)
             th.join();
-        int count = 0;
-        const QString base = box.path("/opt/PROGRAM/log/mt.log");
-        for (int i = 0; i <= 9; ++i) {
-            for (const QString& line : lines(i ? QString("%1.%2").arg(base).arg(i) : base)) {
-                const auto m = kLine.match(line);
-                QVERIFY(m.hasMatch());
-                const QString text = m.captured(3);
-                QCOMPARE(text.size(), 300);
-                QCOMPARE(text.count(text[0]), 300);
-                ++count;
-            }
-        }
-        QCOMPARE(count, 6000);
-    }
-
-    void openFailureIsReported()
-    {
-        Sandbox box;
-        box.writeFile("/opt/PROGRAM/blocker", "x");
-        const int rc = Log::instance().open(rootPath(std::string("/opt/PROGRAM/blocker/log")), "a.log");
-        QVERIFY(rc < 0);
-        QVERIFY(!Log::instance().isOpen());
-        Log::instance().write(Log::Fatal, "nowhere to go");   // harmless while closed
+        const QStringList texts = allTexts(box, "mt.log");
+        QCOMPARE(texts.size(), 6000);
+        for (const QString& text : texts)
+            QVERIFY2(text.size() == 300 && text.count(text[0]) == 300, qPrintable(text.left(80)));
     }
 };
 

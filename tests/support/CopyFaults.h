@@ -98,12 +98,6 @@ inline bool fail(int error, ssize_t& result)
     return true;
 }
 
-// Open descriptors of this process.
-inline int openDescriptors()
-{
-    return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size();
-}
-
 // Open descriptors of files under folder (the ones a copy could leak).
 inline QStringList descriptorsUnder(const QString& folder)
 {

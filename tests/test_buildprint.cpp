@@ -110,7 +110,7 @@ private slots:
         QCOMPARE(BuildPrint::getPrintLayer(), QString("0/0"));
 
         QStringList expected = StartOfJob;
-        expected << PrintPageRig::streamedLines(job);
+        expected << StreamCheck::expectedLines(job);
         expected << "M140 S0" << "M104 S0 T0" << "M50 S0" << "G90" << "G1 Z212.00 F300" << "G1 X90 Y90 F2000"
                  << "G90" << "G92 X100 Y100 Z212.00" << "M18";
         expected << PageEnd;

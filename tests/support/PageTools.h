@@ -29,7 +29,7 @@ inline void click(QWidget* window, const char* name)
 {
     SimHarness::waitUntil([] { return !OneTimesClicked().isHasClicked(); }, 2000);
     auto* b = window ? window->findChild<QToolButton*>(name) : nullptr;
-    QVERIFY2(b && b->isVisible() && b->isEnabled(), name);
+    QVERIFY2(b && b->isVisibleTo(window) && b->isEnabled(), name);
     QTest::mouseClick(b, Qt::LeftButton);
 }
 
@@ -49,8 +49,9 @@ inline void answerSoon(bool yes)
 }
 
 // Waits until a page is deleted, sending the deferred deletes a close outside an event loop leaves.
-inline bool gone(const QPointer<QObject>& page, int ms = 20000)
+inline bool gone(QObject* object, int ms = 20000)
 {
+    QPointer<QObject> page = object;
     return SimHarness::waitUntil([&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return page.isNull();

@@ -281,7 +281,7 @@ private slots:
         QStringList restore{"M140 S60", "M104 S205 T0", "G90"};
         restore << (relative ? "M83" : "G92 E5") << "G1 Z212.00 F300" << "G1 X29.00 Y34.00 F2000"
                 << "G1 Z0.60 F300" << "M106 S128" << "G1 F1800";
-        const QStringList streamed = PrintPageRig::streamedLines(rest);
+        const QStringList streamed = StreamCheck::expectedLines(rest);
         // From the saved line on, what an unbroken print would have sent, in the same modes and E.
         QCOMPARE(cmds.mid(start + 1, restore.size() + streamed.size()), restore + streamed);
     }

@@ -1,73 +1,59 @@
-// The homing page against the controller simulator, and the post-homing
-// coordinate set that the other pages share.
+// The homing page and the homing executor against the controller simulator,
+// and the post-homing coordinate set that the other pages share.
 #include "Config/Config.h"
 #include "Execute/CExecuteReturnHome.h"
-#include "Execute/COneTimesClicked.h"
+#include "Execute/MachineRules.h"
 #include "UI/home.h"
 #include "UI/resources.h"
-#include "buzzer/buzzerPlay.h"
 #include "serial/SerialObject.h"
-#include "tests/support/SimHarness.h"
+#include "tests/support/PageTools.h"
 
-#include <QLabel>
+#include <QScopedValueRollback>
 #include <QSignalSpy>
-#include <QTest>
-#include <QToolButton>
+
+using namespace PageTools;
 
 namespace {
 
-QStringList withoutPolls(const QStringList& lines)
-{
-    QStringList out;
-    for (const QString& l : lines)
-        if (l != "M119" && l != "M105" && l != "M121" && l != "M117")
-            out << l;
-    return out;
-}
+struct Listener : ReturnHomeListener {
+    void checkReturnHomeDone() override { ++calls; }
+    int calls = 0;
+};
 
-QToolButton* backButton(Home* page) { return page->findChild<QToolButton*>("yes"); }
-QLabel* statusLabel(Home* page) { return page->findChild<QLabel*>("label"); }
-
-std::vector<std::string> notesPlayed()
-{
-    buzzerPlay* b = buzzerPlay::getInstance("pwm1");
-    b->waitIdle(2000);
-    return b->playedNotes();
-}
+QStringList homing(SimHarness& h) { return h.sim().transcript().filter(QRegularExpression("^G28")); }
 
 }
 
 class TestHome : public QObject {
     Q_OBJECT
+    Listener m_l;
+
 private slots:
     void initTestCase()
     {
         initOrlenkResources();
         buzzerPlay::setTimeScale(0.0);
     }
-    void init() { buzzerPlay::getInstance("pwm1")->clearPlayed(); }
+    void init()
+    {
+        buzzerPlay::getInstance("pwm1")->clearPlayed();
+        m_l.calls = 0;
+    }
+    void cleanup() { ExecuteReturnHome().setObject(nullptr); }
 
     void coordinateSet_data()
     {
         QTest::addColumn<double>("calibration");
         QTest::addColumn<QString>("command");
-        QTest::newRow("default") << 3.0 << "G92 X100 Y102 Z212.00 A0 B0";
         QTest::newRow("zero") << 0.0 << "G92 X100 Y102 Z215.00 A0 B0";
-        QTest::newRow("2.5") << 2.5 << "G92 X100 Y102 Z212.50 A0 B0";
         QTest::newRow("-1.25") << -1.25 << "G92 X100 Y102 Z216.25 A0 B0";
     }
     void coordinateSet()
     {
         QFETCH(double, calibration);
-        QFETCH(QString, command);
-        SimHarness h;
+        Sandbox box;
         getConfigFile().configFile()->setExtruderCalibrationValue(calibration);
-        QCOMPARE(HomedPosition::coordinateSetCommand(), command);
-
-        sendHomedCoordinates(h.link(), true);
-        sendHomedCoordinates(h.link(), false);
-        sendHomedCoordinates(nullptr, true);   // no link: nothing, no crash
-        QCOMPARE(withoutPolls(h.sim().transcript()), QStringList({"G90", command, command}));
+        QTEST(HomedPosition::coordinateSetCommand(), "command");
     }
 
     // The whole page: Back locked while homing, the coordinate set after it,
@@ -83,29 +69,26 @@ private slots:
         QFETCH(bool, buzzer);
         SimHarness h;
         getConfigFile().configFile()->setBuzzerStatus(buzzer);
-        auto* page = new Home(nullptr);
-        Home::instHome = page;
+        auto* page = Home::instHome = new Home(nullptr);
         page->show();
         QSignalSpy destroyed(page, &QObject::destroyed);
 
-        QCOMPARE(statusLabel(page)->text(), QString("Homing, please wait..."));
-        QVERIFY(!backButton(page)->isEnabled());
-        QVERIFY(ExecuteReturnHome().isHoming());
-        QVERIFY(SimHarness::waitUntil([&] { return backButton(page)->isEnabled(); }, 15000));
-        QCOMPARE(statusLabel(page)->text(), QString("Homing completed"));
+        QCOMPARE(label(page, "label"), QString("Homing, please wait..."));
+        QToolButton* back = page->findChild<QToolButton*>("yes");
+        QVERIFY(!back->isEnabled());
+        QVERIFY(SimHarness::waitUntil([&] { return back->isEnabled(); }, 15000));
+        QCOMPARE(label(page, "label"), QString("Homing completed"));
         QCOMPARE(withoutPolls(h.sim().transcript()),
                  QStringList({"M17", "G28 Z", "G28 X", "G28 Y", "G90", "G92 X100 Y102 Z212.00 A0 B0"}));
         QCOMPARE(notesPlayed(), buzzer ? buzzerPlay::tuneNotes(buzzerPlay::Tune1) : std::vector<std::string>{});
 
         // Two presses in a row: the one-press guard lets the first one through only.
         h.sim().clearTranscript();
-        QTest::mouseClick(backButton(page), Qt::LeftButton);
-        QTest::mouseClick(backButton(page), Qt::LeftButton);
+        QTest::mouseClick(back, Qt::LeftButton);
+        QTest::mouseClick(back, Qt::LeftButton);
         QVERIFY(SimHarness::waitUntil([&] { return destroyed.count() == 1; }, 5000));
         QCOMPARE(Home::instHome, nullptr);
         QCOMPARE(withoutPolls(h.sim().transcript()), QStringList({"M112", "M18"}));
-        QTest::qWait(150);
-        QCOMPARE(destroyed.count(), 1);
     }
 
     // Homing that never ends: Back comes back after the time-out with a
@@ -114,31 +97,75 @@ private slots:
     {
         SimHarness h;
         h.sim().movesNeverEnd(true);
-        const int saved = Home::homingTimeoutMs;
-        Home::homingTimeoutMs = 600;
-        auto* page = new Home(nullptr);
-        Home::homingTimeoutMs = saved;
-        Home::instHome = page;
+        Home* page = nullptr;
+        {
+            QScopedValueRollback<int> limit(Home::homingTimeoutMs, 300);
+            page = Home::instHome = new Home(nullptr);
+        }
         page->show();
         QSignalSpy destroyed(page, &QObject::destroyed);
-
-        QTest::qWait(300);
-        QVERIFY(!backButton(page)->isEnabled());
-        QVERIFY(SimHarness::waitUntil([&] { return backButton(page)->isEnabled(); }, 5000));
-        QCOMPARE(statusLabel(page)->text(), QString("Homing did not finish.\nPlease check the machine."));
+        QToolButton* back = page->findChild<QToolButton*>("yes");
+        QVERIFY(!back->isEnabled());
+        QVERIFY(SimHarness::waitUntil([&] { return back->isEnabled(); }, 5000));
+        QCOMPARE(label(page, "label"), QString("Homing did not finish.\nPlease check the machine."));
         QVERIFY(ExecuteReturnHome().isHoming());
 
-        QTest::mouseClick(backButton(page), Qt::LeftButton);
+        QTest::mouseClick(back, Qt::LeftButton);
         QVERIFY(SimHarness::waitUntil([&] { return destroyed.count() == 1; }, 5000));
         QVERIFY(!ExecuteReturnHome().isHoming());
-        const QStringList sent = withoutPolls(h.sim().transcript());
-        QVERIFY(sent.size() >= 2);
-        QCOMPARE(sent.mid(sent.size() - 2), QStringList({"M112", "M18"}));
+        QVERIFY(withoutPolls(h.sim().transcript()).join(" ").endsWith("M112 M18"));
         // The executor's timers are gone with the run: nothing follows the stop.
         const int count = h.sim().transcript().size();
         QTest::qWait(400);
         QCOMPARE(h.sim().transcript().size(), count);
         QVERIFY(notesPlayed().empty());
+    }
+
+    // Z only: one call, each axis asked for its end stop before the next one.
+    void executorHomesZOnly()
+    {
+        SimHarness h;
+        ExecuteReturnHome().setObject(&m_l);
+        ExecuteReturnHome().returnHome(true);
+        QCOMPARE(m_l.calls, 0);   // returns at once: the run is driven by timers
+        QVERIFY(SimHarness::waitUntil([&] { return m_l.calls > 0; }, 8000));
+        QTest::qWait(300);
+        QCOMPARE(m_l.calls, 1);
+        QVERIFY(!ExecuteReturnHome().isHoming());
+        QCOMPARE(homing(h), QStringList({"G28 Z"}));
+        QVERIFY(h.sim().transcript().indexOf("M119", h.sim().transcript().indexOf("G28 Z")) > 0);
+        QVERIFY(h.sim().endStops().z && !h.sim().endStops().x);
+
+        // Z is home already; a new run must still see its own homing through.
+        h.link()->serialSendCode("G1 Z30 F600");
+        ExecuteReturnHome().returnHome(true);
+        QVERIFY(SimHarness::waitUntil([&] { return m_l.calls == 2; }, 8000));
+        QCOMPARE(homing(h), QStringList({"G28 Z", "G28 Z"}));
+        QCOMPARE(h.sim().position().z, 0.0);
+    }
+
+    // The page closing mid-run ends it without a call; a listener that takes
+    // over mid-run gets the one call.
+    void listenerChanges()
+    {
+        SimHarness h;
+        ExecuteReturnHome().setObject(&m_l);
+        ExecuteReturnHome().returnHome(false);
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().contains("G28 Z"); }, 3000));
+        ExecuteReturnHome().setObject(nullptr);
+        QVERIFY(!ExecuteReturnHome().isHoming());
+        QTest::qWait(1500);
+        QCOMPARE(m_l.calls, 0);
+        QCOMPARE(homing(h), QStringList({"G28 Z"}));
+
+        Listener second;
+        ExecuteReturnHome().setObject(&m_l);
+        ExecuteReturnHome().returnHome(true);
+        ExecuteReturnHome().setObject(&second);
+        QVERIFY(SimHarness::waitUntil([&] { return second.calls > 0; }, 8000));
+        QTest::qWait(200);
+        QCOMPARE(m_l.calls, 0);
+        QCOMPARE(second.calls, 1);
     }
 };
 

@@ -9,30 +9,9 @@
 #include <QDir>
 #include <QRegularExpression>
 
+using namespace PageTools;
+
 namespace {
-
-void click(QWidget* window, const char* name)
-{
-    SimHarness::waitUntil([] { return !OneTimesClicked().isHasClicked(); }, 1000);
-    auto* b = window ? window->findChild<QToolButton*>(name) : nullptr;
-    QVERIFY2(b && b->isVisible() && b->isEnabled(), name);
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-// Answers the question that the next press opens.
-void answerSoon(bool yes)
-{
-    QTimer::singleShot(300, [yes] {
-        if (TwoButtonDialog* q = TwoButtonDialog::instTwoButtonDialog)
-            QTest::mouseClick(q->findChild<QToolButton*>(yes ? "ok" : "cancel"), Qt::LeftButton);
-    });
-}
-
-QString label(QWidget* w, const char* name)
-{
-    auto* l = w ? w->findChild<QLabel*>(name) : nullptr;
-    return l ? l->text() : QString();
-}
 
 bool shown(QWidget* w, const char* name)
 {
@@ -198,8 +177,8 @@ private slots:
         PrintPageRig::closeMessage();
 
         // The second layer's own temperature lines carry the overrides.
-        QVERIFY(rig.waitFor([&] { return rig.commands(mark).count("M104 S215 T0") >= 3; }, 30000));
-        QVERIFY(!rig.commands(mark).contains("M104 S200 T0") && rig.commands(mark).count("M140 S70") >= 3);
+        QVERIFY(rig.waitFor([&] { return rig.commands(mark).count("M140 S70") >= 3; }, 30000));
+        QVERIFY(!rig.commands(mark).contains("M104 S200 T0") && rig.commands(mark).count("M104 S215 T0") >= 3);
         QVERIFY(rig.waitFor([&] { return rig.text("speed") == "150%" && rig.text("zValue") == "-0.10"; }));
 
         // A record that cannot be stored is reported, not confirmed.

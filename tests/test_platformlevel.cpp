@@ -5,7 +5,7 @@
 #include "UI/PlatformLevel.h"
 #include "UI/resources.h"
 #include "buzzer/buzzerPlay.h"
-#include "tests/support/SimHarness.h"
+#include "tests/support/PageTools.h"
 
 #include <QLabel>
 #include <QRegularExpression>
@@ -31,14 +31,10 @@ struct Rig {
     }
     QToolButton* button(const char* name) { return page->findChild<QToolButton*>(name); }
     bool gone() { return SimHarness::waitUntil([&] { return destroyed == 1; }, 10000); }
-    void press(const char* name)
-    {
-        QVERIFY(SimHarness::waitUntil([] { return !OneTimesClicked().isHasClicked(); }, 5000));
-        QTest::mouseClick(button(name), Qt::LeftButton);
-    }
+    void press(const char* name) { PageTools::click(page, name); }
     // Arrived: the waiting notice is gone and OK is offered.
     bool arrived() { return SimHarness::waitUntil([&] { return !OneLableDialog::instOneLableDialog && button("ok")->isVisible(); }, 30000); }
-    QStringList sent() { return h.sim().transcript().filter(QRegularExpression("^(?!M121$|M119$|M117$)")); }
+    QStringList sent() { return PageTools::withoutPolls(h.sim().transcript()); }
     // Closed by Back: the stop commands end the transcript, nothing follows, nothing is stored.
     void leaveByBack(double offset)
     {

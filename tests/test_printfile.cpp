@@ -246,9 +246,7 @@ private slots:
         row("line number", "N7 M104 S210\nN8 M140 S55\n" + f3, true, 210, 55);
         row("one character before", "xM104 S215\n" + f3, true, 215);
         row("double blank", "M104  S210\nM140  S60\n" + f3, true, 0);
-        row("no word", "M104\nM140\n" + f3, true, 0);
         row("not a number", "M104 Sabc\nM140 S6O\n" + f3, true, 0);
-        row("decimal", "M104 S210.5\n" + f3, true, 0);
         row("crlf", "M104 S210\r\nM140 S60\r\n" + f3, true, 210, 60);
         row("clamped high", "M104 S300\nM140 S150\n" + f3, true, 260, 110);
         row("clamped low", "M104 S-5\nM140 S-1\n" + f3, true, 0);
@@ -262,7 +260,6 @@ private slots:
         row("no pass-over at line 501", filler(500) + lines({"M104 S200 T2", "M104 S210"}), true, 200);
         // Layer count: the second non-empty piece at ":".
         row("layers", ";layer_count:215\n", true, 0, 0, 215);
-        row("layers with blanks", ";layer_count: 215 \n", true, 0, 0, 215);
         row("layers, empty parts skipped", "::;layer_count::215\n", true, 0, 0, 215);
         row("layers, part before the key", "x:;layer_count:215\n", true, 0, 0, 0);
         row("layers mid line", "G1 X1 ;layer_count:12\n", true, 0, 0, 12);
@@ -272,12 +269,10 @@ private slots:
         const auto range = [&](const char* name, const QByteArray& line, bool passed) {
             row(name, lines({"M104 S210", line}) + filler(5), passed, 210, 0, 0, true, passed ? -1 : 2);
         };
-        range("size example", "M118 X95.5 Y97.5 Z180", true);
         range("size at the limits", "M118 X100 Y100 Z200", true);
         range("X over", "M118 X100.5 Y10 Z10", false);
         range("Y just over", "M118 X1 Y100.00001 Z10", false);
         range("Y over in double only", "M118 X1 Y100.000001 Z10", true);
-        range("Z over in double only", "M118 X1 Y1 Z200.000001", true);
         range("size after a line number", "N3 M118 X101 Y1 Z1", false);
         range("size missing words", "M118", true);
         range("size not a number", "M118 Xabc Y1 Znan", true);
@@ -285,15 +280,11 @@ private slots:
         range("size beyond double", "M118 X1e400 Y1 Z1", false);
         range("size infinite", "M118 Xinf Y1 Z1", false);
         range("size read before range", "M118 X500 M603 MINX0", false);
-        range("range example", "M603 MINX-40.5 MAXX40.5 MINY-35 MAXY35 Z120", true);
         range("range at the limits", "M603 MINX-100 MAXX100 MINY-100 MAXY100 Z200", true);
         range("MINX under", "M603 MINX-100.1 MAXX100 MINY-100 MAXY100 Z200", false);
-        range("MINX beyond single precision", "M603 MINX-1e39", false);
         range("MAXX over", "M603 MINX0 MAXX100.00001 MINY0 MAXY0 Z0", false);
         range("MINY under in double only", "M603 MINY-100.000001", true);
-        range("MAXY over", "M603 MAXY101", false);
         range("Z over", "M603 Z201", false);
-        range("Z beyond single precision", "M603 Z3.5e38", false);
         range("value cut at the blank", "M603 MAXX50 junk Z10", true);
         range("key without blank not read", "M603MAXX500", true);
         range("text up to the key's next use", "M603 Z150 Z900", true);
@@ -305,7 +296,6 @@ private slots:
         // The line limit: after line 501 the nozzle line decides.
         row("500 lines", filler(500), true, 0, 0, 0, true, 500);
         row("501 lines", filler(501), false, 0, 0, 0, true, 501);
-        row("600 lines", filler(600), false, 0, 0, 0, true, 501);
         row("600 lines with a nozzle", "M104 S210\n" + filler(600), true, 210, 0, 0, true, 501);
         row("nozzle past line 501", filler(501) + "M104 S210\n", false, 0, 0, 0, true, 501);
         row("last line without line end", "G1 X1\nG1 X2", true, 0, 0, 0, true, 2);

@@ -94,19 +94,41 @@ int countFileLines(const QStringList& transcript, const QStringList& expected)
     return fileLinesIn(transcript, expected).size();
 }
 
-SerialObject* quickLink(SimHarness& h, LinkTiming timing = quickTiming(2000))
-{
-    h.link()->setTiming(timing);
-    return h.link();
-}
-
-// What the controller received, without the link's own buffer polls.
-QStringList sent(SimHarness& h)
-{
-    QStringList tr = h.sim().transcript();
-    tr.removeAll("M117");
-    return tr;
-}
+// A simulator, a link with short time-outs, and a job printing on its own thread.
+struct Run {
+    explicit Run(int bufferSlots = 0, LinkTiming timing = quickTiming(2000)) : h(options(bufferSlots))
+    {
+        h.link()->setTiming(timing);
+    }
+    static ControllerSimulator::Options options(int bufferSlots)
+    {
+        ControllerSimulator::Options o = SimHarness::fastOptions();
+        if (bufferSlots)
+            o.bufferSlots = bufferSlots;
+        return o;
+    }
+    void start(const QString& name, const QByteArray& content)
+    {
+        if (!content.isNull())
+            h.sandbox().writeFile(name, content);
+        rec = std::make_unique<Recorder>(link());
+        t = std::make_unique<PrintThread>(link(), h.sandbox().path(name));
+    }
+    SerialObject* link() { return h.link(); }
+    QStringList transcript() { return h.sim().transcript(); }
+    // What the controller received, without the link's own buffer polls.
+    QStringList sent()
+    {
+        QStringList tr = transcript();
+        tr.removeAll("M117");
+        return tr;
+    }
+    bool waitLines(int n) { return SimHarness::waitUntil([&] { return transcript().size() > n; }, 5000); }
+    bool waitPauses(int n) { return SimHarness::waitUntil([&] { return rec->pauses == n; }, 5000); }
+    SimHarness h;
+    std::unique_ptr<Recorder> rec;
+    std::unique_ptr<PrintThread> t;
+};
 
 }
 
@@ -116,11 +138,6 @@ private slots:
     void adjusterKeepsTheStreamConsistent()
     {
         PrintLineAdjuster a;
-        PrintLineAdjuster::Result r;
-        auto out = [&](const std::string& line, const LineAdjustments& adj) {
-            r = a.process(line, adj);
-            return QString::fromStdString(std::string(r.text));
-        };
         LineAdjustments same, half, fast, up, hot;
         half.extrusion = 50;
         fast.speed = 200;
@@ -128,41 +145,34 @@ private slots:
         hot.nozzleOverride = 190;
         hot.bedOverride = 55;
         const std::string plain = "G1 X1 Y2 E10 F1200";
-        QCOMPARE(out(plain, same), QString("G1 X1 Y2 E10 F1200"));
-        QVERIFY(r.text.data() == plain.data());   // untouched lines go out as they are
-
-        // The extrusion percentage scales what is extruded from now on: no jump.
-        QCOMPARE(out("G1 X2 E11", half), QString("G1 X2 E10.5"));
-        QCOMPARE(out("G1 X3 E12", same), QString("G1 X3 E11.5"));
-        a.process("G92 E0", same);
-        QCOMPARE(out("G1 X4 E1", same), QString("G1 X4 E1"));
-        a.process("M83", same);
-        QCOMPARE(out("G1 E2", half), QString("G1 E1"));
-
-        // A new speed without an F in the line sets the feed again.
-        QCOMPARE(out("G1 X5", fast), QString("G1 X5 F2400"));
-        QCOMPARE(out("G1 X6", fast), QString("G1 X6"));
-
-        // Z offset on absolute Z only, also after a line number; back to 100 %: the feed is set again too.
-        QCOMPARE(out("N7 G1 Z0.2", up), QString("N7 G1 Z0.45 F1200"));
-        a.process("G91", same);
-        QCOMPARE(out("G1 Z1", up), QString("G1 Z1"));
-        QVERIFY(!a.absoluteAxes());
-        QVERIFY(!a.absoluteExtruder());
-
-        QCOMPARE(out("M104 S215", hot), QString("M104 S190"));
-        QCOMPARE(r.nozzleTarget, 190);
-        QCOMPARE(out("M190 S70", hot), QString("M190 S55"));
-        QCOMPARE(r.bedTarget, 55);
-        out("M140 S70", same);
-        QCOMPARE(r.bedTarget, 70);
+        QVERIFY(a.process(plain, same).text.data() == plain.data());   // untouched lines go out as they are
+        // Line, adjustments, what goes out ("" : not checked), the nozzle and bed targets after it (-2: not checked).
+        const std::tuple<const char*, LineAdjustments, const char*, int, int> steps[] = {
+            // The extrusion percentage scales what is extruded from now on: no jump.
+            {"G1 X2 E11", half, "G1 X2 E10.5", -2, -2}, {"G1 X3 E12", same, "G1 X3 E11.5", -2, -2},
+            {"G92 E0", same, "", -2, -2}, {"G1 X4 E1", same, "G1 X4 E1", -2, -2},
+            {"M83", same, "", -2, -2}, {"G1 E2", half, "G1 E1", -2, -2},
+            // A new speed without an F in the line sets the feed again.
+            {"G1 X5", fast, "G1 X5 F2400", -2, -2}, {"G1 X6", fast, "G1 X6", -2, -2},
+            // Z offset on absolute Z only, also after a line number; back to 100 %: the feed is set again too.
+            {"N7 G1 Z0.2", up, "N7 G1 Z0.45 F1200", -2, -2}, {"G91", same, "", -2, -2},
+            {"G1 Z1", up, "G1 Z1", -2, -2},
+            {"M104 S215", hot, "M104 S190", 190, -2}, {"M190 S70", hot, "M190 S55", -2, 55},
+            {"M140 S70", same, "", -2, 70},
+            // Numbers far outside any command or temperature go out untouched.
+            {"G99999999999 X1", fast, "G99999999999 X1", -2, -2}, {"M104 S99999999999", same, "", 1000, -2}};
+        for (const auto& [line, adjust, expected, nozzle, bed] : steps) {
+            const PrintLineAdjuster::Result r = a.process(line, adjust);
+            if (*expected)
+                QCOMPARE(QString::fromStdString(std::string(r.text)), QString(expected));
+            if (nozzle != -2)
+                QCOMPARE(r.nozzleTarget, nozzle);
+            if (bed != -2)
+                QCOMPARE(r.bedTarget, bed);
+        }
+        QVERIFY(!a.absoluteAxes() && !a.absoluteExtruder());
         QVERIFY(a.process("M25", same).kind == PrintLineAdjuster::Kind::PauseMark);
         QVERIFY(a.process("M251", same).kind == PrintLineAdjuster::Kind::Send);
-
-        // Numbers far outside any command or temperature go out untouched.
-        QCOMPARE(out("G99999999999 X1", fast), QString("G99999999999 X1"));
-        out("M104 S99999999999", same);
-        QCOMPARE(r.nozzleTarget, 1000);
     }
 
     // Words the adjuster must not misread: exponents, values beyond any real
@@ -227,21 +237,35 @@ private slots:
         QCOMPARE(countNewlines(block, std::strlen(block)), uint64_t(5));
     }
 
+    // Files that finish (result 0: their G-code sent whole, progress rising to 1)
+    // and ".gx" files whose G-code offset is refused (-1: nothing of them sent).
     void streamsFile_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QByteArray>("gcode");   // what must reach the controller
         QTest::addColumn<int>("layers");
+        QTest::addColumn<int>("result");
         QByteArray plain = makeMoves(1500, 300);
         plain += "G1 X5 ;inline comment\n  \n\t\nG1 X6 Y6\r\nG1 X7";   // no final line end
-        QTest::newRow("plain") << "/data/plain.g" << plain << plain << 5;
+        QTest::newRow("plain") << "/data/plain.g" << plain << plain << 5 << 0;
         // Image bytes that look like G-code must not be sent.
         const QByteArray image = "\x89PNG\r\n\x1a\nG1 X999 Y999\nM104 S300\n" + QByteArray(300, '\x07') + "\n";
         const QByteArray gcode = makeMoves(300, 100);
-        QTest::newRow("gx from its G-code offset") << "/data/part.gx" << gxFile(image, gcode) << gcode << 3;
+        QTest::newRow("gx from its G-code offset") << "/data/part.gx" << gxFile(image, gcode) << gcode << 3 << 0;
         const QByteArray upper = makeMoves(50, 10);
-        QTest::newRow("upper-case GX is plain G-code") << "/data/PART.GX" << upper << upper << 5;
+        QTest::newRow("upper-case GX is plain G-code") << "/data/PART.GX" << upper << upper << 5 << 0;
+        QTest::newRow("gx with its G-code at its end") << "/data/empty.gx" << gxFile("img", "") << QByteArray() << 0 << 0;
+        QTest::newRow("empty file") << "/data/empty.g" << QByteArray("") << QByteArray() << 0 << 0;
+        const QByteArray small = "G90\nG1 X1 Y1\n", picture = "G1 X999\nG1 Y999\n";
+        QTest::newRow("offset inside the header") << "/data/bad.gx" << gxFile(picture, small, 10) << QByteArray() << 0 << -1;
+        QTest::newRow("offset 0") << "/data/bad.gx" << gxFile(picture, small, 0) << QByteArray() << 0 << -1;
+        QTest::newRow("offset past the end") << "/data/bad.gx" << gxFile(picture, small, 60 + picture.size() + small.size() + 1)
+                                             << QByteArray() << 0 << -1;
+        QTest::newRow("offset far out") << "/data/bad.gx" << gxFile(picture, small, 0xffffffffLL) << QByteArray() << 0 << -1;
+        QTest::newRow("shorter than the header") << "/data/bad.gx" << QByteArray(picture + QByteArray(30, ' '))
+                                                 << QByteArray() << 0 << -1;
+        QTest::newRow("missing file") << "/data/bad.gx" << QByteArray() << QByteArray() << 0 << -1;
     }
 
     void streamsFile()
@@ -250,131 +274,66 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QByteArray, gcode);
         QFETCH(int, layers);
-        SimHarness h;
-        SerialObject* link = quickLink(h);
-        h.sandbox().writeFile(name, content);
-        Recorder rec(link);
-        PrintThread t(link, h.sandbox().path(name));
-        QVERIFY(t.wait(15000));
-        QCOMPARE(t.result.load(), 0);
-        QCOMPARE(sent(h), expectedLines(gcode));
-        QCOMPARE(rec.starts, 1);
-        QCOMPARE(rec.overs, 1);
-        QCOMPARE(rec.quits, 0);
-        QCOMPARE(rec.layers, layers);
-        QVERIFY(rec.progress.size() >= 2 && rec.progress.size() <= 1001);
-        for (int i = 0; i < rec.progress.size(); ++i) {
-            QVERIFY(rec.progress[i] >= 0.f && rec.progress[i] <= 1.f);
-            if (i)
-                QVERIFY(rec.progress[i] > rec.progress[i - 1]);
+        QFETCH(int, result);
+        Run run;
+        run.start(name, content);
+        QVERIFY(run.t->wait(15000));
+        QCOMPARE(run.t->result.load(), result);
+        const Recorder& rec = *run.rec;
+        QVERIFY(!run.link()->isPrinting());
+        if (result < 0) {
+            QCOMPARE(run.sent(), QStringList({"M107"}));   // no header or image bytes, only the quit's fan off
+            QCOMPARE(std::make_pair(rec.overs, rec.quits), std::make_pair(0, 1));
+            return;
         }
+        QCOMPARE(run.sent(), expectedLines(gcode));
+        QCOMPARE(std::make_tuple(rec.starts, rec.overs, rec.quits, rec.layers), std::make_tuple(1, 1, 0, layers));
+        QVERIFY(!rec.progress.isEmpty() && rec.progress.size() <= 1001);
+        for (int i = 0; i < rec.progress.size(); ++i)
+            QVERIFY(rec.progress[i] >= 0.f && (i == 0 || rec.progress[i] > rec.progress[i - 1]));
         QCOMPARE(rec.progress.last(), 1.f);
-        QCOMPARE(link->printingPersent(), 1.f);
-        QVERIFY(!link->isPrinting());
-    }
-
-    void refusesBadGcodeOffset_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        const QByteArray image = "G1 X999\nG1 Y999\n";
-        const QByteArray gcode = "G90\nG1 X1 Y1\n";
-        QTest::newRow("offset inside the header") << gxFile(image, gcode, 10);
-        QTest::newRow("offset 0") << gxFile(image, gcode, 0);
-        QTest::newRow("offset past the end") << gxFile(image, gcode, 60 + image.size() + gcode.size() + 1);
-        QTest::newRow("offset far out") << gxFile(image, gcode, 0xffffffffLL);
-        QTest::newRow("shorter than the header") << QByteArray("G1 X999\nG1 Y999\n" + QByteArray(30, ' '));
-        QTest::newRow("missing file") << QByteArray();
-    }
-
-    void refusesBadGcodeOffset()
-    {
-        QFETCH(QByteArray, content);
-        SimHarness h;
-        SerialObject* link = quickLink(h);
-        if (!content.isNull())
-            h.sandbox().writeFile("/data/bad.gx", content);
-        Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/bad.gx"));
-        QVERIFY(t.wait(5000));
-        QCOMPARE(t.result.load(), -1);
-        QCOMPARE(sent(h), QStringList({"M107"}));   // no header or image bytes, only the quit's fan off
-        QCOMPARE(rec.overs, 0);
-        QCOMPARE(rec.quits, 1);
-    }
-
-    void emptyFilesFinish()
-    {
-        SimHarness h;
-        SerialObject* link = quickLink(h);
-        {
-            // A ".gx" whose G-code starts exactly at its end: nothing to send, a finished job.
-            h.sandbox().writeFile("/data/empty.gx", gxFile("img", ""));
-            Recorder rec(link);
-            PrintThread t(link, h.sandbox().path("/data/empty.gx"));
-            QVERIFY(t.wait(5000));
-            QCOMPARE(rec.overs, 1);
-            QCOMPARE(rec.progress, QList<float>({1.f}));
-        }
-        {
-            h.sandbox().writeFile("/data/empty.g", "");
-            Recorder rec(link);
-            PrintThread t(link, h.sandbox().path("/data/empty.g"));
-            QVERIFY(t.wait(5000));
-            QCOMPARE(rec.overs, 1);
-        }
-        QVERIFY(sent(h).isEmpty());
+        QCOMPARE(run.link()->printingPersent(), 1.f);
     }
 
     void m25PausesAtTheMark()
     {
-        SimHarness h;
-        SerialObject* link = quickLink(h);
+        Run run;
         const QByteArray before = makeMoves(20, 100, 1.0, "M82\nG92 E0\n");   // no G90: the resume sends its own
-        const QByteArray after = makeMoves(20, 100, 2.0, "");
-        const QByteArray file = before + "M25\n" + after;
-        h.sandbox().writeFile("/data/m25.g", file);
-        Recorder rec(link);
+        const QByteArray file = before + "M25\n" + makeMoves(20, 100, 2.0, "");
+        SerialObject* link = run.link();
         // The printing page answers "M25" with a pause.
-        QObject::connect(link, &SerialObject::readM25, &rec, [link] { link->slo_printingPause(); });
-        PrintThread t(link, h.sandbox().path("/data/m25.g"));
-        QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 1; }, 5000));
-        QCOMPARE(rec.m25s, 1);
+        QObject::connect(link, &SerialObject::readM25, link, [link] { link->slo_printingPause(); });
+        run.start("/data/m25.g", file);
+        QVERIFY(run.waitPauses(1));
+        QCOMPARE(run.rec->m25s, 1);
         QVERIFY(link->isPaused());
         const QStringList expected = expectedLines(file);
-        QCOMPARE(fileLinesIn(h.sim().transcript(), expected), expectedLines(before));
-        QVERIFY(!h.sim().transcript().contains("M25"));
+        QCOMPARE(fileLinesIn(run.transcript(), expected), expectedLines(before));
+        QVERIFY(!run.transcript().contains("M25"));
         link->slo_printingContinue();
-        QVERIFY(t.wait(5000));
-        QCOMPARE(rec.resumes, 1);
-        QCOMPARE(rec.overs, 1);
-        QCOMPARE(fileLinesIn(h.sim().transcript(), expected), expected);
+        QVERIFY(run.t->wait(5000));
+        QCOMPARE(std::make_pair(run.rec->resumes, run.rec->overs), std::make_pair(1, 1));
+        QCOMPARE(fileLinesIn(run.transcript(), expected), expected);
     }
 
     void pauseAndResumeWhileStreaming()
     {
-        ControllerSimulator::Options o = SimHarness::fastOptions();
-        o.bufferSlots = 4;
-        SimHarness h(o);
-        SerialObject* link = quickLink(h);
+        Run run(4);
+        SerialObject* link = run.link();
         getConfigFile().configFile()->setPowerOffResumePrintStatus(true);
         // Relative extrusion, 10 mm moves: the buffer stays busy while streaming.
         const QByteArray file = makeMoves(600, 50, 10.0, "G90\nM83\nG92 E0\n");
-        h.sandbox().writeFile("/data/pause.g", file);
-        QStringList expected = expectedLines(file);
-        expected = expected.filter(QRegularExpression("^G1 X"));   // the moves: the link sends G90 and M83 itself too
+        // The moves: the link sends G90 and M83 itself too.
+        const QStringList expected = expectedLines(file).filter(QRegularExpression("^G1 X"));
         link->HeatingHalmetII(200, 60);
-        Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/pause.g"));
-
-        QVERIFY(SimHarness::waitUntil([&] { return countFileLines(h.sim().transcript(), expected) > 120; }, 10000));
+        run.start("/data/pause.g", file);
+        QVERIFY(SimHarness::waitUntil([&] { return countFileLines(run.transcript(), expected) > 120; }, 10000));
         link->slo_printingPause();
-        QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 1; }, 5000));
-        QVERIFY(link->isPaused());
-        QVERIFY(!h.sim().moving());
-        QCOMPARE(h.sim().nozzleTarget(), 0);
-        QCOMPARE(h.sim().bedTarget(), 0);
-        const ControllerProtocol::Position at = h.sim().position();
-        const int sentAtPause = countFileLines(h.sim().transcript(), expected);
+        QVERIFY(run.waitPauses(1));
+        QVERIFY(link->isPaused() && !run.h.sim().moving());
+        QCOMPARE(run.h.sim().nozzleTarget() + run.h.sim().bedTarget(), 0);
+        const ControllerProtocol::Position at = run.h.sim().position();
+        const int sentAtPause = countFileLines(run.transcript(), expected);
         QVERIFY(sentAtPause < expected.size());
 
         // The resume record points at the mark of a layer already begun.
@@ -384,20 +343,17 @@ private slots:
         QVERIFY(rawLines[resumeLine].startsWith(";layer:"));
 
         // The page parks the head and a filament change moves the extruder.
-        link->serialSendCode("G1 Z150 F300");
-        link->serialSendCode("G1 X95 Y97 F2000");
-        link->serialSendCode("G1 E-30 F300");
+        for (const char* move : {"G1 Z150 F300", "G1 X95 Y97 F2000", "G1 E-30 F300"})
+            link->serialSendCode(move);
         QTest::qWait(150);
-        QCOMPARE(countFileLines(h.sim().transcript(), expected), sentAtPause);
+        QCOMPARE(countFileLines(run.transcript(), expected), sentAtPause);
 
-        h.sim().clearTranscript();
+        run.h.sim().clearTranscript();
         link->slo_printingContinue();
-        QVERIFY(t.wait(15000));
-        QCOMPARE(rec.resumes, 1);
-        QCOMPARE(rec.overs, 1);
-        QCOMPARE(t.result.load(), 0);
+        QVERIFY(run.t->wait(15000));
+        QCOMPARE(std::make_tuple(run.rec->resumes, run.rec->overs, run.t->result.load()), std::make_tuple(1, 1, 0));
 
-        const QStringList after = h.sim().transcript();
+        const QStringList after = run.transcript();
         const QString back = "G1 X" + QString::number(at.x, 'f', 2) + " Y" + QString::number(at.y, 'f', 2) + " F2000";
         const QString down = "G1 Z" + QString::number(at.z, 'f', 2) + " F300";
         QStringList restore = after.mid(0, after.indexOf(expected.at(sentAtPause)));
@@ -406,13 +362,12 @@ private slots:
                                        "G1 F6000"}));
         // Everything after the resume moves is the rest of the file, once.
         QCOMPARE(fileLinesIn(after, expected), expected.mid(sentAtPause));
-        QCOMPARE(h.sim().overflows(), 0);
+        QCOMPARE(run.h.sim().overflows(), 0);
     }
 
     void quitWhileStreamingCleansUp()
     {
-        SimHarness h;
-        SerialObject* link = quickLink(h);
+        Run run;
         Config* config = getConfigFile().configFile();
         config->setPowerOffResumePrintStatus(true);
         config->setPowerOffResumePrintFileName("/data/quit.g");
@@ -421,18 +376,14 @@ private slots:
         printdetail_write_config(&rec0);
 
         const QByteArray file = makeMoves(5000, 100, 10.0);
-        h.sandbox().writeFile("/data/quit.g", file);
         const QStringList expected = expectedLines(file);
-        Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/quit.g"));
-        QVERIFY(SimHarness::waitUntil([&] { return countFileLines(h.sim().transcript(), expected) > 50; }, 10000));
-        link->slo_printingQuit();
-        QVERIFY(t.wait(5000));
-        QCOMPARE(rec.quits, 1);
-        QCOMPARE(rec.overs, 0);
-        const QStringList tr = h.sim().transcript();
-        QVERIFY(tr.contains("M107"));
-        const QStringList got = fileLinesIn(tr, expected);
+        run.start("/data/quit.g", file);
+        QVERIFY(SimHarness::waitUntil([&] { return countFileLines(run.transcript(), expected) > 50; }, 10000));
+        run.link()->slo_printingQuit();
+        QVERIFY(run.t->wait(5000));
+        QCOMPARE(std::make_pair(run.rec->quits, run.rec->overs), std::make_pair(1, 0));
+        QVERIFY(run.transcript().contains("M107"));
+        const QStringList got = fileLinesIn(run.transcript(), expected);
         QVERIFY(got.size() < expected.size());
         QCOMPARE(got, expected.mid(0, got.size()));
 
@@ -441,164 +392,124 @@ private slots:
         QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumeBuildTime(), 0);
         _printcfg_t cleared{};
         QCOMPARE(printdetail_read_config(&cleared), 0);
-        QCOMPARE(cleared.set_flag, 0);
-        QCOMPARE(cleared.speed, 100);
-        QCOMPARE(cleared.extrusion, 100);
-        QCOMPARE(cleared.zoffset, 0);
-        QVERIFY(!link->isPrinting());
-        QVERIFY(!link->isPaused());
+        QCOMPARE(std::make_tuple(cleared.set_flag, cleared.speed, cleared.extrusion, cleared.zoffset),
+                 std::make_tuple(0, 100, 100, 0));
+        QVERIFY(!run.link()->isPrinting() && !run.link()->isPaused());
     }
 
+    // A quit ends a paused job, and one whose controller never frees a buffer slot.
+    void quitWhilePausedOrStuck_data()
+    {
+        QTest::addColumn<bool>("stuck");
+        QTest::newRow("paused") << false;
+        QTest::newRow("no free slot") << true;
+    }
     void quitWhilePausedOrStuck()
     {
-        {
-            SimHarness h;
-            SerialObject* link = h.link();
-            link->setTiming(quickTiming(2000));
-            h.sandbox().writeFile("/data/a.g", makeMoves(3000, 100, 10.0));
-            Recorder rec(link);
-            PrintThread t(link, h.sandbox().path("/data/a.g"));
-            QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().size() > 30; }, 5000));
-            link->slo_printingPause();
-            QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 1; }, 5000));
-            link->slo_printingQuit();
-            QVERIFY(t.wait(5000));
-            QCOMPARE(rec.quits, 1);
-            QCOMPARE(rec.resumes, 0);
-            QCOMPARE(rec.overs, 0);
-        }
-        {
-            // The controller never frees a slot: the job waits, and a quit still ends it.
-            ControllerSimulator::Options o = SimHarness::fastOptions();
-            o.bufferSlots = 2;
-            SimHarness h(o);
-            SerialObject* link = h.link();
-            LinkTiming timing = quickTiming(2000);
-            timing.flowMs = 300;
-            link->setTiming(timing);
-            h.sandbox().writeFile("/data/b.g", makeMoves(100, 100, 10.0));
-            h.sim().movesNeverEnd(true);
-            Recorder rec(link);
-            PrintThread t(link, h.sandbox().path("/data/b.g"));
+        QFETCH(bool, stuck);
+        LinkTiming timing = quickTiming(2000);
+        timing.flowMs = 300;
+        Run run(stuck ? 2 : 0, timing);
+        run.h.sim().movesNeverEnd(stuck);
+        run.start("/data/a.g", makeMoves(stuck ? 100 : 3000, 100, 10.0));
+        if (stuck) {
             QTest::qWait(800);   // more than one flow time-out
-            QVERIFY(!t.done.load());
-            QCOMPARE(h.sim().overflows(), 0);
-            link->slo_printingQuit();
-            QVERIFY(t.wait(5000));
-            QCOMPARE(rec.quits, 1);
+            QVERIFY(!run.t->done.load());
+            QCOMPARE(run.h.sim().overflows(), 0);
+        } else {
+            QVERIFY(run.waitLines(30));
+            run.link()->slo_printingPause();
+            QVERIFY(run.waitPauses(1));
         }
+        run.link()->slo_printingQuit();
+        QVERIFY(run.t->wait(5000));
+        QCOMPARE(std::make_tuple(run.rec->quits, run.rec->resumes, run.rec->overs), std::make_tuple(1, 0, 0));
     }
 
     void pauseAgainWhileReheating()
     {
-        SimHarness h;
-        SerialObject* link = quickLink(h);
+        Run run;
+        SerialObject* link = run.link();
         const QByteArray file = makeMoves(400, 100, 10.0);
-        h.sandbox().writeFile("/data/again.g", file);
         link->HeatingHalmetII(200, 0);
-        Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/again.g"));
-        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().size() > 30; }, 5000));
+        run.start("/data/again.g", file);
+        QVERIFY(run.waitLines(30));
         link->slo_printingPause();
-        QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 1; }, 5000));
-        h.sim().pinNozzleTemperature(30);       // the nozzle will not come up to temperature
+        QVERIFY(run.waitPauses(1));
+        run.h.sim().pinNozzleTemperature(30);       // the nozzle will not come up to temperature
         link->slo_printingContinue();
-        QVERIFY(SimHarness::waitUntil([&] { return h.sim().nozzleTarget() == 200; }, 5000));
+        QVERIFY(SimHarness::waitUntil([&] { return run.h.sim().nozzleTarget() == 200; }, 5000));
         link->slo_printingPause();               // paused again while it heats
-        QVERIFY(SimHarness::waitUntil([&] { return rec.pauses == 2; }, 5000));
-        QCOMPARE(h.sim().nozzleTarget(), 0);
-        QCOMPARE(rec.resumes, 0);
-        h.sim().pinNozzleTemperature(-1);
+        QVERIFY(run.waitPauses(2));
+        QCOMPARE(run.h.sim().nozzleTarget(), 0);
+        QCOMPARE(run.rec->resumes, 0);
+        run.h.sim().pinNozzleTemperature(-1);
         link->slo_printingContinue();
-        QVERIFY(t.wait(15000));
-        QCOMPARE(rec.resumes, 1);
-        QCOMPARE(rec.overs, 1);
-        QCOMPARE(fileLinesIn(h.sim().transcript(), expectedLines(file).filter(QRegularExpression("^G1 X"))),
-                 expectedLines(file).filter(QRegularExpression("^G1 X")));
+        QVERIFY(run.t->wait(15000));
+        QCOMPARE(std::make_pair(run.rec->resumes, run.rec->overs), std::make_pair(1, 1));
+        const QStringList moves = expectedLines(file).filter(QRegularExpression("^G1 X"));
+        QCOMPARE(fileLinesIn(run.transcript(), moves), moves);
     }
 
     void lineLostWhilePausingEndsTheJob()
     {
-        SimHarness h;
-        SerialObject* link = h.link();
-        LinkTiming timing = quickTiming(2000);
-        timing.portLostMs = 500;
-        link->setTiming(timing);
-        h.sandbox().writeFile("/data/lost.g", makeMoves(2000, 100, 10.0));
-        Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/lost.g"));
-        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().size() > 30; }, 5000));
-        h.sim().movesNeverEnd(true);
-        link->slo_printingPause();
-        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().endsWith("M121"); }, 5000));
-        h.sim().hangUp(-1);
-        QVERIFY(t.wait(8000));
-        QCOMPARE(t.result.load(), -1);
-        QCOMPARE(rec.pauses, 0);
-        QCOMPARE(rec.quits, 1);
-        QCOMPARE(rec.overs, 0);
+        Run run(0, quickTiming(500));
+        run.start("/data/lost.g", makeMoves(2000, 100, 10.0));
+        QVERIFY(run.waitLines(30));
+        run.h.sim().movesNeverEnd(true);
+        run.link()->slo_printingPause();
+        QVERIFY(SimHarness::waitUntil([&] { return run.transcript().endsWith("M121"); }, 5000));
+        run.h.sim().hangUp(-1);
+        QVERIFY(run.t->wait(8000));
+        QCOMPARE(run.t->result.load(), -1);
+        QCOMPARE(std::make_tuple(run.rec->pauses, run.rec->quits, run.rec->overs), std::make_tuple(0, 1, 0));
     }
 
     void overridesReplaceFileTemperatures()
     {
-        ControllerSimulator::Options o = SimHarness::fastOptions();
-        o.bufferSlots = 2;
-        SimHarness h(o);
-        SerialObject* link = quickLink(h);
-        const QByteArray file = makeMoves(300, 100, 10.0) + "M104 S215\nM140 S70\nM109 S215\n" +
-                                makeMoves(20, 100, 5.0, "");
-        h.sandbox().writeFile("/data/hot.g", file);
-        Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/hot.g"));
-        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().size() > 20; }, 5000));
-        link->printingAdjustNozzleTemp(190);
-        link->printingAdjustPlatformTemp(65);
-        QVERIFY(t.wait(15000));
-        const QStringList tr = h.sim().transcript();
-        QVERIFY(tr.contains("M104 S190 T0"));   // sent at once
-        QVERIFY(tr.contains("M140 S65"));
-        QVERIFY(tr.contains("M104 S190"));      // the file's own lines, rewritten
-        QVERIFY(tr.contains("M109 S190"));
-        QVERIFY(!tr.contains("M104 S215"));
-        QVERIFY(!tr.contains("M140 S70"));
-        QCOMPARE(h.sim().nozzleTarget(), 190);
-        QCOMPARE(h.sim().bedTarget(), 65);
-        QVERIFY(tr.indexOf("M104 S190 T0") < tr.indexOf("M104 S190"));
+        Run run(2);
+        run.start("/data/hot.g", makeMoves(300, 100, 10.0) + "M104 S215\nM140 S70\nM109 S215\n" + makeMoves(20, 100, 5.0, ""));
+        QVERIFY(run.waitLines(20));
+        run.link()->printingAdjustNozzleTemp(190);
+        run.link()->printingAdjustPlatformTemp(65);
+        QVERIFY(run.t->wait(15000));
+        const QStringList tr = run.transcript();
+        // Sent at once, then the file's own lines rewritten.
+        QVERIFY(tr.contains("M140 S65") && tr.contains("M109 S190"));
+        QVERIFY(tr.indexOf("M104 S190 T0") >= 0 && tr.indexOf("M104 S190 T0") < tr.indexOf("M104 S190"));
+        QVERIFY(!tr.contains("M104 S215") && !tr.contains("M140 S70"));
+        QCOMPARE(std::make_pair(run.h.sim().nozzleTarget(), run.h.sim().bedTarget()), std::make_pair(190, 65));
     }
 
     void resumeLineSkipsAndRecords()
     {
-        SimHarness h;
-        SerialObject* link = quickLink(h);
+        Run run;
         const QByteArray file = makeMoves(400, 100, 1.0, "G90\nM82\nG92 E0\nG1 Z0.3 F600\n");
-        h.sandbox().writeFile("/data/resume.g", file);
         const QList<QByteArray> raw = file.split('\n');
         const int layer2 = raw.indexOf(";layer:2");
         QVERIFY(layer2 > 0);
-        link->setResumeLine(layer2);   // lines before the mark are done
-        Recorder rec(link);
-        PrintThread t(link, h.sandbox().path("/data/resume.g"));
-        QVERIFY(t.wait(10000));
+        run.link()->setResumeLine(layer2);   // lines before the mark are done
+        run.start("/data/resume.g", file);
+        QVERIFY(run.t->wait(10000));
         QByteArray rest;
         for (int i = layer2; i < raw.size(); ++i)
             rest += raw[i] + "\n";
         // The machine is put back where the skipped lines left it, then the rest follows.
-        const QByteArray last = raw[layer2 - 1];
-        const QString x = QString::number(last.mid(4, 7).toDouble(), 'f', 2);
+        const QString x = QString::number(raw[layer2 - 1].mid(4, 7).toDouble(), 'f', 2);
         const QStringList restore{"M140 S0", "M104 S0 T0", "G90", "G92 E1.99", "G1 Z212.00 F300",
                                   "G1 X" + x + " Y50.00 F2000", "G1 Z0.30 F300", "G1 F6000"};
-        QStringList got = sent(h);
+        QStringList got = run.sent();
         got.removeAll("M105");
         QCOMPARE(got, restore + expectedLines(rest));
-        QCOMPARE(rec.layers, 4);                         // the counter catches up with the skipped marks
-        QVERIFY(rec.progress.first() >= float(layer2) / float(raw.size()) - 0.01f);
-        QCOMPARE(rec.overs, 1);
+        QCOMPARE(run.rec->layers, 4);                         // the counter catches up with the skipped marks
+        QVERIFY(run.rec->progress.first() >= float(layer2) / float(raw.size()) - 0.01f);
+        QCOMPARE(run.rec->overs, 1);
 
         // A resume line is used once.
-        h.sim().clearTranscript();
-        PrintThread again(link, h.sandbox().path("/data/resume.g"));
-        QVERIFY(again.wait(10000));
-        QCOMPARE(sent(h), expectedLines(file));
+        run.h.sim().clearTranscript();
+        run.start("/data/resume.g", QByteArray());
+        QVERIFY(run.t->wait(10000));
+        QCOMPARE(run.sent(), expectedLines(file));
     }
 };
 

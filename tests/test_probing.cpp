@@ -5,7 +5,7 @@
 #include "UI/resources.h"
 #include "UI/setting.h"
 #include "serial/SerialObject.h"
-#include "tests/support/SimHarness.h"
+#include "tests/support/PageTools.h"
 
 #include <QLabel>
 #include <QMutex>
@@ -29,7 +29,6 @@ void keepReadings(QtMsgType type, const QMessageLogContext& context, const QStri
     g_previous(type, context, message);
 }
 
-QStringList withoutPolls(const QStringList& lines) { return lines.filter(QRegularExpression("^(?!M1(19|21|17|05)$)")); }
 
 const double kX[9] = {-80, 20, 100, 100, 20, -80, -80, 20, 100};
 const double kY[9] = {100, 100, 100, 0, 0, 0, -90, -90, -90};
@@ -52,7 +51,7 @@ ExtruderCalibration* openFromSettings(SimHarness& h, bool flatBed = false)
     return ExtruderCalibration::instExtruderCalibration;
 }
 
-QString message(ExtruderCalibration* page) { return page->findChild<QLabel*>("showMessage")->text(); }
+QString message(ExtruderCalibration* page) { return PageTools::label(page, "showMessage"); }
 
 }
 
@@ -107,7 +106,7 @@ private slots:
                 QCOMPARE(g_readings, readings);
             }
             if (fault != "M114")
-                QCOMPARE(withoutPolls(h.sim().transcript()), sent << "G1 X100 Y100 F2000" << "G1 Z215 F300");
+                QCOMPARE(PageTools::withoutPolls(h.sim().transcript()), sent << "G1 X100 Y100 F2000" << "G1 Z215 F300");
         } else {
             h.sim().movesNeverEnd(true);
             if (fault == "silent") {
@@ -134,7 +133,7 @@ private slots:
                 h.link()->serialCheckCode("M105");
                 return h.link()->pendingSafetyCommands() == 0;
             }, 30000));
-        QStringList after = withoutPolls(h.sim().transcript().mid(before));
+        QStringList after = PageTools::withoutPolls(h.sim().transcript().mid(before));
         after.removeDuplicates();   // a silent controller is asked twice
         QCOMPARE(after.mid(after.size() - 2), QStringList({"M112", "M141 T219"}));
         QVERIFY(!h.sim().moving() && !h.sim().probeArmed());

@@ -2,7 +2,6 @@
 // against the controller simulator, in fair and foul weather.
 #include "Config/Config.h"
 #include "Dialog/onebuttondialog.h"
-#include "Execute/COneTimesClicked.h"
 #include "UI/control.h"
 #include "UI/home.h"
 #include "UI/mainwindow.h"
@@ -12,15 +11,12 @@
 #include "UI/preheat.h"
 #include "UI/unloadfilament.h"
 #include "UI/resources.h"
-#include "buzzer/buzzerPlay.h"
 #include "serial/SerialObject.h"
-#include "tests/support/SimHarness.h"
+#include "tests/support/PageTools.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QPointer>
-#include <QTest>
-#include <QToolButton>
+
+using namespace PageTools;
 
 namespace {
 
@@ -51,39 +47,12 @@ struct Rig {
     }
     ControllerSimulator& sim() { return h->sim(); }
     int mark() const { return h->sim().transcript().size(); }
-    // Commands from transcript line `from` on, without status and flow-control queries.
-    QStringList sent(int from = 0) const
-    {
-        QStringList out;
-        for (const QString& l : h->sim().transcript().mid(from))
-            if (!QStringList{"M105", "M117", "M119", "M121", "M130"}.contains(l))
-                out << l;
-        return out;
-    }
+    QStringList sent(int from = 0) const { return withoutPolls(h->sim().transcript().mid(from)); }
     std::unique_ptr<SimHarness> h;
     std::unique_ptr<MainWindow> mw;
 };
 
 template <class T = QToolButton> T* child(QWidget* page, const QString& name) { return page->findChild<T*>(name); }
-
-void click(QWidget* page, const char* name)
-{
-    QTRY_VERIFY_WITH_TIMEOUT(!OneTimesClicked().isHasClicked(), 2000);
-    QTest::mouseClick(child(page, name), Qt::LeftButton);
-}
-
-bool gone(const QPointer<QWidget>& page)
-{
-    return SimHarness::waitUntil([&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return page.isNull();
-    }, Long);
-}
-
-std::vector<std::string> notesPlayed()
-{
-    return buzzerPlay::getInstance("pwm1")->waitIdle(2000), buzzerPlay::getInstance("pwm1")->playedNotes();
-}
 
 Preheat* openPreheat()
 {
@@ -121,7 +90,7 @@ private slots:
         delete LoadFilament::instLoadFilament;
         delete UnloadFilament::instUnloadFilament;
         click(menu, "back");
-        QVERIFY(gone(menu) && !Control::instControl);
+        QVERIFY(gone(menu, Long) && !Control::instControl);
     }
 
     // Hold and release: one step per 120 ms up to the limit, which disables the button.
@@ -148,7 +117,7 @@ private slots:
         QTest::mouseRelease(b, Qt::LeftButton);
         QTest::qWait(200);
         QCOMPARE(setPoint, from);
-        QTRY_VERIFY_WITH_TIMEOUT(!OneTimesClicked().isHasClicked(), 2000);
+        QVERIFY(SimHarness::waitUntil([] { return !OneTimesClicked().isHasClicked(); }, 2000));
         QTest::mousePress(b, Qt::LeftButton);
         QVERIFY(SimHarness::waitUntil([&] { return !b->isEnabled(); }, Long));
         QTest::mouseRelease(b, Qt::LeftButton);
@@ -157,7 +126,7 @@ private slots:
                  QString::number(limit));
         // The set point outlives the page and is sent only when heating starts.
         click(page, "back");
-        QVERIFY(gone(page));
+        QVERIFY(gone(page, Long));
         QCOMPARE(rig.sent(), QStringList({"M18", "M140 S0", "M104 S0 T0"}));
     }
 
@@ -195,7 +164,7 @@ private slots:
             QCOMPARE(Preheat::preheatButtonExtruderState + Preheat::preheatButtonPlatformState, 2);
             QCOMPARE(notesPlayed(), buzzerPlay::tuneNotes(buzzerPlay::Tune0));
             click(page, "back");
-            QVERIFY(gone(page));
+            QVERIFY(gone(page, Long));
         } else {
             QVERIFY(SimHarness::waitUntil([] { return Preheat::preheatButtonExtruderState == 1; }, 60000));
             QCOMPARE(rig.sent(), QStringList({"M18", "M104 S210 T0", "M104 S0 T0"}));
@@ -213,7 +182,7 @@ private slots:
         int from = rig.mark();
         rig.mw->clearAgoState();
         rig.mw->setLanStatus(3, 2);
-        QVERIFY(gone(page));
+        QVERIFY(gone(page, Long));
         QCOMPARE(rig.sent(from), QStringList());
         rig.mw->setLanStatus(0, 0);
 
@@ -279,7 +248,7 @@ private slots:
         }
         from = rig.mark();
         click(page, "back");
-        QVERIFY(gone(page));
+        QVERIFY(gone(page, Long));
         if (fault.isEmpty() || fault == "stuck")
             QCOMPARE(rig.sent(from), QStringList({"M112", "M18"}));
         from = rig.mark();
@@ -310,7 +279,7 @@ private slots:
         rig.mw->clearAgoState();
         rig.mw->setLanStatus(3, 2);
         QVERIFY(!rig.sim().moving());
-        QVERIFY(gone(page));
+        QVERIFY(gone(page, Long));
         QCOMPARE(rig.sent(from), QStringList({"M112", "M18"}));
         QCOMPARE(rig.mw->m_machineStatus.load(), 3);
     }

@@ -12,7 +12,8 @@
 #include "Files/ResumePrintConfig.h"
 #include "cloudprinter/PolarClient.h"
 #include "serial/SerialObject.h"
-#include "tests/support/SimHarness.h"
+#include "tests/support/PageTools.h"
+#include "tests/support/StreamCheck.h"
 #include "tools/RootPath.h"
 #include "wifiDevice/ServerListener.h"
 
@@ -67,43 +68,20 @@ public:
     // The transcript from line `from` on, without polls and flow-control queries.
     QStringList commands(int from = 0) const
     {
-        QStringList out;
-        const QStringList all = harness->sim().transcript();
-        for (int i = from; i < all.size(); ++i)
-            if (!isPoll(all[i]))
-                out << all[i];
-        return out;
+        return PageTools::withoutPolls(harness->sim().transcript().mid(from), {"M114"});
     }
     int mark() const { return harness->sim().transcript().size(); }
-    static bool isPoll(const QString& l)
-    {
-        static const QStringList polls{"M105", "M114", "M121", "M113", "M117", "M119", "M130"};
-        return polls.contains(l);
-    }
     bool sent(const QString& line) const { return harness->sim().transcript().contains(line); }
     bool waitSent(const QString& line, int ms = 15000) { return waitFor([&] { return sent(line); }, ms); }
     bool waitFor(const std::function<bool()>& pred, int ms = 15000) { return SimHarness::waitUntil(pred, ms); }
-    // Waits until the page pointer is clear and the page object gone.
-    bool waitPageGone(int ms = 20000)
-    {
-        QPointer<BuildPrint> p = page();
-        // A page closed outside an event loop needs deferred deletes sent.
-        return SimHarness::waitUntil([&] {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            return !p && !BuildPrint::instBuildPrint;
-        }, ms);
-    }
+    bool waitPageGone(int ms = 20000) { return PageTools::gone(page(), ms) && !BuildPrint::instBuildPrint; }
     int state() { return page() ? page()->getPrintState() : -1; }
 
     template <class T> T* widget(const char* name)
     {
         return page() ? page()->findChild<T*>(name) : nullptr;
     }
-    QString text(const char* label)
-    {
-        auto* l = widget<QLabel>(label);
-        return l ? l->text() : QString();
-    }
+    QString text(const char* label) { return PageTools::label(page(), label); }
     QToolButton* button(const char* name) { return widget<QToolButton>(name); }
 
     // The one-button message on screen, or an empty text.
@@ -151,10 +129,8 @@ public:
     // Whether the buzzer has played the whole tune.
     static bool tunePlayed(buzzerPlay::TuneId id)
     {
-        buzzerPlay* player = buzzerPlay::getInstance("pwm1");
-        player->waitIdle(2000);
         const auto tune = buzzerPlay::tuneNotes(id);
-        const auto played = player->playedNotes();
+        const auto played = PageTools::notesPlayed();
         return std::search(played.begin(), played.end(), tune.begin(), tune.end()) != played.end();
     }
     // set_flag of the resume adjustment record, -1 when there is none.
@@ -166,33 +142,12 @@ public:
     }
 
     // Presses a page button after the one-press guard's 100 ms.
-    void press(const char* name)
-    {
-        SimHarness::waitUntil([] { return !OneTimesClicked().isHasClicked(); }, 1000);
-        if (QToolButton* b = button(name))
-            QTest::mouseClick(b, Qt::LeftButton);
-    }
+    void press(const char* name) { PageTools::click(page(), name); }
     // Presses stop and answers the question that follows (true: "YES").
     void cancelFromScreen(bool yes)
     {
-        QTimer::singleShot(300, [yes] {
-            if (TwoButtonDialog* q = TwoButtonDialog::instTwoButtonDialog)
-                if (auto* b = q->findChild<QToolButton*>(yes ? "ok" : "cancel"))
-                    QTest::mouseClick(b, Qt::LeftButton);
-        });
+        PageTools::answerSoon(yes);
         press("stop");
-    }
-
-    // Lines of a job file that reach the controller, in order.
-    static QStringList streamedLines(const QByteArray& file)
-    {
-        QStringList out;
-        for (const QByteArray& raw : file.split('\n')) {
-            const QString l = QString::fromUtf8(raw).trimmed();
-            if (!l.isEmpty() && !l.contains(';') && l != "M25")
-                out << l;
-        }
-        return out;
     }
 
     std::unique_ptr<SimHarness> harness;

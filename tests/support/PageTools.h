@@ -1,0 +1,68 @@
+#pragma once
+// Presses and readers shared by the page tests.
+#include "Dialog/twobuttondialog.h"
+#include "Execute/COneTimesClicked.h"
+#include "buzzer/buzzerPlay.h"
+#include "tests/support/SimHarness.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+namespace PageTools {
+
+// The transcript without status, end-stop and flow-control queries (position queries stay).
+inline QStringList withoutPolls(const QStringList& lines, const QStringList& more = {})
+{
+    static const QStringList polls{"M105", "M113", "M117", "M119", "M121", "M130"};
+    QStringList out;
+    for (const QString& l : lines)
+        if (!polls.contains(l) && !more.contains(l))
+            out << l;
+    return out;
+}
+
+// Presses a button of `window` once the one-press guard lets it through.
+inline void click(QWidget* window, const char* name)
+{
+    SimHarness::waitUntil([] { return !OneTimesClicked().isHasClicked(); }, 2000);
+    auto* b = window ? window->findChild<QToolButton*>(name) : nullptr;
+    QVERIFY2(b && b->isVisibleTo(window) && b->isEnabled(), name);
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+inline QString label(QWidget* w, const char* name)
+{
+    auto* l = w ? w->findChild<QLabel*>(name) : nullptr;
+    return l ? l->text() : QString();
+}
+
+// Answers the question that the next press opens ("YES" or "NO").
+inline void answerSoon(bool yes)
+{
+    QTimer::singleShot(300, [yes] {
+        if (TwoButtonDialog* q = TwoButtonDialog::instTwoButtonDialog)
+            QTest::mouseClick(q->findChild<QToolButton*>(yes ? "ok" : "cancel"), Qt::LeftButton);
+    });
+}
+
+// Waits until a page is deleted, sending the deferred deletes a close outside an event loop leaves.
+inline bool gone(QObject* object, int ms = 20000)
+{
+    QPointer<QObject> page = object;
+    return SimHarness::waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return page.isNull();
+    }, ms);
+}
+
+inline std::vector<std::string> notesPlayed()
+{
+    buzzerPlay* b = buzzerPlay::getInstance("pwm1");
+    b->waitIdle(2000);
+    return b->playedNotes();
+}
+
+}

@@ -32,9 +32,12 @@
 // - a flow-controlled command whose bytes went out is never sent again: when
 //   its reply is missing or unreadable the link asks "M117" for the count
 //   instead, so a print line is neither lost nor repeated;
-// - input nobody asked for is dropped before every command, and after a
-//   fault the line is drained until quiet, so a late reply cannot be taken
-//   for the answer to a later command;
+// - input nobody asked for is dropped before every command sent with nothing
+//   in flight, and after a fault the line is drained until quiet, so a late
+//   reply cannot be taken for the answer to a later command;
+// - the print loop keeps several lines in flight while the controller has
+//   room (at most free - 1), takes their "ok" replies in order, and after any
+//   fault in flight resyncs with a query whose reply no command shares;
 // - the I/O lock is handed over in turn, so the print thread cannot starve the
 //   GUI thread; no other thread waits on the link longer than one exchange limit.
 

@@ -142,16 +142,31 @@ bool probeFitted(const QString& m130Reply) { return payloadOf(m130Reply).startsW
 QString homeCommand(char axis) { return QString("G28 ") + QChar(axis); }
 
 
+static bool queryReplyFits(std::string_view word, std::string_view payload);
+
 bool replyFits(std::string_view command, std::string_view reply)
 {
-    const auto starts = [](std::string_view text, std::string_view head) {
-        return text.substr(0, head.size()) == head;
-    };
     while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r' || reply.back() == ' '))
         reply.remove_suffix(1);
     const size_t blank = reply.find(' ');
     const std::string_view payload = blank == std::string_view::npos ? std::string_view() : reply.substr(blank + 1);
     const std::string_view word = command.substr(0, command.find(' '));
+    if (!answersOk(word))
+        return queryReplyFits(word, payload);
+    return payload == "ok";
+}
+
+bool answersOk(std::string_view command)
+{
+    const std::string_view word = command.substr(0, command.find(' '));
+    return word != "M105" && word != "M114" && word != "M119" && word != "M121" && word != "M113" && word != "M130";
+}
+
+static bool queryReplyFits(std::string_view word, std::string_view payload)
+{
+    const auto starts = [](std::string_view text, std::string_view head) {
+        return text.substr(0, head.size()) == head;
+    };
     if (word == "M105")
         return starts(payload, "T:");
     if (word == "M114")
@@ -162,9 +177,7 @@ bool replyFits(std::string_view command, std::string_view reply)
         return payload == "F" || payload == "B";
     if (word == "M113")
         return starts(payload, "FIL:") || payload.find("Fail") != std::string_view::npos;
-    if (word == "M130")
-        return starts(payload, "PROBE:");
-    return payload == "ok";
+    return starts(payload, "PROBE:");
 }
 
 

@@ -44,6 +44,12 @@ int freeSlots(std::string_view reply);
 // Whether a reply has the shape this protocol gives the command's reply, so a
 // late answer to an earlier command is never taken for this one's.
 bool replyFits(std::string_view command, std::string_view reply);
+// Commands (not queries) are answered with the plain "ok": several of them may
+// be in flight together, their replies taken in order.
+bool answersOk(std::string_view command);
+// The query that brings a link back in step after a fault: its reply has a
+// shape no command's reply has, so every older reply is known to be behind it.
+constexpr const char* SyncQuery = "M105";
 
 struct Temperatures { int nozzle = 0, nozzleTarget = 0, bed = 0, bedTarget = 0; };
 QString formatM105(const Temperatures& t);

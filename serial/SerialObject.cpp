@@ -32,9 +32,12 @@
 // - a flow-controlled command whose bytes went out is never sent again: when
 //   its reply is missing or unreadable the link asks "M117" for the count
 //   instead, so a print line is neither lost nor repeated;
-// - input nobody asked for is dropped before every command, and after a
-//   fault the line is drained until quiet, so a late reply cannot be taken
-//   for the answer to a later command;
+// - input nobody asked for is dropped before every command sent with nothing
+//   in flight, and after a fault the line is drained until quiet, so a late
+//   reply cannot be taken for the answer to a later command;
+// - the print loop keeps several lines in flight while the controller has
+//   room (at most free - 1), takes their "ok" replies in order, and after any
+//   fault in flight resyncs with a query whose reply no command shares;
 // - the I/O lock is handed over in turn, so the print thread cannot starve the
 //   GUI thread; no other thread waits on the link longer than one exchange limit.
 
@@ -86,6 +89,8 @@ public:
         }
         m_cv.notify_all();
     }
+    // Someone is waiting for the lock.
+    bool contended() const { return m_waiting.load(std::memory_order_relaxed) > 0; }
 
 private:
     bool lockUntil(const Clock::time_point* deadline)
@@ -93,16 +98,19 @@ private:
         std::unique_lock<std::mutex> l(m_mutex);
         const uint64_t ticket = m_next++;
         m_queue.push_back(ticket);
+        ++m_waiting;
         auto ready = [&] { return !m_held && m_queue.front() == ticket; };
         if (!deadline) {
             m_cv.wait(l, ready);
         } else if (!m_cv.wait_until(l, *deadline, ready)) {
             m_queue.erase(std::find(m_queue.begin(), m_queue.end(), ticket));
+            --m_waiting;
             l.unlock();
             m_cv.notify_all();
             return false;
         }
         m_queue.pop_front();
+        --m_waiting;
         m_held = true;
         return true;
     }
@@ -112,6 +120,27 @@ private:
     std::deque<uint64_t> m_queue;
     uint64_t m_next = 0;
     bool m_held = false;
+    std::atomic<int> m_waiting{0};
+};
+
+// Counts a thread other than the print thread as waiting for the link while it lives.
+class Waiting {
+public:
+    Waiting(std::atomic<int>& count, bool counts) : m_count(counts ? &count : nullptr)
+    {
+        if (m_count)
+            ++*m_count;
+    }
+    ~Waiting()
+    {
+        if (m_count)
+            --*m_count;
+    }
+    Waiting(const Waiting&) = delete;
+    Waiting& operator=(const Waiting&) = delete;
+
+private:
+    std::atomic<int>* m_count;
 };
 
 // Commands that leave the machine safe: heaters, fan and motors off, stop, probe stowed.
@@ -150,8 +179,26 @@ struct SerialObject::Impl {
     }
     int exchangeLimitMs() const { return 2 * (replyMs.load() + quietMs.load()); }
 
+    // The print loop's lines in flight. While the window is open the print
+    // thread holds the flow and I/O locks; it closes the window (reads every
+    // outstanding reply, lets both locks go) before anything else may use the
+    // line, so every other exchange still finds the line quiet.
+    bool windowSend(std::string_view line);
+    void windowClose();
+    enum class Take { Reply, Nothing, Fault };
+    Take takeReply(int timeoutMs);
+    void windowResync(const char* why);
+    bool othersWant() const
+    {
+        if (othersWaiting.load(std::memory_order_relaxed) > 0 || io.contended())
+            return true;
+        std::lock_guard<std::mutex> l(pendingMutex);
+        return !pending.empty();
+    }
+
     SerialPort port;
     std::string frame;         // the command being sent, framed (reused: no allocation per line)
+    std::string windowReply;
     std::unique_ptr<GpioLine> busy;
     FairLock io;               // one exchange at a time
     std::timed_mutex flow;     // one flow-controlled send at a time
@@ -163,6 +210,11 @@ struct SerialObject::Impl {
     mutable std::mutex pendingMutex;
     std::vector<std::string> pending;     // safety commands the line did not take
     std::atomic<bool> exiting{false};     // the program ends: a stream stops, its records stay
+    std::atomic<int> othersWaiting{0};    // threads other than the print thread waiting for a send
+    bool windowOpen = false;              // print thread only
+    int inFlight = 0;                     // lines written whose replies have not been read
+    std::unique_lock<std::timed_mutex> windowFlow{flow, std::defer_lock};
+    std::unique_lock<FairLock> windowIo{io, std::defer_lock};
 
     std::atomic<int> replyMs{LinkTiming().replyMs};
     std::atomic<int> quietMs{LinkTiming().quietMs};
@@ -285,6 +337,129 @@ QString SerialObject::Impl::query(std::string_view command, int tries)
     return QString::fromLatin1(ControllerProtocol::SendFailed);
 }
 
+// Writes a print line without waiting for the replies of the lines before it,
+// while the last reply's free count leaves room: at most free - 1 lines in
+// flight, so one stale count (a reply read twice) cannot overflow the buffer.
+// False when the line was not written: the caller sends it the one-at-a-time way.
+bool SerialObject::Impl::windowSend(std::string_view line)
+{
+    constexpr int MaxInFlight = 64;
+    if (!ControllerProtocol::answersOk(line)) {   // a query's reply is read by the query itself
+        windowClose();
+        return false;
+    }
+    for (;;) {
+        if (othersWant()) {
+            windowClose();
+            return false;
+        }
+        if (!windowOpen) {
+            if (freeSlots.load() < 2 || !port.isOpen() || port.broken())
+                return false;
+            if (!windowFlow.try_lock())
+                return false;
+            if (!windowIo.try_lock_until(Clock::now())) {
+                windowFlow.unlock();
+                return false;
+            }
+            windowOpen = true;
+            inFlight = 0;
+            if (port.hasStaleInput()) {   // nothing is in flight: whatever waits is stale
+                qDebug() << LOG_SRC(kSrc) << "dropping stale input";
+                port.flushInput();
+            }
+        }
+        while (inFlight > 0 && port.hasLine()) {   // replies read already, taken without waiting
+            if (takeReply(0) == Take::Fault)
+                return false;
+        }
+        if (inFlight + 1 <= std::min(freeSlots.load() - 1, MaxInFlight)) {
+            ControllerProtocol::frameInto(frame, line);
+            const size_t written = port.write(frame.data(), frame.size(), replyMs.load());
+            if (written == 0) {   // nothing went out: the one-at-a-time send reopens the port and tries again
+                windowClose();
+                return false;
+            }
+            ++inFlight;
+            if (written < frame.size())
+                windowResync("line cut short");   // it may have arrived: it counts as sent
+            return true;
+        }
+        if (inFlight == 0) {   // too few free slots: the one-at-a-time send waits for one
+            windowClose();
+            return false;
+        }
+        if (takeReply(replyMs.load()) == Take::Fault)
+            return false;
+    }
+}
+
+// The reply to the oldest line in flight: a line with a count and "ok". Anything
+// else (no reply in time, unreadable, another command's answer, two replies run
+// together, the line hung up) brings the link back in step; every line in flight
+// counts as sent.
+SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
+{
+    const SerialPort::Read r = port.readLine(windowReply, timeoutMs, MaxReplyLength);
+    if (r == SerialPort::Read::Timeout && timeoutMs == 0)
+        return Take::Nothing;
+    if (r == SerialPort::Read::Line) {
+        const int n = ControllerProtocol::freeSlots(std::string_view(windowReply));
+        if (n >= 0 && ControllerProtocol::replyFits("G1", windowReply)) {
+            --inFlight;
+            freeSlots.store(n);
+            silent.store(false);
+            if (n > 0)
+                congested.store(false);
+            if (inFlight == 0 && port.hasLine()) {
+                windowResync("more replies than lines");
+                return Take::Fault;
+            }
+            return Take::Reply;
+        }
+    }
+    windowResync(r == SerialPort::Read::Line      ? "unexpected reply"
+                 : r == SerialPort::Read::Timeout ? "no reply"
+                 : r == SerialPort::Read::TooLong ? "over-long reply"
+                                                  : "line hung up");
+    return Take::Fault;
+}
+
+// After a fault in flight: drain, then one query whose reply has its own shape,
+// so every older reply is known to lie behind it and its count is fresh.
+void SerialObject::Impl::windowResync(const char* why)
+{
+    qWarning() << LOG_SRC(kSrc) << why << "with" << inFlight << "lines in flight; they count as sent";
+    inFlight = 0;
+    freeSlots.store(0);
+    if (port.broken())
+        port.reopen();
+    else
+        port.drainUntilQuiet(quietMs.load(), replyMs.load());
+    query(ControllerProtocol::SyncQuery);
+    windowOpen = false;
+    windowIo.unlock();
+    windowFlow.unlock();
+}
+
+// Reads the replies of every line in flight and lets the line go.
+void SerialObject::Impl::windowClose()
+{
+    if (!windowOpen)
+        return;
+    while (inFlight > 0) {
+        if (takeReply(replyMs.load()) == Take::Fault)
+            return;
+    }
+    if (port.hasStaleInput()) {   // a reply came twice: the counts taken may be one line old
+        windowResync("more replies than lines");
+        return;
+    }
+    windowOpen = false;
+    windowIo.unlock();
+    windowFlow.unlock();
+}
+
 SerialObject::SerialObject(const QString& portPath, int busyGpio, QObject* parent)
     : QObject(parent), d(new Impl(portPath, busyGpio))
 {
@@ -344,7 +519,9 @@ QString SerialObject::serialCheckCode(const QString& code)
 {
     const std::string command = code.toStdString();
     const bool printThread = d->onPrintThread();
-    if (!printThread)
+    if (printThread)
+        d->windowClose();
+    else
         deliverPending();
     std::unique_lock<FairLock> lock(d->io, std::defer_lock);
     if (printThread) {
@@ -399,6 +576,7 @@ void SerialObject::deliverPending()
     }
     if (d->skipWhileSilent())
         return;
+    const Waiting waiting(d->othersWaiting, !d->onPrintThread());
     std::unique_lock<std::timed_mutex> flowLock(d->flow, std::try_to_lock);
     if (!flowLock.owns_lock())
         return;
@@ -441,6 +619,9 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
             return false;
         return d->quitRequest.load() || (abortOn == AbortOn::PauseOrQuit && d->pauseRequest.load());
     };
+    if (d->onPrintThread())
+        d->windowClose();
+    const Waiting waiting(d->othersWaiting, !d->onPrintThread());
     std::unique_lock<std::timed_mutex> flowLock(d->flow, std::defer_lock);
     while (!flowLock.try_lock_for(std::chrono::milliseconds(20))) {
         if (aborted())
@@ -710,6 +891,10 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
     const int64_t skip = d->resumeLine.exchange(0);
     qDebug() << LOG_SRC(kSrc) << QString::fromStdString(path) << "lines" << total << "from line" << skip;
 
+    struct CloseWindow {
+        Impl* d;
+        ~CloseWindow() { d->windowClose(); }
+    } closeWindow{d};
     d->adjuster.reset();
     d->lastSavedLine = skip;
     d->keepResumeLine = getConfigFile().configFile()->getPowerOffResumePrintStatus();
@@ -773,6 +958,7 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
         }
         const PrintLineAdjuster::Result res = d->adjuster.process(line, adjust);
         if (res.kind == PrintLineAdjuster::Kind::PauseMark) {
+            d->windowClose();
             emit readM25();
             // Give the page the chance to pause right here, before the next line.
             for (int waited = 0; waited < M25WaitMs && !d->pauseRequest.load() && !d->quitRequest.load();
@@ -780,7 +966,11 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
                 sleepMs(10);
             continue;
         }
-        const Step st = sendJobCommand(res.text, AbortOn::PauseOrQuit);
+        // Lines go out several at a time while the controller has room; a pause,
+        // a quit or another thread's exchange waits for the replies in flight.
+        Step st = Step::Done;
+        if (d->quitRequest.load() || d->pauseRequest.load() || !d->windowSend(res.text))
+            st = sendJobCommand(res.text, AbortOn::PauseOrQuit);
         if (st == Step::Quit)
             return JobEnd::Quit;
         if (st == Step::Lost)
@@ -792,6 +982,7 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
         if (lineNo - d->lastSavedLine >= ResumeLineEvery)
             saveResumeLine(lineNo);
     }
+    d->windowClose();
     if (reader.failed()) {
         qWarning() << LOG_SRC(kSrc) << "read error after line" << lineNo;
         return JobEnd::Failed;

@@ -187,6 +187,10 @@ struct ControllerSimulator::Impl {
     int dropCount = 0, duplicateCount = 0, garbleCount = 0, partialCount = 0, delayCount = 0, delayMs = 0;
     Clock::time_point holdUntil{};
     bool hangPending = false;
+    bool hanging = false;                  // replying no more, the line closes when input stops
+    Clock::time_point hangQuiet{}, hangLatest{};
+    static constexpr std::chrono::milliseconds HangQuietMs{100}, HangCloseMaxMs{1000};
+    void closeAfterHang(Clock::time_point now);
     int reconnectAfter = -1;
     bool reconnectPending = false;
     Clock::time_point reconnectAt{};
@@ -247,6 +251,16 @@ void ControllerSimulator::Impl::closeLine()
     delayed = false;
     toController.clear();
     toLink.clear();
+}
+
+void ControllerSimulator::Impl::closeAfterHang(Clock::time_point now)
+{
+    hanging = false;
+    closeLine();
+    if (reconnectAfter >= 0) {
+        reconnectPending = true;
+        reconnectAt = now + std::chrono::milliseconds(reconnectAfter);
+    }
 }
 
 void ControllerSimulator::Impl::writeBusy(bool busy)
@@ -550,12 +564,15 @@ void ControllerSimulator::Impl::handleLine(std::string_view line, Clock::time_po
     const std::string payload = execute(words);
 
     if (hangPending) {
+        // Replies stop here; what has already been written to the controller
+        // (lines in flight behind this one) still arrives and is carried out,
+        // then the line closes once its input has been quiet.
         hangPending = false;
-        closeLine();
-        if (reconnectAfter >= 0) {
-            reconnectPending = true;
-            reconnectAt = now + std::chrono::milliseconds(reconnectAfter);
-        }
+        hanging = true;
+        hangLatest = now + HangCloseMaxMs;
+    }
+    if (hanging) {
+        hangQuiet = now + HangQuietMs;
         return;
     }
     if (dropCount > 0) {
@@ -665,6 +682,8 @@ void ControllerSimulator::Impl::run()
             inbuf.erase(0, begin);
         if (inbuf.size() > 4096 && inbuf.find('\n') == std::string::npos)
             inbuf.clear();   // noise without line ends
+        if (hanging && now >= std::min(hangQuiet, hangLatest))
+            closeAfterHang(now);
         if (reconnectPending && now >= reconnectAt) {
             reconnectPending = false;
             if (!openLine())
@@ -685,6 +704,8 @@ void ControllerSimulator::Impl::run()
             timeout = std::min(timeout, until(delayedAt));
         if (reconnectPending)
             timeout = std::min(timeout, until(reconnectAt));
+        if (hanging)
+            timeout = std::min(timeout, until(std::min(hangQuiet, hangLatest)));
         if (now < holdUntil)
             timeout = std::min(timeout, until(holdUntil));
         if (!delayed && inbuf.find('\n') != std::string::npos)

@@ -71,6 +71,8 @@ public:
     void holdBufferFull(int ms);                 // report 0 free slots and hold the busy line
     // Close the line as if the cable were pulled, right after the next command
     // has been taken (it is recorded and carried out, its reply never sent).
+    // Lines already on their way behind it are still taken, without replies,
+    // until the input has been quiet for 100 ms; then the line closes.
     // With reconnectAfterMs >= 0 a new line is linked at the same path after that time.
     void hangUp(int reconnectAfterMs = -1);
     void movesNeverEnd(bool on);                 // M121 keeps answering "B"

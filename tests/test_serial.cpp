@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <atomic>
+#include <functional>
 #include <thread>
 
 using namespace StreamCheck;
@@ -287,6 +288,61 @@ private slots:
         QVERIFY(n >= 9);
         QCOMPARE(fileLinesIn(h.sim().transcript(), expected), expected);
         QCOMPARE(h.sim().overflows(), 0);
+    }
+
+    // Lines in flight: each fault still gives every line once, in order, with no
+    // overflow; queries from another thread meanwhile get their own replies.
+    void streamingWithLinesInFlight_data()
+    {
+        QTest::addColumn<QString>("fault");
+        for (const char* f : {"none", "drop", "late", "lateInTime", "garble", "partial", "duplicate", "full",
+                              "hangUpBack", "hangUp"})
+            QTest::newRow(f) << QString(f);
+    }
+    void streamingWithLinesInFlight()
+    {
+        QFETCH(QString, fault);
+        ControllerSimulator::Options o = SimHarness::fastOptions();
+        o.bufferSlots = 8;
+        o.timeScale = 20000;   // moves short enough to keep lines in flight, long enough to fill the buffer
+        SimHarness h(o);
+        SerialObject* link = h.link();
+        link->setTiming(quickTiming(500));
+        const QByteArray file = makeMoves(1200);
+        h.sandbox().writeFile("/data/flight.g", file);
+        const QStringList expected = expectedLines(file);
+        std::atomic<int> result{-2};
+        std::thread printer([&] { result = link->serialPrint(h.sandbox().path("/data/flight.g")); });
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().receivedCount() > 300; }, 10000));
+        ControllerSimulator& sim = h.sim();
+        const QHash<QString, std::function<void()>> inject{
+            {"none", [] {}}, {"drop", [&] { sim.dropReplies(2); }}, {"late", [&] { sim.delayReplies(400, 1); }},
+            {"lateInTime", [&] { sim.delayReplies(60, 2); }}, {"garble", [&] { sim.garbleReplies(2); }},
+            {"partial", [&] { sim.partialReplies(1); }}, {"duplicate", [&] { sim.duplicateReplies(3); }},
+            {"full", [&] { sim.holdBufferFull(80); }}, {"hangUpBack", [&] { sim.hangUp(80); }},
+            {"hangUp", [&] { sim.hangUp(-1); }}};
+        inject[fault]();
+        if (fault == "none") {
+            for (int i = 0; i < 20 && result == -2; ++i) {
+                QVERIFY(ControllerProtocol::parseM114(link->serialCheckCode("M114")).has_value());
+                QVERIFY(ControllerProtocol::parseM105(link->serialCheckCode("M105")).has_value());
+            }
+        }
+        const bool ended = SimHarness::waitUntil([&] { return result != -2; }, 15000);
+        if (!ended)
+            link->slo_printingQuit();
+        printer.join();
+        QVERIFY(ended);
+        const QStringList got = fileLinesIn(sim.transcript(), expected);
+        if (fault == "hangUp") {
+            QCOMPARE(result.load(), -1);
+            QVERIFY(link->jobLostController());
+            QCOMPARE(got, expected.mid(0, got.size()));
+        } else {
+            QCOMPARE(result.load(), 0);
+            QCOMPARE(got, expected);
+        }
+        QCOMPARE(sim.overflows(), 0);
     }
 
     void printWithAdjustments()

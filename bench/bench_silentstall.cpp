@@ -7,27 +7,7 @@
 #include "tests/support/PrintPageRig.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <cstdio>
-
-namespace {
-
-qint64 longestGap(PrintPageRig& rig, int seconds)
-{
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = 0, longest = 0;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        longest = std::max(longest, clock.elapsed() - last);
-        last = clock.elapsed();
-    });
-    tick.start(5);
-    rig.waitFor([] { return false; }, seconds * 1000);
-    return longest;
-}
-
-}
 
 int main(int argc, char** argv)
 {
@@ -44,7 +24,9 @@ int main(int argc, char** argv)
             rig.sim().dropReplies(1 << 30);
         else
             rig.sim().holdBufferFull(seconds * 1000);
-        const qint64 gap = longestGap(rig, seconds);
+        const PageTools::GuiGapMeter meter(5);
+        rig.waitFor([] { return false; }, seconds * 1000);
+        const qint64 gap = meter.longest();
         std::printf("%-18s longest GUI stall %6lld ms  (exchange limit %d ms)\n", fault, (long long)gap,
                     timing.exchangeLimitMs());
         rig.sim().dropReplies(0);

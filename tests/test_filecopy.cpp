@@ -428,22 +428,6 @@ private slots:
         QCOMPARE(readAll(dst("model.gx")), QByteArray("old content"));
         QCOMPARE(targetNames(), QStringList{"model.gx"});
     }
-
-    void threadNotCreated()
-    {
-        writeFile(src("model.gx"), "data");
-        auto io = std::make_shared<FileCopyIo>(*hookedIo());
-        io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
-        FileCopyJob::setIoForTesting(io);
-        FileCopyJob job;
-        FileCopyJob::setIoForTesting(hookedIo());
-        add(job, {"model.gx"});
-        QVERIFY(!job.start());
-        QVERIFY(job.finished());
-        QCOMPARE(job.result(), FileCopyResult::ThreadNotCreated);
-        QCOMPARE(FileCopyJob::runningThreads(), 0);
-        QVERIFY(targetNames().isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestFileCopy)

@@ -5,6 +5,8 @@
 #include "buzzer/buzzerPlay.h"
 #include "tests/support/SimHarness.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
@@ -64,5 +66,34 @@ inline std::vector<std::string> notesPlayed()
     b->waitIdle(2000);
     return b->playedNotes();
 }
+
+// How many top-level widgets of kind T are on screen.
+template <class T> int visibleCount()
+{
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        n += qobject_cast<T*>(w) && w->isVisible();
+    return n;
+}
+
+// The GUI thread's longest stall while it lives: a fast timer records the longest gap between its ticks.
+class GuiGapMeter {
+public:
+    explicit GuiGapMeter(int tickMs = 10)
+    {
+        m_clock.start();
+        QObject::connect(&m_tick, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_clock.elapsed() - m_last);
+            m_last = m_clock.elapsed();
+        });
+        m_tick.start(tickMs);
+    }
+    qint64 longest() const { return m_longest; }
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_tick;
+    qint64 m_last = 0, m_longest = 0;
+};
 
 }

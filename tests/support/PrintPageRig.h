@@ -28,6 +28,8 @@
 #include <functional>
 #include <memory>
 
+inline QByteArray makeJob(int layers, int movesPerLayer, int nozzle, int bed, int feed = 600);
+
 class PrintPageRig {
 public:
     explicit PrintPageRig(ControllerSimulator::Options options = SimHarness::fastOptions())
@@ -98,13 +100,7 @@ public:
         auto* l = d && d->isVisible() ? d->findChild<QLabel*>("label") : nullptr;
         return l ? l->text() : QString();
     }
-    static int visibleMessageBoxes()
-    {
-        int n = 0;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            n += qobject_cast<OneButtonDialog*>(w) && w->isVisible();
-        return n;
-    }
+    static int visibleMessageBoxes() { return PageTools::visibleCount<OneButtonDialog>(); }
     static void closeMessage()
     {
         if (OneButtonDialog* d = OneButtonDialog::instOneButtonDialog) {
@@ -141,6 +137,31 @@ public:
         return printdetail_read_config(&r) == 0 ? r.set_flag : -1;
     }
 
+    // Starts a LAN job of that content; the page is up when this returns.
+    void startJob(const QString& name, const QByteArray& content) { mainWindow->slot_ThreadM23(writeJob(name, content)); }
+    // A one-layer job whose nozzle stays at 150 C, short of its 200 C target:
+    // the machine is prepared but the print thread waits.
+    void startHeldJob(const QString& name = "held.gcode")
+    {
+        sim().pinNozzleTemperature(150);
+        startJob(name, makeJob(1, 50, 200, 60));
+    }
+    // Waits until the file streams (or the page has gone).
+    bool waitStreaming(int ms = 20000)
+    {
+        return waitFor([&] { return !page() || page()->getPrinterFileSendStatus(); }, ms);
+    }
+    // The page settled in a state (1 printing, 2 paused): no notice, play/pause usable.
+    bool waitSettled(int wanted, int ms = 15000)
+    {
+        return waitFor([&] {
+            return state() == wanted && button("play_pause")->isEnabled() && noticeText().isEmpty();
+        }, ms);
+    }
+    // The first commands since mark heat back to the job's 60/200 C.
+    QStringList firstTwo(int mark) const { return commands(mark).mid(0, 2); }
+    static QStringList jobHeat() { return {"M140 S60", "M104 S200 T0"}; }
+
     // Presses a page button after the one-press guard's 100 ms.
     void press(const char* name) { PageTools::click(page(), name); }
     // Presses stop and answers the question that follows (true: "YES").
@@ -157,7 +178,7 @@ public:
 
 // A plain G-code job: targets, layers and moves per layer (short moves keep a
 // pause's wait for the controller's queue short).
-inline QByteArray makeJob(int layers, int movesPerLayer, int nozzle, int bed, int feed = 600)
+inline QByteArray makeJob(int layers, int movesPerLayer, int nozzle, int bed, int feed)
 {
     QByteArray f = "; plain job for the printing page tests\n";
     if (nozzle >= 0)

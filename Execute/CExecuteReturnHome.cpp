@@ -22,6 +22,12 @@ void CExecuteReturnHome::setObject(ReturnHomeListener* listener)
     }
 }
 
+void CExecuteReturnHome::releaseObject(ReturnHomeListener* listener)
+{
+    if (m_listener == listener)
+        setObject(nullptr);
+}
+
 void CExecuteReturnHome::returnHome(bool zOnly)
 {
     qDebug() << LOG_SRC(kSrc) << (zOnly ? "Z" : "Z X Y");

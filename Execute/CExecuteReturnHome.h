@@ -21,6 +21,9 @@ class CExecuteReturnHome : public QObject {
     Q_OBJECT
 public:
     void setObject(ReturnHomeListener* listener);
+    // Unregisters the listener only while it is still the registered one, so a
+    // page going away never drops another page's homing run.
+    void releaseObject(ReturnHomeListener* listener);
     void returnHome(bool zOnly);
     bool isHoming() const;
 

@@ -92,7 +92,7 @@ ExtruderCalibration::ExtruderCalibration(QWidget* parent)
 ExtruderCalibration::~ExtruderCalibration()
 {
     qCritical().noquote() << kSrc << "~ExtruderCalibration";
-    ExecuteReturnHome().setObject(nullptr);
+    ExecuteReturnHome().releaseObject(this);
     // The worker goes first, so nothing it sends can follow the stop.
     requestStop();
     joinWorker();

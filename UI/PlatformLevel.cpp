@@ -93,14 +93,17 @@ PlatformLevel::PlatformLevel(QWidget* parent)
 PlatformLevel::~PlatformLevel()
 {
     PL_LOG;
-    ExecuteReturnHome().setObject(nullptr);
-    if (m_serial) {
-        m_serial->serialCheckCode("M112");
-        m_serial->serialSendCode("M18");
-    }
+    ExecuteReturnHome().releaseObject(this);
     closeWaiting();
-    if (MainWindow::instMainWindow)
-        MainWindow::instMainWindow->setLanStatus(0, 0);
+    // Under a print job that started meanwhile the machine is the job's.
+    if (!MainWindow::printJobUnderWay()) {
+        if (m_serial) {
+            m_serial->serialCheckCode("M112");
+            m_serial->serialSendCode("M18");
+        }
+        if (MainWindow::instMainWindow)
+            MainWindow::instMainWindow->setLanStatus(0, 0);
+    }
     if (instPlatformLevel == this)
         instPlatformLevel = nullptr;
     delete ui;
@@ -112,7 +115,7 @@ void PlatformLevel::checkReturnHomeDone()
     if (m_homingStage == 0) {
         m_isMoving = false;
         m_stuck->stop();
-        ExecuteReturnHome().setObject(nullptr);
+        ExecuteReturnHome().releaseObject(this);
         if (m_serial) {
             m_serial->serialCheckCode("M112");
             m_serial->serialSendCode(HomedPosition::levellingCoordinateSetCommand());

@@ -556,7 +556,7 @@ void BuildPrint::startHoming()
 void BuildPrint::stopHoming()
 {
     m_homing = false;
-    ExecuteReturnHome().setObject(nullptr);
+    ExecuteReturnHome().releaseObject(this);
 }
 
 void BuildPrint::checkReturnHomeDone()

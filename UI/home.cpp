@@ -50,13 +50,16 @@ Home::Home(QWidget* parent)
 Home::~Home()
 {
     qCritical().noquote() << "UI/home" << "~Home";
-    ExecuteReturnHome().setObject(nullptr);
-    if (m_serial) {
-        m_serial->serialCheckCode("M112");
-        m_serial->serialSendCode("M18");
+    ExecuteReturnHome().releaseObject(this);
+    // Under a print job that started meanwhile the machine is the job's.
+    if (!MainWindow::printJobUnderWay()) {
+        if (m_serial) {
+            m_serial->serialCheckCode("M112");
+            m_serial->serialSendCode("M18");
+        }
+        if (MainWindow::instMainWindow)
+            MainWindow::instMainWindow->setLanStatus(0, 0);
     }
-    if (MainWindow::instMainWindow)
-        MainWindow::instMainWindow->setLanStatus(0, 0);
     if (instHome == this)
         instHome = nullptr;
     delete ui;

@@ -72,7 +72,7 @@ void LoadFilament::stopHoming()
     if (!m_homingRun)
         return;
     m_homingRun = false;
-    ExecuteReturnHome().setObject(nullptr);
+    ExecuteReturnHome().releaseObject(this);
 }
 
 void LoadFilament::showCheckProgress()
@@ -151,7 +151,7 @@ void LoadFilament::checkReturnHomeDone()
     m_homingRun = false;
     if (m_serial)
         m_serial->serialCheckCode("M112");
-    ExecuteReturnHome().setObject(nullptr);
+    ExecuteReturnHome().releaseObject(this);
     sendHomedCoordinates(m_serial, true);
     if (m_serial)
         m_serial->serialSendCode("G1 X0 Y0 F2000");

@@ -4,6 +4,7 @@
 #include "Execute/CExecuteReturnHome.h"
 #include "Execute/MachineRules.h"
 #include "UI/home.h"
+#include "UI/mainwindow.h"
 #include "UI/resources.h"
 #include "serial/SerialObject.h"
 #include "tests/support/PageTools.h"
@@ -166,6 +167,29 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(m_l.calls, 0);
         QCOMPARE(second.calls, 1);
+    }
+
+    // A job that started while the page was open keeps the machine, the LAN
+    // status and its own homing run when the page closes.
+    void closedUnderAJob()
+    {
+        SimHarness h;
+        MainWindow mw;
+        auto* page = Home::instHome = new Home(nullptr);
+        QSignalSpy destroyed(page, &QObject::destroyed);
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().contains("G28 Z"); }, 3000));
+        mw.setLanStatus(3, 2);
+        ExecuteReturnHome().setObject(&m_l);
+        ExecuteReturnHome().returnHome(true);
+        const int from = h.sim().transcript().size();
+        page->close();
+        QVERIFY(SimHarness::waitUntil([&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return destroyed.count() == 1 && m_l.calls == 1;
+        }, 8000));
+        const QStringList after = withoutPolls(h.sim().transcript().mid(from));
+        QVERIFY2(!after.contains("M112") && !after.contains("M18"), qPrintable(after.join(", ")));
+        QCOMPARE(mw.m_machineStatus.load(), 3);
     }
 };
 

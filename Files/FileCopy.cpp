@@ -142,6 +142,7 @@ struct FileCopyJob::State {
     FileCopyIo io;
     std::function<int64_t(const char*)> freeSpace;
     bool stampNewest = false;
+    std::map<std::string, time_t> stampFloor;   // per target folder, taken once before the first file
     size_t blockSize = DefaultBlockSize;
 
     std::atomic<bool> cancel{false};
@@ -426,7 +427,7 @@ FileCopyResult FileCopyJob::State::copyOne(const Item& item, std::vector<char>& 
         return FileCopyResult::Cancelled;
 
     if (stampNewest)
-        getConfigFile().configFile()->updateFileModifyTime(tempPath);
+        getConfigFile().configFile()->updateFileModifyTime(tempPath, stampFloor[folder]);
     // rename() replaces a link at the target name itself, never what it points to.
     if (::rename(tempPath.c_str(), item.target.c_str()) != 0) {
         const int error = errno;
@@ -462,8 +463,11 @@ void FileCopyJob::State::run()
         progress.bytesTotal = total;   // fileCount was set by start()
     }
     // Copies cut short earlier hold space that this one may need.
-    for (const auto& entry : needed)
+    for (const auto& entry : needed) {
         FileCopyJob::removeStaleTemporaries(entry.first);
+        if (stampNewest)
+            stampFloor[entry.first] = Config::pastNewestIn(entry.first);
+    }
     if (freeSpace) {
         for (const auto& [folder, bytes] : needed) {
             const int64_t free = freeSpace(folder.c_str());

@@ -9,10 +9,11 @@
 
 void removeStaleTemporaryFiles()
 {
-    int removed = 0;
+    std::vector<std::string> files;
     for (const char* file : {PrinterPath::ConfigFile, PrinterPath::ResumePrintFile, PrinterPath::ResumeBuildFile,
                              PrinterPath::ResumePrintDetailFile})
-        removed += AtomicFile::removeStale(rootPath(std::string(file)));
+        files.push_back(rootPath(std::string(file)));
+    int removed = AtomicFile::removeStale(files);
     removed += FileCopyJob::removeStaleTemporaries(rootPath(std::string(PrinterPath::Data)));
     if (removed > 0)
         qWarning() << LOG_SRC("Files/StartupCleanup.cpp") << "removed" << removed << "stale temporary files";

@@ -95,15 +95,7 @@ PlatformLevel::~PlatformLevel()
     PL_LOG;
     ExecuteReturnHome().releaseObject(this);
     closeWaiting();
-    // Under a print job that started meanwhile the machine is the job's.
-    if (!MainWindow::printJobUnderWay()) {
-        if (m_serial) {
-            m_serial->serialCheckCode("M112");
-            m_serial->serialSendCode("M18");
-        }
-        if (MainWindow::instMainWindow)
-            MainWindow::instMainWindow->setLanStatus(0, 0);
-    }
+    MainWindow::releaseMachine(m_serial);
     if (instPlatformLevel == this)
         instPlatformLevel = nullptr;
     delete ui;

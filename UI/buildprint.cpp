@@ -10,7 +10,7 @@
 #include "Files/PrintFile.h"
 #include "Files/ResumePrintConfig.h"
 #include "UI/changfilament.h"
-#include "UI/home.h"
+#include "Execute/MachineRules.h"
 #include "UI/mainwindow.h"
 #include "UI/printctl.h"
 #include "UI/printdetail.h"
@@ -85,7 +85,6 @@ const char* const ResumeLook =
     "QToolButton{border-image: url(:/Resource/icon/Resume.png);}\n"
     "QToolButton:pressed{border-image: url(:/Resource/icon/Resume_c.png);}";
 
-constexpr int OverTemperature = 280;   // nozzle, degrees C
 
 QString hoursMinutes(int seconds)
 {
@@ -598,7 +597,7 @@ void BuildPrint::showExtruderTemp()
     const int currentNozzle = mw->getCurrentExtruderTemp();
 
     // Checked before anything else, so a hot nozzle never starts a print.
-    if (currentNozzle > OverTemperature) {
+    if (MachineRules::nozzleTooHot(currentNozzle)) {
         // The reading that stops the job is the one on screen.
         ui->extruderTemp->setText(QString::number(currentNozzle) + "/" + QString::number(mw->getTargetExtruderTemp()));
         if (!m_overTemperature) {
@@ -743,7 +742,7 @@ void BuildPrint::printFileHasSendProcess()
 
 void BuildPrint::overTemperatureStop()
 {
-    qWarning() << LOG_SRC("UI/buildprint.cpp") << "nozzle above" << OverTemperature
+    qWarning() << LOG_SRC("UI/buildprint.cpp") << "nozzle above" << MachineRules::NozzleCeiling
                << "C, stopping the job";
     m_overTemperature = true;
     m_serial->stopHalmetIIHeating();
@@ -1039,8 +1038,7 @@ void BuildPrint::pollMotion()
 {
     if (!m_motionWaits)
         return;
-    const QString reply = m_serial->serialCheckCode("M121");
-    if (!ControllerProtocol::motionEnded(reply)) {
+    if (!MachineRules::motionEnded(m_serial)) {
         if (m_motionDeadline.hasExpired())
             machineStuck();
         else

@@ -21,8 +21,7 @@ ChangFilament* ChangFilament::instHandle = nullptr;
 int ChangFilament::moveWaitTicks = 180;
 
 ChangFilament::ChangFilament(bool openedPaused, QWidget* parent)
-    : QDialog(parent), ui(new Ui::ChangFilament), m_targetTemp(MachineRules::FilamentTemp),
-      m_openedPaused(openedPaused)
+    : QDialog(parent), ui(new Ui::ChangFilament)
 {
     ui->setupUi(this);
     instHandle = this;
@@ -31,17 +30,14 @@ ChangFilament::ChangFilament(bool openedPaused, QWidget* parent)
     m_serial = ExecuteGetSerialObject().serial();
 
     BuildPrint* page = BuildPrint::instBuildPrint;
-    m_jobRunning = page && page->getPrinterFileSendStatus();
-    CF_LOG << "opened paused" << m_openedPaused << "job running" << m_jobRunning;
+    CF_LOG << "opened paused" << openedPaused << "job running" << (page && page->getPrinterFileSendStatus());
     // A pause that is still parking the head is waited for, however it was asked.
-    if (m_openedPaused && (!page || page->pauseSettled())) {
-        m_serial->Heating(m_targetTemp);
+    if (openedPaused && (!page || page->pauseSettled())) {
+        m_serial->Heating(MachineRules::FilamentTemp);
         m_unloadState = 1;
     } else {
         ui->tips->setText(tr("pause print..."));
-        m_unloadState = 0;
     }
-    m_feedState = 6;
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, &ChangFilament::showCheckProgress);
     m_timer->start(1000);
@@ -51,8 +47,6 @@ ChangFilament::~ChangFilament()
 {
     CF_LOG;
     m_timer->stop();
-    disconnect(m_timer, nullptr, this, nullptr);
-    delete m_timer;
     if (instHandle == this)
         instHandle = nullptr;
     delete ui;
@@ -69,7 +63,7 @@ void ChangFilament::startHeating()
 {
     CF_LOG;
     ui->tips->setText(tr("Heating..."));
-    m_serial->Heating(m_targetTemp);
+    m_serial->Heating(MachineRules::FilamentTemp);
     m_unloadState = 1;
 }
 
@@ -138,7 +132,7 @@ void ChangFilament::showCheckProgress()
             startHeating();
         break;
     case 1:
-        if (MachineRules::inHeatedWindow(m_currentTemp, m_targetTemp)) {
+        if (MachineRules::inHeatedWindow(m_currentTemp)) {
             ui->back->hide();
             m_unloadState = 2;
             CF_LOG << "preheatCompleted";
@@ -178,7 +172,7 @@ void ChangFilament::performFilamentFeedingProcess()
 {
     switch (m_feedState) {
     case 0:
-        if (MachineRules::inHeatedWindow(m_currentTemp, m_targetTemp)) {
+        if (MachineRules::inHeatedWindow(m_currentTemp)) {
             m_feedState = 3;
             CF_LOG << "preheatCompleted";
         }
@@ -215,14 +209,13 @@ void ChangFilament::on_ok_clicked()
     CF_LOG;
     ui->tips->setText(tr("heating..."));
     ui->ok->hide();
-    update();
     repaint();
     PageGuard alive(this);
     QCoreApplication::processEvents();
     if (!alive)
         return;
     m_feedState = 0;
-    m_serial->Heating(m_targetTemp);
+    m_serial->Heating(MachineRules::FilamentTemp);
 }
 
 void ChangFilament::on_back_clicked()

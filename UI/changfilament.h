@@ -42,12 +42,9 @@ private:
     Ui::ChangFilament* ui;
     SerialObject* m_serial = nullptr;
     QTimer* m_timer = nullptr;
-    int m_targetTemp;
     int m_currentTemp = 0;
     int m_unloadState = 0;
     int m_feedState = 6;
-    bool m_openedPaused;
-    bool m_jobRunning = false;
     bool m_abnormal = false;
     int m_moveTicks = 0;
 };

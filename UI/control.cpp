@@ -35,7 +35,6 @@ Control::Control(QWidget* parent)
     qCritical().noquote() << "UI/control" << "Control";
     ui->setupUi(this);
     FilePages::setupPage(this);
-    initView();
 }
 
 Control::~Control()
@@ -44,16 +43,6 @@ Control::~Control()
     delete ui;
     if (instControl == this)
         instControl = nullptr;
-}
-
-void Control::initView()
-{
-    ui->showPreheat->setText(tr("Preheat"));
-    ui->showManualControl->setText(tr("Move"));
-    ui->showHome->setText(tr("Home"));
-    ui->showLoad->setText(tr("Load"));
-    ui->showUnload->setText(tr("Unload"));
-    ui->showLeveling->setText(tr("Level"));
 }
 
 void Control::showLook(QToolButton* button, const char* icon, bool pressed)

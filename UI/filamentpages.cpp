@@ -39,11 +39,19 @@ static QString targetText(int target)
     return "/" + QString::number(target) + QStringLiteral("\u2103");
 }
 
-int showNozzle(QLabel* current, QLabel* target)
+// The main window's last nozzle reading shown; 0 while there is no main window.
+static int showReading(QLabel* current)
 {
     MainWindow* mw = MainWindow::instMainWindow;
     const int now = mw ? mw->getCurrentExtruderTemp() : 0;
     current->setText(QString::number(now));
+    return now;
+}
+
+int showNozzle(QLabel* current, QLabel* target)
+{
+    const int now = showReading(current);
+    MainWindow* mw = MainWindow::instMainWindow;
     target->setText(targetText(mw ? mw->getTargetExtruderTemp() : 0));
     return now;
 }
@@ -53,8 +61,7 @@ SerialObject* startHeating(int target, QLabel* current, QLabel* targetLabel)
     SerialObject* link = ExecuteGetSerialObject().serial();
     if (link)
         link->Heating(target);
-    MainWindow* mw = MainWindow::instMainWindow;
-    current->setText(QString::number(mw ? mw->getCurrentExtruderTemp() : 0));
+    showReading(current);
     targetLabel->setText(targetText(target));
     return link;
 }
@@ -70,12 +77,17 @@ void closeLater(QWidget* page, const char* source, bool& closing, QToolButton* b
     QTimer::singleShot(500, page, closeOperation);
 }
 
-void playMovingTune()
+void pushFilament(SerialObject* serial, const char* move)
 {
-    if (!getConfigFile().configFile()->getBuzzerStatus())
-        return;
-    buzzerPlay::getInstance("pwm1")->start();
-    buzzerPlay::getInstance("pwm1")->play(buzzerPlay::Tune5);
+    if (getConfigFile().configFile()->getBuzzerStatus()) {
+        buzzerPlay::getInstance("pwm1")->start();
+        buzzerPlay::getInstance("pwm1")->play(buzzerPlay::Tune5);
+    }
+    if (serial) {
+        serial->serialCheckCode("M112");
+        serial->serialSendCode("G92 E0");
+        serial->serialSendCode(move);
+    }
 }
 
 Answer askCancel(QWidget* page, QPointer<TwoButtonDialog>& question,

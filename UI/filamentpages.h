@@ -31,8 +31,9 @@ void closeLater(QWidget* page, const char* source, bool& closing, QToolButton* b
 // "/<target>℃"; returns the reading (0 while there is no main window).
 int showNozzle(QLabel* current, QLabel* target);
 
-// The "filament moving" tune, when the buzzer is on.
-void playMovingTune();
+// Starts an extruder move from E0: the "filament moving" tune when the buzzer
+// is on, then "M112", "G92 E0" and `move`.
+void pushFilament(SerialObject* serial, const char* move);
 
 enum class Answer { Yes, No, PageGone };
 // The cancel question run with exec(); `question` points at it while it is

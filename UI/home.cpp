@@ -51,15 +51,7 @@ Home::~Home()
 {
     qCritical().noquote() << "UI/home" << "~Home";
     ExecuteReturnHome().releaseObject(this);
-    // Under a print job that started meanwhile the machine is the job's.
-    if (!MainWindow::printJobUnderWay()) {
-        if (m_serial) {
-            m_serial->serialCheckCode("M112");
-            m_serial->serialSendCode("M18");
-        }
-        if (MainWindow::instMainWindow)
-            MainWindow::instMainWindow->setLanStatus(0, 0);
-    }
+    MainWindow::releaseMachine(m_serial);
     if (instHome == this)
         instHome = nullptr;
     delete ui;

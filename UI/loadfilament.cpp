@@ -89,10 +89,10 @@ void LoadFilament::showCheckProgress()
 
 int LoadFilament::performFilamentFeedingProcess()
 {
-    m_currentTemp = FilamentPages::showNozzle(ui->extruderTemp, ui->extruderTargetTemp);
+    const int currentTemp = FilamentPages::showNozzle(ui->extruderTemp, ui->extruderTargetTemp);
     if (m_abnormal)
         return 1;
-    if (MachineRules::nozzleTooHot(m_currentTemp)) {
+    if (MachineRules::nozzleTooHot(currentTemp)) {
         m_abnormal = true;
         emit sig_abnormalTemperature();
         return 1;
@@ -100,7 +100,7 @@ int LoadFilament::performFilamentFeedingProcess()
 
     switch (m_feedState) {
     case 0:
-        if (MachineRules::inHeatedWindow(m_currentTemp, extruderSetTemp)) {
+        if (MachineRules::inHeatedWindow(currentTemp, extruderSetTemp)) {
             step("preheatCompleted");
             m_feedState = 1;
         }
@@ -113,12 +113,7 @@ int LoadFilament::performFilamentFeedingProcess()
         break;
     case 3:
         ui->label->setText(tr("Preheat completed.\n Begin loading..."));
-        FilamentPages::playMovingTune();
-        if (m_serial) {
-            m_serial->serialCheckCode("M112");
-            m_serial->serialSendCode("G92 E0");
-            m_serial->serialSendCode("G1 E500 F180");
-        }
+        FilamentPages::pushFilament(m_serial, "G1 E500 F180");
         step("fast loading");
         m_feedState = 4;
         break;

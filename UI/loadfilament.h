@@ -48,7 +48,6 @@ private:
     Ui::LoadFilament* ui;
     SerialObject* m_serial = nullptr;
     int m_feedState = 0;
-    int m_currentTemp = 0;
     bool m_abnormal = false;
     bool m_homed = false;
     bool m_closing = false;

@@ -450,3 +450,15 @@ bool MainWindow::printJobUnderWay()
     return BuildPrint::instBuildPrint
         || (instMainWindow && instMainWindow->m_machineStatus == MachineStatusBuilding);
 }
+
+void MainWindow::releaseMachine(SerialObject* serial)
+{
+    if (printJobUnderWay())
+        return;
+    if (serial) {
+        serial->serialCheckCode("M112");
+        serial->serialSendCode("M18");
+    }
+    if (instMainWindow)
+        instMainWindow->setLanStatus(0, 0);
+}

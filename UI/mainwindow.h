@@ -29,6 +29,9 @@ public:
     // A print job owns the machine: the printing page exists or the machine
     // status says building. Tool pages then leave heaters and motors alone.
     static bool printJobUnderWay();
+    // A closing tool page stops the machine ("M112", "M18") and clears the
+    // LAN status pair, unless a print job owns the machine by now.
+    static void releaseMachine(SerialObject* serial);
 
     // True while a USB stick is mounted on /media.
     std::atomic<bool> m_usbFlag{false};

@@ -21,9 +21,9 @@
 PrintDetail* PrintDetail::instPrintDetail = nullptr;
 
 PrintDetail::PrintDetail(bool paused, bool gxFile, int materialUsed, QWidget* parent)
-    : QDialog(parent), ui(new Ui::PrintDetail), m_paused(paused), m_gxFile(gxFile), m_materialUsed(materialUsed)
+    : QDialog(parent), ui(new Ui::PrintDetail)
 {
-    PD_LOG << "paused" << m_paused << "gx" << (m_gxFile ? "true" : "false") << "materialUsed: " << m_materialUsed;
+    PD_LOG << "paused" << paused << "gx" << (gxFile ? "true" : "false") << "materialUsed: " << materialUsed;
     ui->setupUi(this);
     FilePages::setupPage(this);
     ui->OnePageWidget->move(0, 0);
@@ -45,8 +45,6 @@ PrintDetail::PrintDetail(bool paused, bool gxFile, int materialUsed, QWidget* pa
     m_rows[Speed] = {50, 300, 5, ui->btnSpeedDec, ui->btnSpeedInc, ui->buildSpeed};
     m_rows[ZOffset] = {-100, 100, 2, ui->btnZDec, ui->btnZInc, ui->buildZOffset};
     m_rows[Purge] = {80, 300, 1, ui->btnPurgeDec, ui->btnPurgeInc, ui->buildPurge};
-
-    initView();
 }
 
 PrintDetail::~PrintDetail()
@@ -70,76 +68,29 @@ void PrintDetail::setJobTargets(int nozzle, int platform)
 
 void PrintDetail::initView()
 {
-    setNozzleTargetTemp(m_jobNozzle);
-    setPlateTargetTemp(m_jobPlate);
-    m_speed = 100;
-    m_zOffset = 0;
-    m_purge = 100;
+    m_values[Nozzle] = m_jobNozzle;
+    m_values[Plate] = m_jobPlate;
+    m_values[Speed] = 100;
+    m_values[ZOffset] = 0;
+    m_values[Purge] = 100;
     _printcfg_t saved{};
     if (printdetail_read_config(&saved) == 0 && saved.set_flag != 0) {
         // A record from elsewhere may hold anything: bring it into the page's ranges.
         auto bounded = [this](Value v, int x) { return std::clamp(x, m_rows[v].lo, m_rows[v].hi); };
-        m_speed = bounded(Speed, saved.speed);
-        m_zOffset = bounded(ZOffset, saved.zoffset);
-        setNozzleTargetTemp(bounded(Nozzle, saved.Extruder));
-        setPlateTargetTemp(bounded(Plate, saved.plate));
+        m_values[Speed] = bounded(Speed, saved.speed);
+        m_values[ZOffset] = bounded(ZOffset, saved.zoffset);
+        m_values[Nozzle] = bounded(Nozzle, saved.Extruder);
+        m_values[Plate] = bounded(Plate, saved.plate);
     }
-    m_pageIndex = 0;
     for (int v = 0; v < ValueCount; ++v)
         showValue(static_cast<Value>(v));
     ui->down->setEnabled(true);
     ui->up->setEnabled(false);
 }
 
-int PrintDetail::getNozzleTargetTemp()
-{
-    qxsdk::MutexLocker lock(&m_tempMutex);
-    return m_nozzle;
-}
-
-void PrintDetail::setNozzleTargetTemp(int temp)
-{
-    qxsdk::MutexLocker lock(&m_tempMutex);
-    m_nozzle = temp;
-}
-
-int PrintDetail::getPlateTargetTemp()
-{
-    qxsdk::MutexLocker lock(&m_tempMutex);
-    return m_plate;
-}
-
-void PrintDetail::setPlateTargetTemp(int temp)
-{
-    qxsdk::MutexLocker lock(&m_tempMutex);
-    m_plate = temp;
-}
-
-int PrintDetail::value(Value v)
-{
-    switch (v) {
-    case Nozzle: return getNozzleTargetTemp();
-    case Plate: return getPlateTargetTemp();
-    case Speed: return m_speed;
-    case ZOffset: return m_zOffset;
-    default: return m_purge;
-    }
-}
-
-void PrintDetail::setValue(Value v, int x)
-{
-    switch (v) {
-    case Nozzle: setNozzleTargetTemp(x); break;
-    case Plate: setPlateTargetTemp(x); break;
-    case Speed: m_speed = x; break;
-    case ZOffset: m_zOffset = x; break;
-    default: m_purge = x; break;
-    }
-}
-
 void PrintDetail::showValue(Value v)
 {
-    const int x = value(v);
+    const int x = m_values[v];
     QString text;
     if (v == ZOffset)
         text = QString::number(x / 100.0, 'f', 2) + "mm";
@@ -153,14 +104,14 @@ void PrintDetail::showValue(Value v)
 void PrintDetail::stepValue(Value v, int dir)
 {
     const Row& row = m_rows[v];
-    const int x = std::clamp(value(v) + dir * row.step, row.lo, row.hi);
+    const int x = std::clamp(m_values[v] + dir * row.step, row.lo, row.hi);
     if (x == (dir < 0 ? row.lo : row.hi)) {
         (dir < 0 ? row.dec : row.inc)->setEnabled(false);
     } else {
         row.dec->setEnabled(true);
         row.inc->setEnabled(true);
     }
-    setValue(v, x);
+    m_values[v] = x;
     showValue(v);
     if (v == ZOffset)
         PD_LOG << "offset:" << row.label->text();
@@ -179,7 +130,6 @@ void PrintDetail::on_btnPurgeInc_pressed() { stepValue(Purge, +1); }
 
 void PrintDetail::showPage(int index)
 {
-    m_pageIndex = index;
     ui->OnePageWidget->setVisible(index == 0);
     ui->twoPageWidget->setVisible(index == 1);
     ui->label->setText(index == 0 ? tr("1/2") : tr("2/2"));
@@ -197,20 +147,20 @@ void PrintDetail::on_ok_clicked()
         PD_LOG << "the job has gone or is ending: nothing applied";
         return;
     }
-    const int nozzle = getNozzleTargetTemp();
-    const int plate = getPlateTargetTemp();
-    PD_LOG << "speed" << m_speed << "zOffset" << m_zOffset << "nozzle" << nozzle << "bed" << plate;
-    _printcfg_t record{m_speed, m_purge, plate, nozzle, m_zOffset, 1};
+    const int nozzle = m_values[Nozzle], plate = m_values[Plate];
+    const int speed = m_values[Speed], zOffset = m_values[ZOffset], purge = m_values[Purge];
+    PD_LOG << "speed" << speed << "zOffset" << zOffset << "nozzle" << nozzle << "bed" << plate;
+    _printcfg_t record{speed, purge, plate, nozzle, zOffset, 1};
     const bool stored = printdetail_write_config(&record) == 0;
     PrintingAdjust adjust;
-    adjust.speed = m_speed;
-    adjust.zOffset = m_zOffset;
-    adjust.extrusion = m_purge;
+    adjust.speed = speed;
+    adjust.zOffset = zOffset;
+    adjust.extrusion = purge;
     m_serial->setPrintingAdjust(adjust);
     m_serial->printingAdjustPlatformTemp(plate);
     m_serial->printingAdjustNozzleTemp(nozzle);
-    page->m_printSpeed = m_speed;
-    page->m_zOffset = m_zOffset;
+    page->m_printSpeed = speed;
+    page->m_zOffset = zOffset;
     if (stored)
         confirm(tr("Parameter set successfully"), tr("Parameter set successfully."));
     else

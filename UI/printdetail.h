@@ -2,7 +2,6 @@
 // The in-print adjustments page: nozzle and bed targets, print speed and Z
 // offset of the running job. OK applies them and keeps them for a power-off resume.
 #include <QDialog>
-#include "qxsdk/src/Mutex.h"
 
 class SerialObject;
 class QLabel;
@@ -13,6 +12,8 @@ class PrintDetail : public QDialog {
     Q_OBJECT
 public:
     // paused, gxFile and materialUsed as the menu hands them (logged only).
+    // The caller gives the job's targets and then calls initView(), which
+    // reads the record once.
     PrintDetail(bool paused, bool gxFile, int materialUsed, QWidget* parent = nullptr);
     ~PrintDetail() override;
     static PrintDetail* instPrintDetail;
@@ -24,11 +25,6 @@ public:
     void setJobTargets(int nozzle, int platform);
     // Loads the values (the stored adjustments, or the job's targets) and shows them.
     void initView();
-
-    int getNozzleTargetTemp();
-    void setNozzleTargetTemp(int temp);
-    int getPlateTargetTemp();
-    void setPlateTargetTemp(int temp);
 
 private slots:
     void on_back_clicked();
@@ -57,8 +53,6 @@ private:
         QToolButton* inc;
         QLabel* label;
     };
-    int value(Value v);
-    void setValue(Value v, int x);
     void showValue(Value v);
     // One press of minus (dir -1) or plus (dir +1).
     void stepValue(Value v, int dir);
@@ -67,17 +61,8 @@ private:
 
     Ui::PrintDetail* ui;
     SerialObject* m_serial = nullptr;
-    qxsdk::Mutex m_tempMutex;   // guards m_nozzle and m_plate
-    int m_nozzle = 210;
-    int m_plate = 60;
-    int m_speed = 100;
-    int m_zOffset = 0;
-    int m_purge = 100;
+    int m_values[ValueCount] = {210, 60, 100, 0, 100};
     int m_jobNozzle = 210;
     int m_jobPlate = 60;
-    int m_pageIndex = 0;
-    bool m_paused;
-    bool m_gxFile;
-    int m_materialUsed;
     Row m_rows[ValueCount];
 };

@@ -92,12 +92,12 @@ bool UnloadFilament::motionEnded()
 
 int UnloadFilament::performChangeFilamentProcess()
 {
-    m_currentTemp = FilamentPages::showNozzle(ui->extruderTemp, ui->extruderTargetTemp);
+    const int currentTemp = FilamentPages::showNozzle(ui->extruderTemp, ui->extruderTargetTemp);
     if (m_abnormal)
         return 1;
     if (m_stalled)
         return -1;
-    if (MachineRules::nozzleTooHot(m_currentTemp)) {
+    if (MachineRules::nozzleTooHot(currentTemp)) {
         m_abnormal = true;
         emit sig_abnormalTemperature();
         return 1;
@@ -105,7 +105,7 @@ int UnloadFilament::performChangeFilamentProcess()
 
     switch (m_unloadState) {
     case 1:
-        if (MachineRules::inHeatedWindow(m_currentTemp, extruderSetTemp)) {
+        if (MachineRules::inHeatedWindow(currentTemp, extruderSetTemp)) {
             step("preheatCompleted");
             emit sig_preheatCompleted();
             m_unloadState = 2;
@@ -116,12 +116,7 @@ int UnloadFilament::performChangeFilamentProcess()
         break;
     case 2:
         ui->label->setText(tr("Unloading the filament\n about 1 minute..."));
-        FilamentPages::playMovingTune();
-        if (m_serial) {
-            m_serial->serialCheckCode("M112");
-            m_serial->serialSendCode("G92 E0");
-            m_serial->serialSendCode("G1 E10 F180");
-        }
+        FilamentPages::pushFilament(m_serial, "G1 E10 F180");
         step("prepare loading");
         m_unloadState = 3;
         break;

@@ -57,7 +57,6 @@ private:
     Ui::UnloadFilament* ui;
     SerialObject* m_serial = nullptr;
     int m_unloadState = 1;
-    int m_currentTemp = 0;
     bool m_abnormal = false;
     bool m_closing = false;
     QTimer* m_checkTimer = nullptr;

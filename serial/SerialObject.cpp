@@ -177,7 +177,7 @@ struct SerialObject::Impl {
         lastSilentTry.store(now);
         return false;
     }
-    int exchangeLimitMs() const { return 2 * (replyMs.load() + quietMs.load()); }
+    int exchangeLimitMs() const { return LinkTiming{replyMs.load(), quietMs.load()}.exchangeLimitMs(); }
 
     // The print loop's lines in flight. While the window is open the print
     // thread holds the flow and I/O locks; it closes the window (reads every
@@ -190,10 +190,23 @@ struct SerialObject::Impl {
     void windowResync(const char* why);
     bool othersWant() const
     {
-        if (othersWaiting.load(std::memory_order_relaxed) > 0 || io.contended())
-            return true;
-        std::lock_guard<std::mutex> l(pendingMutex);
-        return !pending.empty();
+        return othersWaiting.load(std::memory_order_relaxed) > 0 || io.contended()
+            || pendingCount.load(std::memory_order_relaxed) > 0;
+    }
+    // A reply's free count: the controller answers and, with room, takes commands again.
+    void tookCount(int n)
+    {
+        freeSlots.store(n);
+        silent.store(false);
+        if (n > 0)
+            congested.store(false);
+    }
+    // Lets the flow and I/O locks go; nothing is in flight.
+    void windowRelease()
+    {
+        windowOpen = false;
+        windowIo.unlock();
+        windowFlow.unlock();
     }
 
     SerialPort port;
@@ -209,6 +222,7 @@ struct SerialObject::Impl {
     std::atomic<bool> congested{false};   // a send outside the print thread found no slot in time
     mutable std::mutex pendingMutex;
     std::vector<std::string> pending;     // safety commands the line did not take
+    std::atomic<int> pendingCount{0};     // pending.size(), read without the lock on every print line
     std::atomic<bool> exiting{false};     // the program ends: a stream stops, its records stay
     std::atomic<int> othersWaiting{0};    // threads other than the print thread waiting for a send
     bool windowOpen = false;              // print thread only
@@ -302,10 +316,7 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
     if (r == SerialPort::Read::Line) {
         const int n = ControllerProtocol::freeSlots(std::string_view(reply));
         if (n >= 0) {
-            freeSlots.store(n);
-            silent.store(false);
-            if (n > 0)
-                congested.store(false);
+            tookCount(n);
             return Outcome::Replied;
         }
         qWarning() << LOG_SRC(kSrc) << "unreadable reply to" << text(command);
@@ -407,10 +418,7 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
         const int n = ControllerProtocol::freeSlots(std::string_view(windowReply));
         if (n >= 0 && ControllerProtocol::replyFits("G1", windowReply)) {
             --inFlight;
-            freeSlots.store(n);
-            silent.store(false);
-            if (n > 0)
-                congested.store(false);
+            tookCount(n);
             if (inFlight == 0 && port.hasLine()) {
                 windowResync("more replies than lines");
                 return Take::Fault;
@@ -437,9 +445,7 @@ void SerialObject::Impl::windowResync(const char* why)
     else
         port.drainUntilQuiet(quietMs.load(), replyMs.load());
     query(ControllerProtocol::SyncQuery);
-    windowOpen = false;
-    windowIo.unlock();
-    windowFlow.unlock();
+    windowRelease();
 }
 
 // Reads the replies of every line in flight and lets the line go.
@@ -455,9 +461,7 @@ void SerialObject::Impl::windowClose()
         windowResync("more replies than lines");
         return;
     }
-    windowOpen = false;
-    windowIo.unlock();
-    windowFlow.unlock();
+    windowRelease();
 }
 
 SerialObject::SerialObject(const QString& portPath, int busyGpio, QObject* parent)
@@ -474,14 +478,14 @@ SerialObject::~SerialObject()
 
 void SerialObject::endPrintForExit()
 {
-    if (!m_inPrint.load())
+    if (!m_printing.load())
         return;
     // A print thread still runs inside this object: make it leave first, before
     // the link and the settings it writes go away.
     d->exiting.store(true);
     d->quitRequest.store(true);
     const auto until = Clock::now() + std::chrono::milliseconds(d->exchangeLimitMs() * 4 + 5000);
-    while (m_inPrint.load() && Clock::now() < until)
+    while (m_printing.load() && Clock::now() < until)
         sleepMs(10);
 }
 
@@ -548,11 +552,7 @@ QString SerialObject::serialCheckCode(const QString& code)
     return reply;
 }
 
-int SerialObject::pendingSafetyCommands() const
-{
-    std::lock_guard<std::mutex> l(d->pendingMutex);
-    return int(d->pending.size());
-}
+int SerialObject::pendingSafetyCommands() const { return d->pendingCount.load(); }
 
 void SerialObject::keepIfSafety(std::string_view code)
 {
@@ -563,17 +563,15 @@ void SerialObject::keepIfSafety(std::string_view code)
         return;
     qWarning() << LOG_SRC(kSrc) << "kept until the controller answers:" << text(code);
     d->pending.emplace_back(code);
+    d->pendingCount.store(int(d->pending.size()));
 }
 
 // Safety commands the line did not take go out before anything else, once the
 // controller answers and has room. Never waits: a caller tries again later.
 void SerialObject::deliverPending()
 {
-    {
-        std::lock_guard<std::mutex> l(d->pendingMutex);
-        if (d->pending.empty())
-            return;
-    }
+    if (d->pendingCount.load() == 0)
+        return;
     if (d->skipWhileSilent())
         return;
     const Waiting waiting(d->othersWaiting, !d->onPrintThread());
@@ -607,6 +605,7 @@ void SerialObject::deliverPendingLocked()
         qDebug() << LOG_SRC(kSrc) << "delivered" << text(code);
         std::lock_guard<std::mutex> l(d->pendingMutex);
         d->pending.erase(d->pending.begin());
+        d->pendingCount.store(int(d->pending.size()));
     }
 }
 
@@ -813,7 +812,6 @@ int SerialObject::serialPrint(QString path)
         qWarning() << LOG_SRC(kSrc) << "a print is already running, refused:" << path;
         return -1;
     }
-    ++m_inPrint;
     d->printThread.store(std::this_thread::get_id());
     m_lostController.store(false);
     qDebug() << LOG_SRC(kSrc) << path;
@@ -833,8 +831,7 @@ int SerialObject::serialPrint(QString path)
     m_paused.store(false);
     d->pauseRequest.store(false);
     d->quitRequest.store(false);
-    m_printing.store(false);
-    --m_inPrint;
+    m_printing.store(false);   // last: endPrintForExit waits for it
     return result < 0 ? -1 : 0;
 }
 
@@ -982,7 +979,6 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
         if (lineNo - d->lastSavedLine >= ResumeLineEvery)
             saveResumeLine(lineNo);
     }
-    d->windowClose();
     if (reader.failed()) {
         qWarning() << LOG_SRC(kSrc) << "read error after line" << lineNo;
         return JobEnd::Failed;
@@ -1137,12 +1133,12 @@ SerialObject::Step SerialObject::restoreJob(const RestorePoint& at, bool pauseSt
         return st;
 
     std::vector<std::string> moves{"G90"};
-    if (!at.absoluteExtruder)
-        moves.push_back("M83");
     if (at.absoluteExtruder) {
         std::string e = "G92 E";
         PrintLineAdjuster::appendNumber(e, at.pos.e, 5);
         moves.push_back(e);
+    } else {
+        moves.push_back("M83");
     }
     if (at.havePos) {
         moves.push_back(("G1 Z" + HomedPosition::homedZText() + " F300").toStdString());

@@ -132,7 +132,6 @@ private:
     std::atomic<bool> m_printing{false};
     std::atomic<bool> m_paused{false};
     std::atomic<bool> m_lostController{false};
-    std::atomic<int> m_inPrint{0};   // the print thread is inside serialPrint
     std::atomic<int> m_nozzleTarget{0};
     std::atomic<int> m_platformTarget{0};
 };

@@ -28,8 +28,6 @@ public:
 
     // True when bytes are waiting that nobody asked for (read ahead or in the kernel).
     bool hasStaleInput();
-    // True when bytes beyond the last line handed out have been read already.
-    bool hasReadAhead() const { return !m_in.empty(); }
     // True when a whole line has been read ahead (readLine returns it without waiting).
     bool hasLine() const { return m_in.find('\n') != std::string::npos; }
     // Drops everything already received.

@@ -12,6 +12,8 @@
 #include <atomic>
 #include <cerrno>
 #include <mutex>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace CopyFaults;
@@ -388,6 +390,29 @@ private slots:
         QCOMPARE(run(first), FileCopyResult::Done);
         QCOMPARE(readAll(dst("a.gx")), pattern(300000, 1));
         QCOMPARE(targetNames(), (QStringList{".copy-mine.tmp", "a.gx", "b.gx", "copy-12345678.tmp"}));
+    }
+
+    // Stamped to list first: every copy of a job past the folder's newest
+    // file (one from the future here), each past the one copied before it.
+    void stampedNewestInOrder()
+    {
+        writeFile(dst("future.gx"), "G1\n");
+        const time_t future = time(nullptr) + 86400;
+        const struct timespec later[2] = {{future, 0}, {future, 0}};
+        QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(dst("future.gx")).constData(), later, 0), 0);
+        const QStringList names{"a.gx", "b.gx", "c.gx"};
+        for (const QString& n : names)
+            writeFile(src(n), n.toUtf8());
+        FileCopyJob job;
+        job.setStampNewest(true);
+        add(job, names);
+        QCOMPARE(run(job), FileCopyResult::Done);
+        qint64 previous = future;
+        for (const QString& n : names) {
+            const qint64 stamped = QFileInfo(dst(n)).lastModified().toSecsSinceEpoch();
+            QVERIFY2(stamped > previous, qPrintable(n));
+            previous = stamped;
+        }
     }
 
     void ownerDroppedMidCopy()

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -100,22 +101,31 @@ int write(const std::string& path, const std::string& data)
     return 0;
 }
 
-int removeStale(const std::string& path)
+int removeStale(const std::vector<std::string>& paths)
 {
-    const std::string prefix = temporaryPrefix(path);
-    const std::string stem = prefix.substr(prefix.rfind('/') + 1);
-    DIR* dir = ::opendir(folderOf(path).c_str());
-    if (!dir)
-        return 0;
-    int removed = 0;
-    while (const struct dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.size() != stem.size() + 6 || name.compare(0, stem.size(), stem) != 0)
-            continue;
-        if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
-            ++removed;
+    // One scan per folder, whatever number of its files are asked for.
+    std::map<std::string, std::vector<std::string>> stems;
+    for (const std::string& path : paths) {
+        const std::string prefix = temporaryPrefix(path);
+        stems[folderOf(path)].push_back(prefix.substr(prefix.rfind('/') + 1));
     }
-    ::closedir(dir);
+    int removed = 0;
+    for (const auto& [folder, names] : stems) {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir)
+            continue;
+        while (const struct dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            for (const std::string& stem : names) {
+                if (name.size() != stem.size() + 6 || name.compare(0, stem.size(), stem) != 0)
+                    continue;
+                if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
+                    ++removed;
+                break;
+            }
+        }
+        ::closedir(dir);
+    }
     return removed;
 }
 

@@ -4,16 +4,17 @@
 // and the folder synced.
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace AtomicFile {
 
 // Replaces path with data. 0, or -errno (the old file is then left as it was).
 int write(const std::string& path, const std::string& data);
 
-// Removes the temporary files that write() left beside path when the
-// program died mid-write. Only for a moment when nothing writes path.
+// Removes the temporary files that write() left beside any of paths when
+// the program died mid-write. Only for a moment when nothing writes them.
 // The number removed.
-int removeStale(const std::string& path);
+int removeStale(const std::vector<std::string>& paths);
 
 // Reads at most maxBytes of path into out. 0, -errno, or -EFBIG when the
 // file is larger than maxBytes.

@@ -12,6 +12,12 @@ QString frame(const QString& command) { return "~" + command + "\r\n"; }
 
 QString reply(int free, const QString& payload) { return QString::number(free) + " " + payload + "\n"; }
 
+bool isLinkError(const QString& reply)
+{
+    return reply == QLatin1String(SendFailed) || reply == QLatin1String(FlowTimeout)
+        || reply == QLatin1String(Unconfirmed);
+}
+
 int freeSlots(const QString& reply)
 {
     const QString head = reply.trimmed().section(' ', 0, 0);

@@ -28,6 +28,11 @@ namespace ControllerProtocol {
 
 constexpr const char* SendFailed = "send failed.";
 constexpr const char* FlowTimeout = "flow control timeout.";
+// The command's bytes went out but no reply proved that the controller took it.
+constexpr const char* Unconfirmed = "not confirmed.";
+// One of the link's own error texts above, not a reply of the controller:
+// the command may not have reached the controller.
+bool isLinkError(const QString& reply);
 constexpr int DefaultBufferSlots = 16;
 
 QString frame(const QString& command);                    // "~cmd\r\n"

@@ -3,13 +3,13 @@
 #include "Execute/CExecuteGetSerialObject.h"
 #include "Execute/MachineRules.h"
 #include "UI/filepagehelpers.h"
+#include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
 
 #include <QCloseEvent>
 #include <QDebug>
 #include <QIcon>
 #include <QLabel>
-#include <QRegularExpression>
 #include <QToolButton>
 #include <chrono>
 #include <cmath>
@@ -210,16 +210,12 @@ int ExtruderCalibration::returnMotorMoveStatus()
     return 0;
 }
 
-// The height is the sixth part of the reply split at blanks and colons, after "Z".
 // An error text or a reply of another shape is a failed reading, never a height of 0.
 void ExtruderCalibration::logReading(const QString& reply)
 {
-    static const QRegularExpression separators("[ :]");
-    const QStringList parts = reply.split(separators, Qt::SkipEmptyParts);
-    bool ok = false;
-    const float z = parts.size() > 6 && parts.at(5) == QLatin1String("Z") ? parts.at(6).trimmed().toFloat(&ok) : 0.0f;
-    if (ok && std::isfinite(z))
-        qCritical().noquote() << "Z: " + QString::number(z);
+    const auto pos = ControllerProtocol::parseM114(reply);
+    if (pos)
+        qCritical().noquote() << "Z: " + QString::number(float(pos->z));
     else
         qCritical().noquote() << "Z: failed reading:" << reply.trimmed();
 }

@@ -99,16 +99,23 @@ QString formatM114(const Position& p)
 
 std::optional<Position> parseM114(const QString& reply)
 {
-    // "<n> X:<x> Y:<y> Z:<z> E:<e>": split at blanks and colons, X Y Z at fields 2, 4, 6.
-    static const QRegularExpression sep("[ :]");
-    const QStringList p = reply.trimmed().split(sep);
-    if (p.size() < 9 || p[1] != "X" || p[3] != "Y" || p[5] != "Z" || p[7] != "E")
+    // "<n> X:<x> Y:<y> Z:<z> E:<e>": each axis read by its name, blanks allowed
+    // around the colon; E may be missing.
+    static const QRegularExpression field(R"((?:^|\s)([XYZE])\s*:\s*([-+]?[0-9.]+(?:[eE][-+]?\d+)?)(?=\s|$))");
+    double values[4] = {0, 0, 0, 0};
+    bool seen[4] = {false, false, false, false};
+    for (auto it = field.globalMatch(reply.trimmed()); it.hasNext();) {
+        const auto m = it.next();
+        const int axis = QString("XYZE").indexOf(m.captured(1));
+        if (seen[axis])
+            continue;
+        bool ok = false;
+        values[axis] = m.captured(2).toDouble(&ok);
+        seen[axis] = ok && std::isfinite(values[axis]);
+    }
+    if (!(seen[0] && seen[1] && seen[2]))
         return std::nullopt;
-    bool ok[4];
-    Position pos{p[2].toDouble(&ok[0]), p[4].toDouble(&ok[1]), p[6].toDouble(&ok[2]), p[8].toDouble(&ok[3])};
-    if (!(ok[0] && ok[1] && ok[2] && ok[3]))
-        return std::nullopt;
-    return pos;
+    return Position{values[0], values[1], values[2], values[3]};
 }
 
 QString formatM121(bool movesEnded) { return movesEnded ? "F" : "B"; }
@@ -175,8 +182,12 @@ static bool queryReplyFits(std::string_view word, std::string_view payload)
     };
     if (word == "M105")
         return starts(payload, "T:");
-    if (word == "M114")
-        return starts(payload, "X:") && payload.find(" E:") != std::string_view::npos;
+    if (word == "M114") {
+        // An end-stop reply ("X:0 Y:1 Z:0") is no position.
+        static const QRegularExpression endStops(R"(^X:[01] Y:[01] Z:[01]$)");
+        const QString text = QString::fromUtf8(payload.data(), int(payload.size()));
+        return parseM114(text).has_value() && !endStops.match(text).hasMatch();
+    }
     if (word == "M119")
         return starts(payload, "X:") && payload.find(" E:") == std::string_view::npos;
     if (word == "M121")

@@ -60,26 +60,21 @@ std::string fixed3(float v)
     return s == "-0.000" ? "0.000" : s;
 }
 
-// The command word of a motion line ("G0" or "G1", written in either form), after an optional line number.
-const char* motionCommand(const std::string& line)
+// Whether the command word, after an optional line number, is "G0" or "G1" (in either form).
+bool isMotion(const std::string& line)
 {
     size_t i = line.find_first_not_of(' ');
     if (i == std::string::npos)
-        return nullptr;
+        return false;
     if (line[i] == 'N') {
         i = line.find(' ', i);
         if (i == std::string::npos || (i = line.find_first_not_of(' ', i)) == std::string::npos)
-            return nullptr;
+            return false;
     }
     const size_t wordEnd = std::min(line.find(' ', i), line.size());
     const std::string word = line.substr(i, wordEnd - i);
-    if (word == "G1" || word == "G01")
-        return "G1";
-    if (word == "G0" || word == "G00")
-        return "G0";
-    return nullptr;
+    return word == "G1" || word == "G01" || word == "G0" || word == "G00";
 }
-
 }
 
 CalibrationAlgorithm::CalibrationAlgorithm()
@@ -217,9 +212,9 @@ void CalibrationAlgorithm::getCalibrationPoint(std::string& line, std::string& r
     result = line;
     if (m_lowZCount >= m_fadeLimit || !m_mapValid)
         return;
-    // Only motion lines; a comment could hold any letter.
-    const char* command = motionCommand(line);
-    if (!command || line.find(';') != std::string::npos)
+    // Only motion lines, read from the words before a comment: a comment could hold any letter.
+    const std::string words = line.substr(0, line.find(';'));
+    if (!isMotion(words))
         return;
 
     struct Field {
@@ -232,7 +227,7 @@ void CalibrationAlgorithm::getCalibrationPoint(std::string& line, std::string& r
     for (Field& field : f) {
         const char* value = nullptr;
         size_t length = 0;
-        if (locate(line.c_str(), field.letter, " ", &value, &length) != Pick::Found)
+        if (locate(words.c_str(), field.letter, " ", &value, &length) != Pick::Found)
             continue;
         if (length >= FieldSize)
             return;   // does not fit its field: the line goes out as it came
@@ -244,7 +239,7 @@ void CalibrationAlgorithm::getCalibrationPoint(std::string& line, std::string& r
     if (!std::isfinite(float(zValue)))
         return;
 
-    std::string text = n.present ? std::string("N") + n.text + " " + command : std::string(command);
+    std::string text = n.present ? std::string("N") + n.text + " G1" : std::string("G1");
     if (x.present)
         text += std::string(" X") + x.text;
     if (y.present)

@@ -1,9 +1,9 @@
 #pragma once
 // Plane compensation: nine probed platform heights ("point1".."point9" of the
 // settings' "autoCalibration" section) make a height map of the platform out of
-// eight planar triangles around the centre; G0/G1 lines get a second Z
-// word, the layer height plus the map's height under the head, faded out over
-// the first Z words below 10 mm.
+// eight planar triangles around the centre; G0/G1 lines are rebuilt as G1
+// lines with a second Z word, the layer height plus the map's height under the
+// head, faded out over the first Z words below 10 mm.
 //
 // Grid (mm), numbered as the probe visits it:
 //     1 (-100, 100)   2 (0, 100)   3 (100, 100)
@@ -52,8 +52,9 @@ public:
     static char* pickStr(const char* source, const char* begin, const char* end, char* out,
                          size_t outSize = FieldSize);
 
-    // Rewrites one line into result. Only G0/G1 lines change; every other line,
-    // and a line the map cannot correct safely, is copied unchanged.
+    // Rewrites one line into result. Only G0/G1 lines change, rebuilt from the
+    // words before any ";"; every other line, and a line the map cannot correct
+    // safely, is copied unchanged.
     void getCalibrationPoint(std::string& line, std::string& result);
 
     float baseHeight() const { return m_baseHeight; }

@@ -2,6 +2,7 @@
 // barycentric interpolation over the eight triangles, in double precision.
 #include "Config/CalibrationAlgorithm.h"
 #include "Config/Config.h"
+#include "serial/ControllerProtocol.h"
 #include "tests/support/Sandbox.h"
 
 #include <QTest>
@@ -96,9 +97,12 @@ private slots:
                                                       << QStringList{"=", "G1 X10 Y5 Z1 Z1.009"};
         QTest::newRow("above 10 mm") << kBump3 << QStringList{"G1 Z12 F600", "G1 X50 Y80 E2 A1"} << QStringList{"=", "="};
         QTest::newRow("other lines pass") << kBump3
-            << QStringList{"M104 S200", "G92 E0", "G28 X", "T0", "G1 X50 Y80 Z0.3 ;Z hop", "", "G10"}
+            << QStringList{"M104 S200", "G92 E0", "G28 X", "T0", ";G1 X50 Y80 Z0.3", "", "G10"}
             << QStringList{"=", "=", "=", "=", "=", "=", "="};
-        QTest::newRow("G0 stays G0") << kBump3 << QStringList{"G0 X50 Y80 Z0.3"} << QStringList{"G0 X50 Y80 Z0.3 Z0.390"};
+        QTest::newRow("rebuilt as G1") << kBump3 << QStringList{"G0 X50 Y80 Z0.3", "N3 G00 X50 Y80 A1"}
+                                       << QStringList{"G1 X50 Y80 Z0.3 Z0.390", "N3 G1 X50 Y80 Z0.390"};
+        QTest::newRow("comment is no field") << kBump3 << QStringList{"G1 X50 Y80 Z0.3 ;Z hop E5", "G1 X50 Y80;X9 Y9 Z9"}
+                                             << QStringList{"G1 X50 Y80 Z0.3 Z0.390", "G1 X50 Y80 Z0.390"};
         QTest::newRow("value too long") << kBump3 << QStringList{"G1 X50.00000001 Y80 Z0.3", "G1 X50 Y80 Z0.3"}
                                         << QStringList{"=", "G1 X50 Y80 Z0.3 Z0.390"};
         QTest::newRow("stored height not finite") << Heights{} << QStringList{"G1 X50 Y80 Z0.3"} << QStringList{"="};
@@ -142,6 +146,34 @@ private slots:
                                        pick(nullptr, "X")};
         // absent, shorter than the markers, nine characters fit, ten do not, no source
         QCOMPARE(got, QList<QByteArray>({"10", "20", "-", "-", "123456789", "-", "-"}));
+    }
+
+    // The probe's height comes from the position reply: X, Y and Z by name, any spacing, E optional.
+    void positionReply_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("position");   // "x y z e", or "-" when no position
+        QTest::newRow("as written") << "3 X:1.00 Y:-2.50 Z:0.31 E:7.00\n" << "1 -2.5 0.31 7";
+        QTest::newRow("no E") << "3 X:1.00 Y:2.00 Z:0.31" << "1 2 0.31 0";
+        QTest::newRow("blanks after colons") << "ok X: 10.00  Y: 2.00 Z:  0.31 E: 1.00" << "10 2 0.31 1";
+        QTest::newRow("blanks around colons") << "3 X : 1 Y :2 Z: 3" << "1 2 3 0";
+        QTest::newRow("no Z") << "3 X:1.00 Y:2.00 E:0.00" << "-";
+        QTest::newRow("not a number") << "3 X:1.00 Y:2.00 Z:abc" << "-";
+        QTest::newRow("link error") << ControllerProtocol::SendFailed << "-";
+        QTest::newRow("end stops") << "3 X:0 Y:1 Z:0" << "end stops";
+    }
+    void positionReply()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, position);
+        const auto p = ControllerProtocol::parseM114(reply);
+        const bool fits = ControllerProtocol::replyFits("M114", reply.toStdString());
+        if (position == "end stops") {
+            QVERIFY(!fits);
+            return;
+        }
+        QCOMPARE(p ? QString("%1 %2 %3 %4").arg(p->x).arg(p->y).arg(p->z).arg(p->e) : QString("-"), position);
+        QCOMPARE(fits, position != "-");
     }
 
     void baseHeightRefresh()

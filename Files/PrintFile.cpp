@@ -142,7 +142,7 @@ public:
             const char* begin = m_buffer.constData() + m_pos;
             const auto* nl = static_cast<const char*>(std::memchr(begin, '\n', size_t(m_len - m_pos)));
             const int chunk = nl ? int(nl - begin) : m_len - m_pos;
-            const int room = LineKeep - line.size();
+            const int room = LineKeep + 1 - line.size();   // one more: a "\r" is no part of the text
             if (chunk > room)
                 longer = true;
             line.append(begin, std::min(chunk, room));
@@ -158,6 +158,10 @@ public:
         }
         if (!longer && last == '\r')
             line.chop(1);
+        if (line.size() > LineKeep) {
+            longer = true;
+            line.truncate(LineKeep);
+        }
         if (cut)
             *cut = longer;
         return true;

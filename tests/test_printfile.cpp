@@ -247,6 +247,8 @@ private slots:
         // A line longer than what is kept holds no key: its end might be cut mid-number.
         row("cut line ending in a key", QByteArray(8183, 'x') + " M104 S210\nM104 S205\n", true, 205);
         row("longest whole line", QByteArray(8182, 'x') + " M104 S210\nM104 S205\n", true, 210);
+        row("longest whole line, CRLF", QByteArray(8182, 'x') + " M104 S210\r\nM104 S205\n", true, 210);
+        row("cut line, CRLF", QByteArray(8183, 'x') + " M104 S210\r\nM104 S205\n", true, 205);
         row("900 KB line", "M104 S" + QByteArray(900 * 1000, '9') + "\nM104 S210\n;layer_count:3\n", true, 210,
             0, 3, true, 3);
         row("key beyond the kept part", QByteArray(16 * 1024, ' ') + "M104 S210\n", true, 0);

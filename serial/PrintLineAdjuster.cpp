@@ -119,18 +119,34 @@ void PrintLineAdjuster::appendNumber(std::string& out, double value, int decimal
 
 PrintLineAdjuster::Result PrintLineAdjuster::process(std::string_view line, const LineAdjustments& adjust)
 {
-    return apply(line, adjust, true);
+    return adjustOrPass(line, adjust, true);
 }
 
 PrintLineAdjuster::Result PrintLineAdjuster::track(std::string_view line, const LineAdjustments& adjust)
 {
-    return apply(line, adjust, false);
+    return adjustOrPass(line, adjust, false);
 }
 
-PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const LineAdjustments& adjust, bool produce)
+PrintLineAdjuster::Result PrintLineAdjuster::adjustOrPass(std::string_view line, const LineAdjustments& adjust,
+                                                          bool produce)
+{
+    m_out.clear();   // the copy below then costs no allocation
+    const PrintLineAdjuster before = *this;
+    const Result result = apply(line, adjust, produce, false);
+    if (!m_unfit)
+        return result;
+    // The adjusted line would not fit: it goes out as written, and the stream
+    // state follows what the controller then gets.
+    *this = before;
+    return apply(line, adjust, produce, true);
+}
+
+PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const LineAdjustments& adjust, bool produce,
+                                                   bool verbatim)
 {
     Result result;
     result.text = line;
+    m_unfit = false;
     Word words[MaxWords];
     const int count = splitWords(line, words);
     if (count <= 0)
@@ -148,6 +164,7 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
     bool changed = false;
     bool appendFeed = false;
     double appendedFeed = 0;
+    bool tooLarge = false;   // a rewritten value no controller takes: the line cannot be adjusted
 
     if (cmd.letter == 'G' && (code == 0 || code == 1)) {
         const double speed = adjust.speed / 100.0;
@@ -168,9 +185,9 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
                 break;
             case 'Z':
                 if (m_absXYZ) {
-                    m_z = w.value + adjust.zOffset / 100.0;
+                    m_z = w.value + (verbatim ? 0 : adjust.zOffset / 100.0);
                     m_hasZ = true;
-                    if (adjust.zOffset != 0) {
+                    if (adjust.zOffset != 0 && !verbatim) {
                         w.replace = true;
                         w.newValue = m_z;
                         w.decimals = 3;
@@ -181,7 +198,10 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
                 break;
             case 'E':
                 if (m_absE) {
-                    if (m_eSynced && adjust.extrusion == 100) {
+                    if (verbatim) {
+                        m_ctrlE = w.value;
+                        m_eSynced = true;
+                    } else if (m_eSynced && adjust.extrusion == 100) {
                         m_ctrlE = w.value;
                     } else {
                         // Only the extruded length is scaled, so a change of the
@@ -194,10 +214,10 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
                     }
                     m_fileE = w.value;
                 } else {
-                    const double e = w.value * scale;
+                    const double e = verbatim ? w.value : w.value * scale;
                     m_fileE += w.value;
                     m_ctrlE += e;
-                    if (adjust.extrusion != 100) {
+                    if (adjust.extrusion != 100 && !verbatim) {
                         w.replace = true;
                         w.newValue = e;
                         w.decimals = 5;
@@ -207,9 +227,9 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
             case 'F':
                 sawFeed = true;
                 m_fileF = w.value;
-                m_ctrlF = w.value * speed;
-                m_appliedSpeed = adjust.speed;
-                if (adjust.speed != 100) {
+                m_ctrlF = verbatim ? w.value : w.value * speed;
+                m_appliedSpeed = verbatim ? 100 : adjust.speed;
+                if (adjust.speed != 100 && !verbatim) {
                     w.replace = true;
                     w.newValue = m_ctrlF;
                     w.decimals = 3;
@@ -218,9 +238,11 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
             default:
                 break;
             }
+            if (w.replace && std::fabs(w.newValue) > MaxValue)
+                tooLarge = true;
             changed = changed || w.replace;
         }
-        if (!sawFeed && m_fileF >= 0 && adjust.speed != m_appliedSpeed) {
+        if (!sawFeed && m_fileF >= 0 && adjust.speed != m_appliedSpeed && !verbatim) {
             // The speed changed since the file last set a feed rate: the
             // controller still runs at the old one, so set it afresh.
             appendFeed = true;
@@ -257,7 +279,7 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
         m_absE = false;
     } else if (cmd.letter == 'M' && (code == 104 || code == 109 || code == 140 || code == 190)) {
         const bool nozzle = code == 104 || code == 109;
-        const int override = nozzle ? adjust.nozzleOverride : adjust.bedOverride;
+        const int override = verbatim ? -1 : nozzle ? adjust.nozzleOverride : adjust.bedOverride;
         for (int i = first + 1; i < count; ++i) {
             Word& w = words[i];
             if (w.letter != 'S' || !w.hasValue)
@@ -285,7 +307,8 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
         return result;
     }
 
-    if (!changed || !produce)
+    m_unfit = tooLarge;
+    if (!changed)
         return result;
     // Everything but the rewritten words goes out as written.
     m_out.clear();
@@ -304,6 +327,8 @@ PrintLineAdjuster::Result PrintLineAdjuster::apply(std::string_view line, const 
         m_out += " F";
         appendNumber(m_out, appendedFeed, 3);
     }
-    result.text = m_out;
+    m_unfit = m_unfit || m_out.size() > MaxLine;
+    if (produce)
+        result.text = m_out;
     return result;
 }

@@ -27,6 +27,10 @@ public:
     };
 
     void reset();
+    // Longest line the controller takes; a line whose adjusted form would be
+    // longer, or would hold a value beyond any real one, goes out unchanged.
+    static constexpr size_t MaxLine = 512;
+
     // line: trimmed, non-empty, without ";". The result may point into an internal buffer.
     Result process(std::string_view line, const LineAdjustments& adjust);
     // Follows a line that is skipped (power-off resume) as if it had been sent,
@@ -50,7 +54,9 @@ public:
     static void appendNumber(std::string& out, double value, int decimals);
 
 private:
-    Result apply(std::string_view line, const LineAdjustments& adjust, bool produce);
+    Result adjustOrPass(std::string_view line, const LineAdjustments& adjust, bool produce);
+    // verbatim: no word is rewritten and the state follows the line as written.
+    Result apply(std::string_view line, const LineAdjustments& adjust, bool produce, bool verbatim);
 
     bool m_absXYZ = true;
     bool m_absE = true;
@@ -61,5 +67,6 @@ private:
     double m_x = 0, m_y = 0, m_z = 0;
     bool m_hasX = false, m_hasY = false, m_hasZ = false;
     int m_fan = -1;
+    bool m_unfit = false;   // the last line's adjusted form would not fit
     std::string m_out;
 };

@@ -1,6 +1,7 @@
 // The print file layout (kind, header, thumbnail) and the pre-print check,
 // on real files written by the gx writer.
 #include "Files/PrintFile.h"
+#include "serial/PrintLineAdjuster.h"
 #include "tests/support/GxWriter.h"
 
 #include <QDir>
@@ -357,6 +358,33 @@ private slots:
         r = PrintFile::checkPrintFile(sparse("zeros.gcode", 200 * 1024 * 1024, "M104 S210 "));
         QVERIFY(!r.passed);
         QVERIFY(r.bytesRead <= PrintFile::MaxScanBytes + 128);
+    }
+
+    // A line whose adjusted form would not fit the controller goes out as
+    // written, and the stream goes on from what the controller then holds.
+    void adjustedLineThatDoesNotFit_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("sent");   // at 110 % speed and extrusion
+        QByteArray feeds = "G1";
+        while (feeds.size() + 3 <= 500)
+            feeds += " F1";
+        QTest::newRow("value beyond any real one") << QStringList{"G92 E1e12", "G1 X1 E1", "G1 X2 E2"}
+                                                   << QStringList{"G92 E1e12", "G1 X1 E1", "G1 X2 E2.1"};
+        QTest::newRow("line too long") << QStringList{QString(feeds), "G1 X1"} << QStringList{QString(feeds), "G1 X1 F1.1"};
+        QTest::newRow("fits") << QStringList{"G1 X1 E1 F10"} << QStringList{"G1 X1 E1.1 F11"};
+    }
+    void adjustedLineThatDoesNotFit()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, sent);
+        PrintLineAdjuster a;
+        LineAdjustments adjust;
+        adjust.speed = adjust.extrusion = 110;
+        QStringList out;
+        for (const QString& l : lines)
+            out << QString::fromStdString(std::string(a.process(l.toStdString(), adjust).text));
+        QCOMPARE(out, sent);
     }
 };
 

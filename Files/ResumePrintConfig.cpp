@@ -1,5 +1,6 @@
 #include "Files/ResumePrintConfig.h"
 
+#include "Config/Config.h"
 #include "tools/AtomicFile.h"
 #include "tools/Log.h"
 #include "tools/RootPath.h"
@@ -121,6 +122,25 @@ CResumePrintConfigSaveFile& ResumePrintConfigSaveFile()
 {
     static CResumePrintConfigSaveFile keeper;
     return keeper;
+}
+
+void beginResumeRecords(const std::string& printerPath, bool resumed, bool storeName)
+{
+    Config* config = getConfigFile().configFile();
+    if (!resumed) {
+        config->setPowerOffResumePrintFileName("");
+        ResumePrintConfigSaveFile().setResumePrintNumber(0);
+    }
+    if (storeName)
+        config->setPowerOffResumePrintFileName(printerPath);
+}
+
+void clearResumeRecords()
+{
+    getConfigFile().configFile()->setPowerOffResumePrintFileName("");
+    ResumePrintConfigSaveFile().setResumePrintNumber(0);
+    ResumePrintConfigSaveFile().setResumeBuildTime(0);
+    printdetail_clear_config();
 }
 
 }

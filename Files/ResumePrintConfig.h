@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 // Power-off resume records under /data. Each is written to a temporary file,
 // synced and renamed, so a power loss leaves the old or the new record.
 namespace FILESNAMESPACE {
@@ -12,6 +13,14 @@ public:
 };
 
 CResumePrintConfigSaveFile& ResumePrintConfigSaveFile();
+
+// The records of a job about to stream, from printerPath. A fresh job clears
+// the stored name before its line goes back to 0 and stores its own name last,
+// so no power cut between the writes pairs one job's name with another's line.
+// A resumed job keeps its line. storeName false: nothing of this job is kept.
+void beginResumeRecords(const std::string& printerPath, bool resumed, bool storeName);
+// Nothing left to resume: name, line, build time and adjustments.
+void clearResumeRecords();
 
 }
 

@@ -681,14 +681,12 @@ void BuildPrint::startPrintThread()
 {
     m_fileSent = true;
     Config* config = getConfigFile().configFile();
-    if (config->getPowerOffResumePrintStatus())
-        config->setPowerOffResumePrintFileName(printerPath(m_filePath).toStdString());   // UTF-8
-    const int line = m_powerOffResume
-        ? FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() : 0;
     // A fresh job resumes from its own start until its first layer mark, never
     // from a line an earlier job left behind.
-    if (!m_powerOffResume)
-        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
+    FILESNAMESPACE::beginResumeRecords(printerPath(m_filePath).toStdString(), m_powerOffResume,   // UTF-8
+                                       config->getPowerOffResumePrintStatus());
+    const int line = m_powerOffResume
+        ? FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() : 0;
     m_serial->setResumeLine(line);
 
     auto* job = new PrintThreadJob{m_serial, m_filePath};

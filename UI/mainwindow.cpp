@@ -393,7 +393,7 @@ void MainWindow::askResume()
         path = rootPath(path);
     if (!QFileInfo(path).isFile()) {
         qWarning() << LOG_SRC("UI/mainwindow.cpp") << "resume file gone:" << path;
-        config->setPowerOffResumePrintFileName("");
+        FILESNAMESPACE::clearResumeRecords();
         return;
     }
     if (TwoButtonDialog::instTwoButtonDialog || BuildPrint::instBuildPrint)
@@ -412,10 +412,7 @@ void MainWindow::askResume()
     } else if (!m_resumeQuestionClosed) {
         qDebug() << LOG_SRC("UI/mainwindow.cpp") << "resume declined";
         // Nothing of the declined job may reach the next one.
-        config->setPowerOffResumePrintFileName("");
-        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(0);
-        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(0);
-        printdetail_clear_config();
+        FILESNAMESPACE::clearResumeRecords();
     }
 }
 

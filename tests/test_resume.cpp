@@ -1,6 +1,7 @@
 // The power-off resume records under /data.
 #include "Files/ResumeLineRecorder.h"
 #include "Files/ResumePrintConfig.h"
+#include "Config/Config.h"
 #include "tests/support/Sandbox.h"
 
 #include <QDir>
@@ -8,12 +9,18 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <cerrno>
+#include <dlfcn.h>
 #include <thread>
 #include <unistd.h>
 
 using FILESNAMESPACE::ResumePrintConfigSaveFile;
 
 namespace {
+
+// Renames left before the power goes; -1: no cut. Every record write ends in
+// a rename, so a cut after n renames leaves the disk as n writes made it.
+std::atomic<int> renamesLeft{-1};
 
 // speed, extrusion, plate, Extruder, zoffset, set_flag
 _printcfg_t sentinel() { return {-11, -12, -13, -14, -15, -16}; }
@@ -24,6 +31,19 @@ bool untouched(const _printcfg_t& c)
         && c.set_flag == -16;
 }
 
+}
+
+extern "C" int rename(const char* from, const char* to)
+{
+    static const auto real = reinterpret_cast<int (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "rename"));
+    int left = renamesLeft.load();
+    while (left > 0 && !renamesLeft.compare_exchange_weak(left, left - 1)) {
+    }
+    if (left == 0) {
+        errno = EIO;
+        return -1;
+    }
+    return real(from, to);
 }
 
 class TestResume : public QObject {
@@ -146,6 +166,33 @@ private slots:
         reader.join();
         QCOMPARE(torn.load(), 0);
         QCOMPARE(ResumePrintConfigSaveFile().getResumePrintNumber(), 0);
+    }
+
+    // Job B starts while job A's records stand; the power goes after any write.
+    void jobStartCut_data()
+    {
+        QTest::addColumn<int>("writes");
+        for (int n = 0; n <= 3; ++n)
+            QTest::addRow("after %d writes", n) << n;
+    }
+    void jobStartCut()
+    {
+        QFETCH(int, writes);
+        Sandbox box;
+        Config* config = getConfigFile().configFile();
+        config->reload();
+        config->setPowerOffResumePrintFileName("/data/a.gx");
+        ResumePrintConfigSaveFile().setResumePrintNumber(1018);
+        renamesLeft.store(writes);
+        FILESNAMESPACE::beginResumeRecords("/data/b.gx", false, true);
+        renamesLeft.store(-1);
+        config->reload();   // what the disk holds
+        const QString name = QString::fromStdString(config->getPowerOffResumePrintFileName());
+        const int line = ResumePrintConfigSaveFile().getResumePrintNumber();
+        QVERIFY2(name != "/data/b.gx" || line == 0, qPrintable(QString("%1 at %2").arg(name).arg(line)));
+        QVERIFY(name != "/data/a.gx" || line == 1018);
+        if (writes == 3)
+            QCOMPARE(name, QString("/data/b.gx"));
     }
 
     // The records' formats, read back; each write replaces the file, never rewrites it in place.

@@ -62,16 +62,28 @@ private slots:
                                 "/data/.resume_printdetail_file.tmp-QQQQQQ", "/data/.copy-0badf00d.tmp"};
         for (const QString& f : stale + QStringList{"/data/keep.gx", "/data/.copy-keep.tmp"})
             h.sandbox().writeFile(f, "x");
+        // A job to resume whose file is gone: none of its records may reach a later job.
+        h.sandbox().writeFile("/opt/PROGRAM/config/config.json", R"({"general":{"powerOffResumePrintFileName":"/data/gone.gx"}})");
+        const QStringList records{"/data/resume_print_file", "/data/resume_build_file", "/data/resume_printdetail_file"};
+        for (const QString& f : records)
+            h.sandbox().writeFile(f, "1\n150\n95\n-4\n70\n225\n0\n0\n");
         QProcess p;
         startProgram(p, {"-4", "-D"});
         QVERIFY(p.waitForStarted(5000));
         const bool polled = SimHarness::waitUntil([&] { return h.sim().transcript().contains("M105"); }, 20000);
+        const auto cleared = [&] {
+            return !h.sandbox().readFile("/opt/PROGRAM/config/config.json").contains("gone.gx")
+                && h.sandbox().readFile(records[0]) + h.sandbox().readFile(records[1]) + h.sandbox().readFile(records[2])
+                == "0\n0\n0\n100\n100\n0\n60\n210\n0\n0\n";
+        };
+        const bool forgotten = SimHarness::waitUntil(cleared, 20000);
         p.terminate();
         if (!p.waitForFinished(5000)) {
             p.kill();
             p.waitForFinished(5000);
         }
         QVERIFY2(polled, qPrintable(h.sim().transcript().join(", ")));
+        QVERIFY(forgotten);
         const QStringList t = h.sim().transcript();
         const int stop = t.indexOf("M112");
         QVERIFY(stop >= 0);

@@ -148,14 +148,21 @@ private slots:
     // The pressed look (the "_c" twin of the icon, the red text) comes back off.
     void guardBlocksForItsTimeThenFrees()
     {
-        waitGuardFree();
         QToolButton b;
         b.setStyleSheet("QToolButton{color:#222222;}");
         b.setIcon(QIcon(":/Resource/icon/Back.png"));
-        OneTimesClicked().setOneTimesClicked(&b, "TOOLBUTTON_R25_STYLE");
-        QVERIFY(OneTimesClicked().isHasClicked());
-        QCOMPARE(iconImage(b.icon()), resourceImage("Back_c.png"));
-        QVERIFY(b.styleSheet().contains("#C2172D"));
+        // A loaded machine may let the guard's time pass inside the press itself:
+        // the press is repeated until it is seen held.
+        bool held = false;
+        for (int i = 0; i < 100 && !held; ++i) {
+            waitGuardFree();
+            OneTimesClicked().setOneTimesClicked(&b, "TOOLBUTTON_R25_STYLE");
+            held = OneTimesClicked().isHasClicked();
+            QCOMPARE(iconImage(b.icon()), resourceImage(held ? "Back_c.png" : "Back.png"));
+            QCOMPARE(b.styleSheet().contains("#C2172D"), held);
+            QVERIFY(!held || !OneTimesClicked().acceptPagePress(&b));   // a second press is refused
+        }
+        QVERIFY(held);
         waitGuardFree();
         QCOMPARE(iconImage(b.icon()), resourceImage("Back.png"));
         QCOMPARE(b.styleSheet(), QString("QToolButton{color:#222222;}"));

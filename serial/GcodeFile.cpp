@@ -7,6 +7,20 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace {
+
+constexpr size_t CountBlock = 256 * 1024;
+
+// A block at a page boundary, or null.
+char* pageAligned(size_t size)
+{
+    void* p = nullptr;
+    const long page = ::sysconf(_SC_PAGESIZE);
+    return ::posix_memalign(&p, page > 0 ? size_t(page) : 4096, size) == 0 ? static_cast<char*>(p) : nullptr;
+}
+
+}
+
 GcodeFileReader::~GcodeFileReader() { close(); }
 
 bool GcodeFileReader::open(const std::string& path, int64_t offset)
@@ -22,7 +36,12 @@ bool GcodeFileReader::open(const std::string& path, int64_t offset)
 #ifdef POSIX_FADV_SEQUENTIAL
     posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-    m_buf.resize(BufferSize);
+    if (!m_buf)
+        m_buf.reset(pageAligned(BufferSize));
+    if (!m_buf) {
+        close();
+        return false;
+    }
     m_begin = m_end = 0;
     m_eof = m_failed = m_tooLong = m_skipRest = false;
     return true;
@@ -38,12 +57,12 @@ void GcodeFileReader::close()
 bool GcodeFileReader::fill()
 {
     if (m_begin > 0) {
-        std::memmove(m_buf.data(), m_buf.data() + m_begin, m_end - m_begin);
+        std::memmove(m_buf.get(), m_buf.get() + m_begin, m_end - m_begin);
         m_end -= m_begin;
         m_begin = 0;
     }
-    while (m_end < m_buf.size()) {
-        const ssize_t n = ::read(m_fd, m_buf.data() + m_end, m_buf.size() - m_end);
+    while (m_end < BufferSize) {
+        const ssize_t n = ::read(m_fd, m_buf.get() + m_end, BufferSize - m_end);
         if (n > 0) {
             m_end += size_t(n);
             return true;
@@ -66,7 +85,7 @@ bool GcodeFileReader::next(std::string_view& line)
     if (m_fd < 0)
         return false;
     for (;;) {
-        const char* start = m_buf.data() + m_begin;
+        const char* start = m_buf.get() + m_begin;
         const void* nl = m_end > m_begin ? std::memchr(start, '\n', m_end - m_begin) : nullptr;
         if (nl) {
             const size_t len = size_t(static_cast<const char*>(nl) - start);
@@ -85,11 +104,11 @@ bool GcodeFileReader::next(std::string_view& line)
             m_begin = m_end;           // still inside the cut line
             continue;
         }
-        if (m_begin == 0 && m_end == m_buf.size()) {
+        if (m_begin == 0 && m_end == BufferSize) {
             // A line longer than the buffer: hand out its start, marked, and drop the rest.
             m_tooLong = true;
             m_skipRest = true;
-            line = std::string_view(m_buf.data(), m_end);
+            line = std::string_view(m_buf.get(), m_end);
             m_begin = m_end;
             return true;
         }
@@ -98,7 +117,7 @@ bool GcodeFileReader::next(std::string_view& line)
                 return false;
             if (m_end > m_begin) {    // last line without "\n"
                 const size_t len = m_end - m_begin;
-                line = std::string_view(m_buf.data() + m_begin, len);
+                line = std::string_view(m_buf.get() + m_begin, len);
                 m_begin = m_end;
                 if (m_skipRest) {
                     m_skipRest = false;
@@ -149,11 +168,16 @@ int64_t countGcodeLines(const std::string& path, int64_t offset)
 #ifdef POSIX_FADV_SEQUENTIAL
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-    std::vector<char> buf(1 << 20);
+    const std::unique_ptr<char, decltype(&std::free)> block(pageAligned(CountBlock), &std::free);
+    if (!block) {
+        ::close(fd);
+        return -1;
+    }
+    char* const buf = block.get();
     int64_t lines = 0;
     char last = '\n';
     for (;;) {
-        const ssize_t n = ::read(fd, buf.data(), buf.size());
+        const ssize_t n = ::read(fd, buf, CountBlock);
         if (n == 0)
             break;
         if (n < 0) {
@@ -162,7 +186,7 @@ int64_t countGcodeLines(const std::string& path, int64_t offset)
             ::close(fd);
             return -1;
         }
-        lines += int64_t(countNewlines(buf.data(), size_t(n)));
+        lines += int64_t(countNewlines(buf, size_t(n)));
         last = buf[size_t(n) - 1];
     }
     ::close(fd);

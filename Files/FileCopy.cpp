@@ -1,5 +1,7 @@
 #include "Files/FileCopy.h"
 
+#include "tools/RootPath.h"
+
 #include "Config/Config.h"
 #include "tools/Log.h"
 
@@ -324,8 +326,8 @@ FileCopyResult FileCopyJob::State::copyOne(const Item& item, std::vector<char>& 
     struct stat sourceStat;
     if (::fstat(source.get(), &sourceStat) != 0)
         return readFailure(item, errno);
-    if (!S_ISREG(sourceStat.st_mode)) {
-        qWarning() << LOG_SRC(kSrc) << "not a plain file:" << item.source.c_str();
+    if (!S_ISREG(sourceStat.st_mode) || !isStorageFile(item.source)) {
+        qWarning() << LOG_SRC(kSrc) << "not a plain file of the storage:" << item.source.c_str();
         return FileCopyResult::ReadError;
     }
     struct stat targetStat;

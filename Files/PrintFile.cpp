@@ -1,4 +1,6 @@
 #include "Files/PrintFile.h"
+
+#include "tools/RootPath.h"
 #include "tools/Log.h"
 
 #include <QBuffer>
@@ -41,10 +43,11 @@ uint16_t le16(const char* p)
     return uint16_t(b[0] | b[1] << 8);
 }
 
-// Only regular files are read: a FIFO would block the GUI and a device never ends.
+// Only regular files of the storage are read: a FIFO would block the GUI, a
+// device never ends, and a link to a system file is no print file.
 bool openRegular(QFile& file)
 {
-    if (!QFileInfo(file.fileName()).isFile())
+    if (!isStorageFile(file.fileName().toStdString()))
         return false;
     return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }

@@ -59,7 +59,7 @@ private slots:
     {
         QVERIFY(waitForCopyThreads());
         hooks().clear();
-        m_dir = new QTemporaryDir;
+        m_dir = new QTemporaryDir(m_sandbox->path("/media/XXXXXX"));   // copies come from the storage
         QVERIFY(QDir().mkpath(m_dir->path() + "/from") && QDir().mkpath(toDir()));
     }
     void cleanup()
@@ -320,7 +320,9 @@ private slots:
 
         QVERIFY(::mkfifo(src("pipe.gx").toLocal8Bit().constData(), 0644) == 0);
         QVERIFY(QDir().mkpath(src("folder.gx")));
-        for (const char* name : {"pipe.gx", "folder.gx"})
+        m_sandbox->writeFile("/etc/passwd", "root:x:0:0:root:/root:/bin/sh\n");   // no file of the storage
+        QVERIFY(QFile::link(m_sandbox->path("/etc/passwd"), src("system.gx")));
+        for (const char* name : {"pipe.gx", "folder.gx", "system.gx"})
             QCOMPARE(copyOne(name, m_dir->path() + "/elsewhere"), FileCopyResult::ReadError);
         QVERIFY(QFile::remove(dst("model.gx")) && QDir().mkpath(dst("model.gx")));   // a folder in the way
         QCOMPARE(copyOne("model.gx"), FileCopyResult::WriteError);

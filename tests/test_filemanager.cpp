@@ -96,29 +96,18 @@ private slots:
         }
         // A sparse 5 GiB file: sizes are 64-bit.
         const int fd = ::open(p(box, "/data/big.gx").c_str(), O_CREAT | O_WRONLY, 0644);
-        QVERIFY(fd >= 0);
-        QCOMPARE(::ftruncate(fd, 5LL << 30), 0);
-        ::close(fd);
+        QVERIFY(fd >= 0 && ::ftruncate(fd, 5LL << 30) == 0 && ::close(fd) == 0);
         setTime(box, "/data/big.gx", 10, 0);
         std::vector<FileInfo> list;
         QCOMPARE(FileManager::entryList(list, p(box, "/data"), false, true, true, "", {".gx"}), 0);
         QCOMPARE(names(box, list), (QStringList{"new.gx", "nano2.gx", "nano1.gx", "mid_a.gx", "mid_b.gx", "old.gx", "big.gx"}));
-        QCOMPARE(list[1].mtimeNsec, 200L);
-        QCOMPARE(list[5].mtime, time_t(1000));
-        QCOMPARE(list[5].size, int64_t(5));
-        QCOMPARE(list[6].size, int64_t(5LL << 30));
-        QCOMPARE(list[6].owner, getuid());
-        QCOMPARE(list[6].type, int(FileInfo::File));
-    }
-
-    void missingFolder()
-    {
-        Sandbox box;
-        std::vector<FileInfo> list{FileInfo{}};
+        QCOMPARE(std::make_tuple(list[1].mtimeNsec, list[5].mtime, list[5].size), std::make_tuple(200L, time_t(1000), int64_t(5)));
+        QCOMPARE(std::make_tuple(list[6].size, list[6].owner, list[6].type),
+                 std::make_tuple(int64_t(5LL << 30), getuid(), int(FileInfo::File)));
+        // A missing folder, and a file where a folder is wanted.
         QCOMPARE(FileManager::entryList(list, p(box, "/media/none"), false, true, true, "", {}), -ENOENT);
         QVERIFY(list.empty());
-        box.writeFile("/data/file", "x");
-        QCOMPARE(FileManager::entryList(list, p(box, "/data/file"), false, true, true, "", {}), -ENOTDIR);
+        QCOMPARE(FileManager::entryList(list, p(box, "/data/old.gx"), false, true, true, "", {}), -ENOTDIR);
     }
 
     // Files and trees go; links inside a tree go without their targets.
@@ -138,17 +127,7 @@ private slots:
         }
         QVERIFY(QFileInfo::exists(box.path("/keep/precious.gx")));
         QVERIFY(QFileInfo::exists(box.path("/data")));
-
-        if (geteuid() == 0)
-            return;   // root may unlink anything; the failure path needs a plain user
-        box.writeFile("/data/locked/f.gx", "x");
-        ::chmod(p(box, "/data/locked").c_str(), 0555);
-        QCOMPARE(FileManager::remove(p(box, "/data/locked/f.gx")), -EACCES);
-        ::chmod(p(box, "/data/locked").c_str(), 0755);
-    }
-
-    void fileName()
-    {
+        // A name after the last separator of either kind.
         QCOMPARE(FileManager::fileName("0:\\user\\part.gx"), std::string("part.gx"));
         QCOMPARE(FileManager::fileName("mixed/a\\b.g"), std::string("b.g"));
         QCOMPARE(FileManager::fileName("/data/"), std::string());

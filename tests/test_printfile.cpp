@@ -67,43 +67,28 @@ class TestPrintFile : public QObject {
     }
 
 private slots:
-    void imageChoice_data()
-    {
-        QTest::addColumn<uint>("first");
-        QTest::addColumn<uint>("second");
-        QTest::addColumn<uint>("gcode");
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<qint64>("start");   // -1: no thumbnail
-        QTest::addColumn<qint64>("length");
-        const qint64 cap = PrintFile::MaxThumbnailBytes;
-        QTest::newRow("one image") << 60u << 5000u << 5000u << qint64(20000) << qint64(60) << qint64(4940);
-        QTest::newRow("second image wins") << 60u << 5000u << 9000u << qint64(20000) << qint64(5000) << qint64(4000);
-        QTest::newRow("all equal") << 60u << 60u << 60u << qint64(20000) << qint64(-1) << qint64(0);
-        QTest::newRow("reversed") << 60u << 9000u << 5000u << qint64(20000) << qint64(-1) << qint64(0);
-        QTest::newRow("length equals size") << 60u << 100u << 100u << qint64(40) << qint64(-1) << qint64(0);
-        QTest::newRow("starts inside the header") << 10u << 5000u << 5000u << qint64(20000) << qint64(-1) << qint64(0);
-        QTest::newRow("ends past the file") << 60u << 5000u << 5000u << qint64(4999) << qint64(-1) << qint64(0);
-        QTest::newRow("ends at the file's end") << 60u << 5000u << 5000u << qint64(5000) << qint64(60) << qint64(4940);
-        QTest::newRow("32-bit wrap") << 60u << 0xFFFFFFF0u << 0x10u << (qint64(1) << 40) << qint64(-1) << qint64(0);
-        QTest::newRow("huge declared range") << 60u << 60u << 0xFFFFFFF0u << (qint64(1) << 33) << qint64(-1) << qint64(0);
-        QTest::newRow("at the cap") << 60u << 60u << uint(60 + cap) << (qint64(1) << 30) << qint64(60) << cap;
-        QTest::newRow("over the cap") << 60u << 60u << uint(61 + cap) << (qint64(1) << 30) << qint64(-1) << qint64(0);
-    }
+    // Which bytes are the thumbnail: the later of two pictures, whole inside the file and under the cap.
     void imageChoice()
     {
-        QFETCH(uint, first);
-        QFETCH(uint, second);
-        QFETCH(uint, gcode);
-        QFETCH(qint64, size);
-        QFETCH(qint64, start);
-        QFETCH(qint64, length);
-        PrintFile::Header h;
-        h.firstImageOffset = first;
-        h.secondImageOffset = second;
-        h.gcodeOffset = gcode;
-        const auto range = PrintFile::thumbnailRange(h, size);
-        QCOMPARE(range ? range->start : -1, start);
-        QCOMPARE(range ? range->length : 0, length);
+        const qint64 cap = PrintFile::MaxThumbnailBytes;
+        struct Row { const char* name; uint first, second, gcode; qint64 size, start, length; };   // start -1: none
+        const Row rows[] = {
+            {"one image", 60, 5000, 5000, 20000, 60, 4940}, {"second image wins", 60, 5000, 9000, 20000, 5000, 4000},
+            {"all equal", 60, 60, 60, 20000, -1, 0}, {"reversed", 60, 9000, 5000, 20000, -1, 0},
+            {"length equals size", 60, 100, 100, 40, -1, 0}, {"starts inside the header", 10, 5000, 5000, 20000, -1, 0},
+            {"ends past the file", 60, 5000, 5000, 4999, -1, 0}, {"ends at the file's end", 60, 5000, 5000, 5000, 60, 4940},
+            {"32-bit wrap", 60, 0xFFFFFFF0u, 0x10, qint64(1) << 40, -1, 0},
+            {"huge declared range", 60, 60, 0xFFFFFFF0u, qint64(1) << 33, -1, 0},
+            {"at the cap", 60, 60, uint(60 + cap), qint64(1) << 30, 60, cap},
+            {"over the cap", 60, 60, uint(61 + cap), qint64(1) << 30, -1, 0}};
+        for (const Row& r : rows) {
+            PrintFile::Header h;
+            h.firstImageOffset = r.first;
+            h.secondImageOffset = r.second;
+            h.gcodeOffset = r.gcode;
+            const auto range = PrintFile::thumbnailRange(h, r.size);
+            QVERIFY2((range ? range->start : -1) == r.start && (range ? range->length : 0) == r.length, r.name);
+        }
     }
 
     void thumbnails()
@@ -172,15 +157,10 @@ private slots:
     void scan_data()
     {
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("passed");
-        QTest::addColumn<int>("nozzle");
-        QTest::addColumn<int>("bed");
-        QTest::addColumn<int>("layers");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<int>("scanned");   // -1: not looked at
+        QTest::addColumn<QList<int>>("want");   // passed, nozzle, bed, layers, accepted, lines scanned (-1: any)
         const auto row = [](const char* name, const QByteArray& body, bool passed, int nozzle, int bed = 0,
                             int layers = 0, bool accepted = true, int scanned = -1) {
-            QTest::newRow(name) << body << passed << nozzle << bed << layers << accepted << scanned;
+            QTest::newRow(name) << body << QList<int>{passed, nozzle, bed, layers, accepted, scanned};
         };
         const QByteArray f3 = filler(3);
         // Temperature words: the word after the key, its first letter dropped, clamped.
@@ -264,20 +244,10 @@ private slots:
     void scan()
     {
         QFETCH(QByteArray, body);
-        QFETCH(bool, passed);
-        QFETCH(int, nozzle);
-        QFETCH(int, bed);
-        QFETCH(int, layers);
-        QFETCH(bool, accepted);
-        QFETCH(int, scanned);
+        QFETCH(QList<int>, want);
         const CheckResult r = check(body);
-        QCOMPARE(r.passed, passed);
-        QCOMPARE(r.nozzleTemp, nozzle);
-        QCOMPARE(r.platformTemp, bed);
-        QCOMPARE(r.layerCount, layers);
-        QCOMPARE(r.accepted, accepted);
-        if (scanned >= 0)
-            QCOMPARE(r.linesScanned, scanned);
+        QCOMPARE((QList<int>{r.passed, r.nozzleTemp, r.platformTemp, r.layerCount, r.accepted,
+                             want[5] < 0 ? -1 : r.linesScanned}), want);
         QVERIFY(!r.isGx && r.bytesRead <= PrintFile::MaxScanBytes + 128);
     }
 

@@ -9,15 +9,9 @@
 #include "UI/resources.h"
 #include "tools/PagePointer.h"
 
-#include <QDialog>
-#include <QImage>
-#include <QPointer>
 #include <QProgressBar>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
-#include <functional>
-#include <limits>
 
 namespace {
 
@@ -116,33 +110,22 @@ private slots:
         QVERIFY(!TwoButtonDialog::isShowDialog);
     }
 
-    void progressDialogValues_data()
-    {
-        QTest::addColumn<qint64>("max");
-        QTest::addColumn<QList<qint64>>("values");
-        QTest::addColumn<int>("percent");
-        const qint64 big = Q_INT64_C(6000000000);   // a 6 GB file: more than 2^31 and 2^32
-        QTest::newRow("truncated") << qint64(3) << QList<qint64>{2} << 66;
-        QTest::newRow("past max") << qint64(200) << QList<qint64>{900} << 100;
-        QTest::newRow("below 1% keeps bar") << qint64(1000) << QList<qint64>{300, 5} << 30;
-        QTest::newRow("negative keeps bar") << qint64(100) << QList<qint64>{40, -7} << 40;
-        QTest::newRow("max 0") << qint64(0) << QList<qint64>{5} << 100;
-        QTest::newRow("max negative") << qint64(-10) << QList<qint64>{-20} << 0;
-        QTest::newRow("beyond 2^31, almost") << big << QList<qint64>{big - 1} << 99;
-        QTest::newRow("huge") << std::numeric_limits<qint64>::max() << QList<qint64>{std::numeric_limits<qint64>::max() / 4} << 25;
-    }
     void progressDialogValues()
     {
-        QFETCH(qint64, max);
-        QFETCH(QList<qint64>, values);
-        QFETCH(int, percent);
-        ProgressDialog d("Transfer", "file.gx", nullptr);
-        d.setAttribute(Qt::WA_DeleteOnClose, false);
-        d.setMax(max);
-        for (qint64 v : values)
-            d.setValue(v);
-        QCOMPARE(d.percent(), percent);
-        QCOMPARE(d.findChild<QProgressBar*>("progressBar")->value(), percent);
+        const qint64 big = Q_INT64_C(6000000000);   // a 6 GB file: more than 2^31 and 2^32
+        const qint64 most = std::numeric_limits<qint64>::max();
+        const std::tuple<const char*, qint64, QList<qint64>, int> rows[] = {
+            {"truncated", 3, {2}, 66}, {"past max", 200, {900}, 100}, {"below 1% keeps bar", 1000, {300, 5}, 30},
+            {"negative keeps bar", 100, {40, -7}, 40}, {"max 0", 0, {5}, 100}, {"max negative", -10, {-20}, 0},
+            {"beyond 2^31, almost", big, {big - 1}, 99}, {"huge", most, {most / 4}, 25}};
+        for (const auto& [name, max, values, percent] : rows) {
+            ProgressDialog d("Transfer", "file.gx", nullptr);
+            d.setAttribute(Qt::WA_DeleteOnClose, false);
+            d.setMax(max);
+            for (qint64 v : values)
+                d.setValue(v);
+            QVERIFY2(d.percent() == percent && d.findChild<QProgressBar*>("progressBar")->value() == percent, name);
+        }
     }
 
     // The pressed look (the "_c" twin of the icon, the red text) comes back off.

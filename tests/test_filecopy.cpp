@@ -4,24 +4,15 @@
 #include "tests/support/CopyFaults.h"
 #include "tests/support/Sandbox.h"
 
-#include <QCryptographicHash>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QtTest>
-
 #include <atomic>
-#include <cerrno>
-#include <mutex>
-#include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 using namespace CopyFaults;
 
 class TestFileCopy : public QObject {
     Q_OBJECT
-    Sandbox* m_sandbox = nullptr;
-    QTemporaryDir* m_dir = nullptr;
+    Sandbox m_sandbox;
+    std::unique_ptr<QTemporaryDir> m_dir;
 
     QString src(const QString& name) const { return m_dir->path() + "/from/" + name; }
     QString dst(const QString& name) const { return m_dir->path() + "/to/" + name; }
@@ -45,21 +36,13 @@ class TestFileCopy : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        m_sandbox = new Sandbox;
-        FileCopyJob::setIoForTesting(hookedIo());
-    }
-    void cleanupTestCase()
-    {
-        FileCopyJob::setIoForTesting(nullptr);
-        delete m_sandbox;
-    }
+    void initTestCase() { FileCopyJob::setIoForTesting(hookedIo()); }
+    void cleanupTestCase() { FileCopyJob::setIoForTesting(nullptr); }
     void init()
     {
         QVERIFY(waitForCopyThreads());
         hooks().clear();
-        m_dir = new QTemporaryDir(m_sandbox->path("/media/XXXXXX"));   // copies come from the storage
+        m_dir = std::make_unique<QTemporaryDir>(m_sandbox.path("/media/XXXXXX"));   // copies come from the storage
         QVERIFY(QDir().mkpath(m_dir->path() + "/from") && QDir().mkpath(toDir()));
     }
     void cleanup()
@@ -67,8 +50,7 @@ private slots:
         QVERIFY(waitForCopyThreads());
         hooks().clear();
         QCOMPARE(descriptorsUnder(m_dir->path()), QStringList());   // no file or folder left open
-        delete m_dir;
-        m_dir = nullptr;
+        m_dir.reset();
     }
 
     void copiesEverySize_data()
@@ -303,8 +285,8 @@ private slots:
 
         QVERIFY(::mkfifo(src("pipe.gx").toLocal8Bit().constData(), 0644) == 0);
         QVERIFY(QDir().mkpath(src("folder.gx")));
-        m_sandbox->writeFile("/etc/passwd", "root:x:0:0:root:/root:/bin/sh\n");   // no file of the storage
-        QVERIFY(QFile::link(m_sandbox->path("/etc/passwd"), src("system.gx")));
+        m_sandbox.writeFile("/etc/passwd", "root:x:0:0:root:/root:/bin/sh\n");   // no file of the storage
+        QVERIFY(QFile::link(m_sandbox.path("/etc/passwd"), src("system.gx")));
         for (const char* name : {"pipe.gx", "folder.gx", "system.gx"})
             QCOMPARE(copyOne(name, m_dir->path() + "/elsewhere"), FileCopyResult::ReadError);
         QVERIFY(QFile::remove(dst("model.gx")) && QDir().mkpath(dst("model.gx")));   // a folder in the way

@@ -121,30 +121,25 @@ private slots:
     }
 
     // Job B starts while job A's records stand; the power goes after any write.
-    void jobStartCut_data()
-    {
-        QTest::addColumn<int>("writes");
-        for (int n = 0; n <= 3; ++n)
-            QTest::addRow("after %d writes", n) << n;
-    }
     void jobStartCut()
     {
-        QFETCH(int, writes);
-        Sandbox box;
-        Config* config = getConfigFile().configFile();
-        config->reload();
-        config->setPowerOffResumePrintFileName("/data/a.gx");
-        ResumePrintConfigSaveFile().setResumePrintNumber(1018);
-        renamesLeft.store(writes);
-        FILESNAMESPACE::beginResumeRecords("/data/b.gx", false, true);
-        renamesLeft.store(-1);
-        config->reload();   // what the disk holds
-        const QString name = QString::fromStdString(config->getPowerOffResumePrintFileName());
-        const int line = ResumePrintConfigSaveFile().getResumePrintNumber();
-        QVERIFY2(name != "/data/b.gx" || line == 0, qPrintable(QString("%1 at %2").arg(name).arg(line)));
-        QVERIFY(name != "/data/a.gx" || line == 1018);
-        if (writes == 3)
-            QCOMPARE(name, QString("/data/b.gx"));
+        for (int writes = 0; writes <= 3; ++writes) {   // the power goes after that many writes
+            Sandbox box;
+            Config* config = getConfigFile().configFile();
+            config->reload();
+            config->setPowerOffResumePrintFileName("/data/a.gx");
+            ResumePrintConfigSaveFile().setResumePrintNumber(1018);
+            renamesLeft.store(writes);
+            FILESNAMESPACE::beginResumeRecords("/data/b.gx", false, true);
+            renamesLeft.store(-1);
+            config->reload();   // what the disk holds
+            const QString name = QString::fromStdString(config->getPowerOffResumePrintFileName());
+            const int line = ResumePrintConfigSaveFile().getResumePrintNumber();
+            QVERIFY2(name != "/data/b.gx" || line == 0, qPrintable(QString("%1 at %2").arg(name).arg(line)));
+            QVERIFY(name != "/data/a.gx" || line == 1018);
+            if (writes == 3)
+                QCOMPARE(name, QString("/data/b.gx"));
+        }
     }
 
     // The records' formats, read back; each write replaces the file, never rewrites it in place.

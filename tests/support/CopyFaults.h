@@ -6,15 +6,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QString>
 #include <QThread>
 #include <QtTest>
-
 #include <cerrno>
-#include <cstdio>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,12 +18,7 @@ namespace CopyFaults {
 
 enum class FdKind { Source, Temp, Folder, Other };
 
-inline QString pathOfFd(int fd)
-{
-    char link[64];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    return QFile::symLinkTarget(QString::fromLatin1(link));
-}
+inline QString pathOfFd(int fd) { return QFile::symLinkTarget(QString("/proc/self/fd/%1").arg(fd)); }
 
 struct Hooks {
     std::mutex mutex;
@@ -45,9 +35,7 @@ struct Hooks {
         const QString path = pathOfFd(fd);
         if (QFileInfo(path).fileName().startsWith(".copy-"))
             return FdKind::Temp;
-        if (path.contains(sourceMarker))
-            return FdKind::Source;
-        return FdKind::Other;
+        return path.contains(sourceMarker) ? FdKind::Source : FdKind::Other;
     }
     void clear()
     {
@@ -68,9 +56,8 @@ inline std::shared_ptr<FileCopyIo> hookedIo()
 {
     auto io = std::make_shared<FileCopyIo>(FileCopyIo::system());
     const auto take = [](auto Hooks::*member) {
-        Hooks& h = hooks();
-        std::lock_guard<std::mutex> lock(h.mutex);
-        return h.*member;
+        std::lock_guard<std::mutex> lock(hooks().mutex);
+        return hooks().*member;
     };
     io->read = [take](int fd, void* buffer, size_t count) -> ssize_t {
         const auto hook = take(&Hooks::read);
@@ -102,11 +89,9 @@ inline bool fail(int error, ssize_t& result)
 inline QStringList descriptorsUnder(const QString& folder)
 {
     QStringList open;
-    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::NoDotAndDotDot | QDir::System | QDir::AllEntries)) {
-        const QString target = fd.symLinkTarget();
-        if (target.startsWith(folder + "/"))
-            open << target;
-    }
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::NoDotAndDotDot | QDir::System | QDir::AllEntries))
+        if (fd.symLinkTarget().startsWith(folder + "/"))
+            open << fd.symLinkTarget();
     return open;
 }
 

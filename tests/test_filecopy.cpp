@@ -372,31 +372,6 @@ private slots:
         for (int i = 1; i < names.size(); ++i)
             QVERIFY(QFileInfo(dst(names[i])).lastModified() > QFileInfo(dst(names[i - 1])).lastModified());
     }
-
-    void ownerDroppedMidCopy()
-    {
-        writeFile(src("model.gx"), pattern(2 * 1024 * 1024));
-        writeFile(dst("model.gx"), "old content");
-        std::atomic<int> reads{0};
-        {
-            std::lock_guard<std::mutex> lock(hooks().mutex);
-            hooks().read = [&](int, FdKind, void*, size_t, ssize_t&) {
-                ++reads;
-                QThread::msleep(2);
-                return false;
-            };
-        }
-        auto* job = new FileCopyJob;
-        job->setBlockSize(4096);
-        add(*job, {"model.gx"});
-        QVERIFY(job->start());
-        while (reads < 3)
-            QThread::msleep(1);
-        delete job;   // must not wait for the copy
-        QVERIFY(waitForCopyThreads());
-        QCOMPARE(readAll(dst("model.gx")), QByteArray("old content"));
-        QCOMPARE(targetNames(), QStringList{"model.gx"});
-    }
 };
 
 QTEST_GUILESS_MAIN(TestFileCopy)

@@ -3,14 +3,11 @@
 #include "tests/support/Sandbox.h"
 #include "tools/RootPath.h"
 
-#include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -54,19 +51,17 @@ private slots:
     {
         Sandbox box;
         QCOMPARE(Log::instance().open(logDir(), "orlenk3.log"), 0);
-        Log::instance().write(Log::Debug, "UI/home Home");
-        Log::instance().write(Log::Warning, "two");
-        Log::instance().write(Log::Critical, "three\n");
-        Log::instance().write(Log::Fatal, "four");
+        const std::tuple<Log::Level, const char*, const char*> written[] = {
+            {Log::Debug, "DEBUG", "UI/home Home"}, {Log::Warning, "WARNING", "two"},
+            {Log::Critical, "CRITICAL", "three\n"}, {Log::Fatal, "FATAL", "four"}};
+        for (const auto& [level, tag, text] : written)
+            Log::instance().write(level, text);
         const QStringList l = lines(box.path("/opt/PROGRAM/log/orlenk3.log"));
         QCOMPARE(l.size(), 4);
-        const QStringList tags = {"DEBUG", "WARNING", "CRITICAL", "FATAL"};
-        const QStringList texts = {"UI/home Home", "two", "three", "four"};
         for (int i = 0; i < 4; ++i) {
             const auto m = kLine.match(l[i]);
             QVERIFY2(m.hasMatch(), qPrintable(l[i]));
-            QCOMPARE(m.captured(2), tags[i]);
-            QCOMPARE(m.captured(3), texts[i]);
+            QCOMPARE(m.captured(2) + " " + m.captured(3), QString("%1 %2").arg(std::get<1>(written[i]), std::get<2>(written[i])).trimmed());
             QDateTime utc = QDateTime::fromString(m.captured(1), "yyyy.MM.dd hh:mm:ss.zzz");
             utc.setTimeZone(QTimeZone::utc());   // the stamp is UTC
             QVERIFY(qAbs(utc.secsTo(QDateTime::currentDateTimeUtc())) < 3600);

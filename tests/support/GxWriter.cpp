@@ -3,32 +3,21 @@
 #include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImage>
 #include <QPainter>
-
-#include <algorithm>
 #include <cstring>
 
 namespace GxWriter {
 
 namespace {
 
-void putLe32(QByteArray& b, int at, uint32_t v)
+// Little-endian, bytes bytes of v at offset at.
+void put(QByteArray& b, int at, uint32_t v, int bytes = 4)
 {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < bytes; ++i)
         b[at + i] = char((v >> (8 * i)) & 0xFF);
 }
 
-void putLe16(QByteArray& b, int at, uint16_t v)
-{
-    b[at] = char(v & 0xFF);
-    b[at + 1] = char(v >> 8);
-}
-
-QByteArray number(double v)
-{
-    return QByteArray::number(v, 'f', 2);
-}
+QByteArray number(double v) { return QByteArray::number(v, 'f', 2); }
 
 } // namespace
 
@@ -48,18 +37,14 @@ QByteArray generateGcode(const GcodeOptions& options)
         head << options.rangeLine;
     head << "G28" << "G90" << "G92 E0";
 
-    QList<QByteArray> tail;
-    tail << "M104 S0 T0" << "M140 S0" << "G28 X Y" << "M18";
+    QList<QByteArray> tail{"M104 S0 T0", "M140 S0", "G28 X Y", "M18"};
     if (options.slicer)
         tail << ";end gcode";
 
     const int fixed = int(head.size() + tail.size()) + 2 * layers;
     const int movesTotal = options.lines > fixed ? options.lines - fixed : 4 * layers;
 
-    QByteArray out;
-    out.reserve((fixed + movesTotal) * 32);
-    for (const QByteArray& l : head)
-        out += l + '\n';
+    QByteArray out = head.join('\n') + '\n';
     double e = 0.0;
     int movesDone = 0;
     for (int layer = 0; layer < layers; ++layer) {
@@ -75,9 +60,7 @@ QByteArray generateGcode(const GcodeOptions& options)
         }
         movesDone += moves;
     }
-    for (const QByteArray& l : tail)
-        out += l + '\n';
-    return out;
+    return out + tail.join('\n') + '\n';
 }
 
 QByteArray buildGx(const GxContent& content)
@@ -88,14 +71,14 @@ QByteArray buildGx(const GxContent& content)
     const uint32_t first = 60;
     const uint32_t second = first + uint32_t(content.firstImage.size());
     const uint32_t gcode = second + uint32_t(content.secondImage.size());
-    putLe32(header, 16, content.firstImageOffset.value_or(first));
-    putLe32(header, 20, content.secondImageOffset.value_or(second));
-    putLe32(header, 24, content.gcodeOffset.value_or(gcode));
-    putLe32(header, 28, uint32_t(content.timeUsed));
-    putLe32(header, 32, uint32_t(content.materialUsed));
-    putLe16(header, 42, content.layerHeight);
-    putLe16(header, 48, content.speed);
-    putLe16(header, 50, content.thumbnailGuard);
+    put(header, 16, content.firstImageOffset.value_or(first));
+    put(header, 20, content.secondImageOffset.value_or(second));
+    put(header, 24, content.gcodeOffset.value_or(gcode));
+    put(header, 28, uint32_t(content.timeUsed));
+    put(header, 32, uint32_t(content.materialUsed));
+    put(header, 42, content.layerHeight, 2);
+    put(header, 48, content.speed, 2);
+    put(header, 50, content.thumbnailGuard, 2);
     return header + content.firstImage + content.secondImage + content.gcode;
 }
 
@@ -115,9 +98,7 @@ QByteArray drawPicture(const QString& text, int width, int height, const char* f
     }
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
+    return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, format) ? bytes : QByteArray();
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes, QString* error)

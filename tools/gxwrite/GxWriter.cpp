@@ -1,4 +1,4 @@
-#include "tests/support/GxWriter.h"
+#include "tools/gxwrite/GxWriter.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -4,6 +4,7 @@
 #include "tests/support/CopyFaults.h"
 #include "tests/support/Sandbox.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <atomic>
 
@@ -104,49 +105,46 @@ private slots:
         writeFile(src("model.gx"), data);
         writeFile(dst("model.gx"), "old content");
         std::atomic<int> sourceReads{0}, writes{0}, interrupted{0};
-        {
-            std::lock_guard<std::mutex> lock(hooks().mutex);
-            hooks().write = [&](int fd, FdKind kind, const void* buffer, size_t count, ssize_t& result) {
-                if (kind != FdKind::Temp)
-                    return false;
-                const int n = ++writes;
-                const bool failing = fault == "write EIO" || fault == "ENOSPC";
-                if (fault == "short writes" || (failing && n == 2)) {   // part of a block lands
-                    result = ::write(fd, buffer, fault == "short writes" ? std::min<size_t>(count, 1000) : count / 2);
-                    return true;
-                }
-                if (fault == "interrupted" && n % 2 == 1)
-                    return ++interrupted, fail(EINTR, result);
-                if (fault == "write zero" && n == 2)
-                    return result = 0, true;
-                if (failing && n == 3)
-                    return fail(fault == "ENOSPC" ? ENOSPC : EIO, result);
-                if (fault == "corrupt" && n == 1) {
-                    QByteArray changed(static_cast<const char*>(buffer), int(count));
-                    changed[int(count) / 2] = char(changed[int(count) / 2] ^ 0x40);
-                    result = ::write(fd, changed.constData(), count);
-                    return true;
-                }
+        hooks().write = [&](int fd, FdKind kind, const void* buffer, size_t count, ssize_t& result) {
+            if (kind != FdKind::Temp)
                 return false;
-            };
-            hooks().read = [&](int, FdKind kind, void*, size_t, ssize_t& result) {
-                if (kind == FdKind::Source) {
-                    const int n = ++sourceReads;
-                    if (fault == "interrupted" && n % 2 == 1)
-                        return fail(EINTR, result);
-                    if ((fault == "read EIO" && n == 2) || (fault == "verify EIO" && n == 8))
-                        return fail(EIO, result);
-                }
-                return kind == FdKind::Temp && fault == "temp EIO" && fail(EIO, result);
-            };
-            hooks().fsync = [&](int, FdKind kind, int& result) {
-                if (kind != FdKind::Temp || !fault.startsWith("fsync"))
-                    return false;
-                errno = fault.endsWith("ENOSPC") ? ENOSPC : EIO;
-                result = -1;
+            const int n = ++writes;
+            const bool failing = fault == "write EIO" || fault == "ENOSPC";
+            if (fault == "short writes" || (failing && n == 2)) {   // part of a block lands
+                result = ::write(fd, buffer, fault == "short writes" ? std::min<size_t>(count, 1000) : count / 2);
                 return true;
-            };
-        }
+            }
+            if (fault == "interrupted" && n % 2 == 1)
+                return ++interrupted, fail(EINTR, result);
+            if (fault == "write zero" && n == 2)
+                return result = 0, true;
+            if (failing && n == 3)
+                return fail(fault == "ENOSPC" ? ENOSPC : EIO, result);
+            if (fault == "corrupt" && n == 1) {
+                QByteArray changed(static_cast<const char*>(buffer), int(count));
+                changed[int(count) / 2] = char(changed[int(count) / 2] ^ 0x40);
+                result = ::write(fd, changed.constData(), count);
+                return true;
+            }
+            return false;
+        };
+        hooks().read = [&](int, FdKind kind, void*, size_t, ssize_t& result) {
+            if (kind == FdKind::Source) {
+                const int n = ++sourceReads;
+                if (fault == "interrupted" && n % 2 == 1)
+                    return fail(EINTR, result);
+                if ((fault == "read EIO" && n == 2) || (fault == "verify EIO" && n == 8))
+                    return fail(EIO, result);
+            }
+            return kind == FdKind::Temp && fault == "temp EIO" && fail(EIO, result);
+        };
+        hooks().fsync = [&](int, FdKind kind, int& result) {
+            if (kind != FdKind::Temp || !fault.startsWith("fsync"))
+                return false;
+            errno = fault.endsWith("ENOSPC") ? ENOSPC : EIO;
+            result = -1;
+            return true;
+        };
         FileCopyJob job;
         job.setBlockSize(65536);   // 5 blocks; verification reads the source in reads 6 to 10
         add(job, {"model.gx"});
@@ -224,33 +222,30 @@ private slots:
         const QString victim = firstCopied ? src("src2.gx") : src("src1.gx");
         const auto strike = [&] { cancel ? job.cancel() : void(QFile::remove(victim)); };
         std::atomic<int> dirSyncs{0}, tempSyncs{0}, sourceReads{0};
-        {
-            std::lock_guard<std::mutex> lock(hooks().mutex);
-            hooks().fsync = [&](int, FdKind kind, int&) {
-                if ((kind == FdKind::Folder && ++dirSyncs == 1 && point == "between")
-                    || (kind == FdKind::Temp && ++tempSyncs == 2 && point == "verify"))
+        hooks().fsync = [&](int, FdKind kind, int&) {
+            if ((kind == FdKind::Folder && ++dirSyncs == 1 && point == "between")
+                || (kind == FdKind::Temp && ++tempSyncs == 2 && point == "verify"))
+                strike();
+            return false;
+        };
+        hooks().read = [&](int fd, FdKind kind, void* buffer, size_t count, ssize_t& result) {
+            if (kind == FdKind::Source) {
+                ++sourceReads;
+                if (((point == "first file" || point == "unlinked") && tempSyncs == 0 && sourceReads == 2)
+                    || (point == "second file" && tempSyncs == 1 && dirSyncs == 1)
+                    || (point == "verify source" && tempSyncs == 2)) {
                     strike();
-                return false;
-            };
-            hooks().read = [&](int fd, FdKind kind, void* buffer, size_t count, ssize_t& result) {
-                if (kind == FdKind::Source) {
-                    ++sourceReads;
-                    if (((point == "first file" || point == "unlinked") && tempSyncs == 0 && sourceReads == 2)
-                        || (point == "second file" && tempSyncs == 1 && dirSyncs == 1)
-                        || (point == "verify source" && tempSyncs == 2)) {
-                        strike();
-                        // A pulled stick fails the read; an unlinked open file still reads.
-                        return !cancel && point != "unlinked" && fail(EIO, result);
-                    }
+                    // A pulled stick fails the read; an unlinked open file still reads.
+                    return !cancel && point != "unlinked" && fail(EIO, result);
                 }
-                if (kind != FdKind::Temp || tempSyncs != 2 || !cancel)
-                    return false;
-                result = ::read(fd, buffer, count);
-                if (point == "verify copy" || (point == "verified" && result == 0))
-                    job.cancel();
-                return true;
-            };
-        }
+            }
+            if (kind != FdKind::Temp || tempSyncs != 2 || !cancel)
+                return false;
+            result = ::read(fd, buffer, count);
+            if (point == "verify copy" || (point == "verified" && result == 0))
+                job.cancel();
+            return true;
+        };
         add(job, {"src1.gx", "src2.gx"});
         if (point == "start")
             strike();
@@ -320,34 +315,24 @@ private slots:
     // removed before the next copy, never one that a running copy owns.
     void staleTemporariesRemoved()
     {
-        for (const char* name : {".copy-0badf00d.tmp", ".copy-12345678.tmp", ".copy-mine.tmp", "copy-12345678.tmp"})
+        for (const char* name : {".copy-0badf00d.tmp", ".copy-mine.tmp", "copy-12345678.tmp"})
             writeFile(toDir() + "/" + name, "left over");
         writeFile(src("a.gx"), pattern(300000, 1));
         writeFile(src("b.gx"), pattern(1000, 2));
         std::atomic<bool> release{false};
-        {
-            std::lock_guard<std::mutex> lock(hooks().mutex);
-            hooks().read = [&](int fd, FdKind kind, void*, size_t, ssize_t&) {
-                if (kind == FdKind::Source && pathOfFd(fd).endsWith("/a.gx"))
-                    while (!release)
-                        QThread::msleep(1);
-                return false;
-            };
-        }
-        struct Release {
-            std::atomic<bool>& flag;
-            ~Release() { flag = true; }   // a failing check must not leave the copy waiting
-        } releaseAtEnd{release};
+        hooks().read = [&](int fd, FdKind kind, void*, size_t, ssize_t&) {   // a.gx waits at its reads
+            while (kind == FdKind::Source && pathOfFd(fd).endsWith("/a.gx") && !release)
+                QThread::msleep(1);
+            return false;
+        };
+        const auto releaseAtEnd = qScopeGuard([&] { release = true; });   // a failing check must not leave it waiting
         FileCopyJob first;
         add(first, {"a.gx"});
         QVERIFY(first.start());
         // The first copy holds its temporary file (the stale ones gone) while the second runs.
         const QRegularExpression temporary("^\\.copy-[0-9a-f]{8}\\.tmp$");
-        QVERIFY(QTest::qWaitFor([&] {
-            const QStringList names = targetNames();
-            return names.filter(temporary).size() == 1 && !names.contains(".copy-0badf00d.tmp")
-                && !names.contains(".copy-12345678.tmp");
-        }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return targetNames().filter(temporary).join(' ').count(".copy-") == 1
+                                             && !targetNames().contains(".copy-0badf00d.tmp"); }, 5000));
         const QStringList owned = targetNames().filter(temporary);
         FileCopyJob second;
         add(second, {"b.gx"});

@@ -56,15 +56,13 @@ private slots:
         cfg()->reload();
         QCOMPARE(cfg()->getBuzzerStatus(), true);
         QVERIFY(QFileInfo::exists(box.path("/opt/PROGRAM/config/config.json")));   // stored on first get
-        QCOMPARE(cfg()->getExtruderCalibrationValue(), 3.0);
-        QCOMPARE(cfg()->getPrinterTotalTime(), 0);
-        QCOMPARE(cfg()->getModifyTime(), std::string("202001010101.01"));
+        QCOMPARE(std::make_tuple(cfg()->getExtruderCalibrationValue(), cfg()->getPrinterTotalTime(), cfg()->getModifyTime()),
+                 std::make_tuple(3.0, 0, std::string("202001010101.01")));
         cfg()->setLedStatus(false);
         const Json::Value root = readJson(box);
         for (const char* s : {"log", "general", "polarcloud", "network", "autoCalibration"})
             QVERIFY2(root[s].isObject(), s);
-        QVERIFY(root["general"]["ledStatus"].isBool() && !root["general"]["ledStatus"].asBool());
-        QVERIFY(root["general"]["buzzerStatus"].isBool() && root["general"]["buzzerStatus"].asBool());
+        QVERIFY(root["general"]["ledStatus"] == false && root["general"]["buzzerStatus"] == true);
     }
 
     void settersRewriteTheWholeFile()

@@ -115,12 +115,6 @@ private slots:
         QVERIFY(PrintFile::readThumbnail(write("junk.gx", GxWriter::buildGx(content))).isNull());
         QVERIFY(PrintFile::readThumbnailBytes(write("plain.gcode", GxWriter::generateGcode({}))).isEmpty());
 
-        // A big file declaring 48 MiB of picture: refused unread.
-        GxWriter::GxContent big;
-        big.firstImageOffset = big.secondImageOffset = 60;
-        big.gcodeOffset = 60 + 48 * 1024 * 1024;
-        QVERIFY(PrintFile::readThumbnailBytes(sparse("big.gx", 64 * 1024 * 1024, GxWriter::buildGx(big))).isEmpty());
-
         // A small picture declaring enormous dimensions: refused before decoding.
         const int side = PrintFile::MaxThumbnailSide;
         QCOMPARE(PrintFile::decodeThumbnail(png(side, 4)).size(), QSize(side, 4));

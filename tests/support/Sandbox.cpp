@@ -19,10 +19,7 @@ Sandbox::Sandbox()
 
 Sandbox::~Sandbox()
 {
-    if (m_hadOldRoot)
-        qputenv("ORLENK_ROOT", m_oldRoot);
-    else
-        qunsetenv("ORLENK_ROOT");
+    m_hadOldRoot ? qputenv("ORLENK_ROOT", m_oldRoot) : qunsetenv("ORLENK_ROOT");
 }
 
 void Sandbox::writeFile(const QString& printerPath, const QByteArray& content) const
@@ -41,8 +38,5 @@ QByteArray Sandbox::readFile(const QString& printerPath) const
 
 void Sandbox::setUsbMounted(bool mounted) const
 {
-    QByteArray mounts = "/dev/root / ext4 rw 0 0\n";
-    if (mounted)
-        mounts += "/dev/sda1 /media vfat rw,relatime 0 0\n";
-    writeFile("/proc/mounts", mounts);
+    writeFile("/proc/mounts", QByteArray("/dev/root / ext4 rw 0 0\n") + (mounted ? "/dev/sda1 /media vfat rw,relatime 0 0\n" : ""));
 }

@@ -29,29 +29,25 @@ class TestStartup : public QObject {
 private slots:
     void initTestCase() { QVERIFY2(QFile::exists(programPath()), qPrintable(programPath())); }
 
-    void unusableLogFolderEndsTheProgram()
+    // The two ways the program ends at once: no log, and no controller (which stops the machine).
+    void endsAtOnce()
     {
-        Sandbox box;
-        QDir(box.path("/opt/PROGRAM/log")).removeRecursively();
-        box.writeFile("/opt/PROGRAM/log", "not a folder");
-        QProcess p;
-        startProgram(p, {"-4"});
-        QVERIFY(p.waitForFinished(10000));
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(p.exitCode(), 255);   // -1
-        QVERIFY2(p.readAllStandardOutput().startsWith("open log error: "), "no log error line");
-    }
-
-    void missingControllerStopsTheMachine()
-    {
-        Sandbox box;   // no controller on <root>/dev/ttyS2
-        QProcess p;
-        startProgram(p, {"-4", "-D"});
-        QVERIFY(p.waitForFinished(20000));
-        QCOMPARE(p.exitCode(), 255);
-        const QByteArray log = box.readFile("/opt/PROGRAM/log/orlenk3.log");
-        QVERIFY2(log.contains("controller link cannot be opened"), log.constData());
-        QVERIFY(log.contains("<CRITICAL>"));
+        for (const bool logBlocked : {true, false}) {
+            Sandbox box;   // no controller on <root>/dev/ttyS2
+            if (logBlocked) {
+                QDir(box.path("/opt/PROGRAM/log")).removeRecursively();
+                box.writeFile("/opt/PROGRAM/log", "not a folder");
+            }
+            QProcess p;
+            startProgram(p, {"-4", "-D"});
+            QVERIFY(p.waitForFinished(20000));
+            QCOMPARE(std::make_pair(p.exitStatus(), p.exitCode()), std::make_pair(QProcess::NormalExit, 255));   // -1
+            const QByteArray log = box.readFile("/opt/PROGRAM/log/orlenk3.log");
+            if (logBlocked)
+                QVERIFY2(p.readAllStandardOutput().startsWith("open log error: "), "no log error line");
+            else
+                QVERIFY2(log.contains("controller link cannot be opened") && log.contains("<CRITICAL>"), log.constData());
+        }
     }
 
     void talksToTheControllerAtStart()

@@ -64,4 +64,61 @@ void emergencyStop(SerialObject* link)
     link->stopHalmetIIHeating();
 }
 
+void MoveWait::start(int limitMs)
+{
+    m_active = true;
+    m_failing = false;
+    m_deadline.setRemainingTime(limitMs);
+}
+
+void MoveWait::extend(int limitMs)
+{
+    if (!m_active) {
+        start(limitMs);
+        return;
+    }
+    if (m_deadline.remainingTime() < limitMs)
+        m_deadline.setRemainingTime(limitMs);
+}
+
+MoveWait::Result MoveWait::poll(SerialObject* link)
+{
+    if (!m_active)
+        return Ended;
+    const QString reply = link ? link->serialCheckCode("M121") : QString(ControllerProtocol::SendFailed);
+    if (ControllerProtocol::motionEnded(reply)) {
+        m_active = false;
+        return Ended;
+    }
+    const bool answered = !ControllerProtocol::isLinkError(reply) && ControllerProtocol::freeSlots(reply) >= 0;
+    if (answered) {
+        m_failing = false;
+    } else if (!m_failing) {
+        m_failing = true;
+        // No answer for the margin of a move's limit: the controller is gone.
+        m_silentSince.setRemainingTime(ControllerProtocol::moveLimitMs(0, 1));
+    }
+    if (m_failing && m_silentSince.hasExpired()) {
+        m_trouble = Trouble::Silent;
+    } else if (m_deadline.hasExpired()) {
+        m_trouble = m_failing ? Trouble::Silent : Trouble::Stuck;
+    } else {
+        return Moving;
+    }
+    m_active = false;
+    return GaveUp;
+}
+
+Trouble troubleNow(SerialObject* link)
+{
+    const QString reply = link ? link->serialCheckCode("M121") : QString(ControllerProtocol::SendFailed);
+    return ControllerProtocol::isLinkError(reply) || ControllerProtocol::freeSlots(reply) < 0 ? Trouble::Silent
+                                                                                             : Trouble::Stuck;
+}
+
+bool sendConfirmed(SerialObject* link, const QString& command)
+{
+    return link && !ControllerProtocol::isLinkError(link->serialSendCode(command));
+}
+
 }

@@ -40,13 +40,12 @@ QString levellingCoordinateSetCommand()
 
 }
 
-void sendHomedCoordinates(SerialObject* link, bool withG90)
+bool sendHomedCoordinates(SerialObject* link, bool withG90)
 {
     if (!link)
-        return;
-    if (withG90)
-        link->serialSendCode("G90");
-    link->serialSendCode(HomedPosition::coordinateSetCommand());
+        return false;
+    const bool g90 = !withG90 || !ControllerProtocol::isLinkError(link->serialSendCode("G90"));
+    return !ControllerProtocol::isLinkError(link->serialSendCode(HomedPosition::coordinateSetCommand())) && g90;
 }
 
 namespace MachineRules {

@@ -26,8 +26,9 @@ QString levellingCoordinateSetCommand();
 }
 
 // Declares the homed position to the controller: "G90" (when withG90), then
-// the "G92" line of HomedPosition::coordinateSetCommand(). Replies are not read.
-void sendHomedCoordinates(SerialObject* link, bool withG90);
+// the "G92" line of HomedPosition::coordinateSetCommand(). False when the link
+// could not confirm that the controller took them.
+bool sendHomedCoordinates(SerialObject* link, bool withG90);
 
 namespace MachineRules {
 

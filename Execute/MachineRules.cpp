@@ -97,13 +97,10 @@ MoveWait::Result MoveWait::poll(SerialObject* link)
         // No answer for the margin of a move's limit: the controller is gone.
         m_silentSince.setRemainingTime(ControllerProtocol::moveLimitMs(0, 1));
     }
-    if (m_failing && m_silentSince.hasExpired()) {
-        m_trouble = Trouble::Silent;
-    } else if (m_deadline.hasExpired()) {
-        m_trouble = m_failing ? Trouble::Silent : Trouble::Stuck;
-    } else {
+    // A controller that does not answer is judged by the silence alone.
+    if (m_failing ? !m_silentSince.hasExpired() : !m_deadline.hasExpired())
         return Moving;
-    }
+    m_trouble = m_failing ? Trouble::Silent : Trouble::Stuck;
     m_active = false;
     return GaveUp;
 }

@@ -85,6 +85,7 @@ private slots:
 
         // Two presses in a row: the one-press guard lets the first one through only.
         h.sim().clearTranscript();
+        QVERIFY(back->isVisible());
         QTest::mouseClick(back, Qt::LeftButton);
         QTest::mouseClick(back, Qt::LeftButton);
         QVERIFY(SimHarness::waitUntil([&] { return destroyed.count() == 1; }, 5000));
@@ -111,7 +112,7 @@ private slots:
         QCOMPARE(label(page, "label"), QString("Homing did not finish.\nPlease check the machine."));
         QVERIFY(ExecuteReturnHome().isHoming());
 
-        QTest::mouseClick(back, Qt::LeftButton);
+        click(page, "yes");
         QVERIFY(SimHarness::waitUntil([&] { return destroyed.count() == 1; }, 5000));
         QVERIFY(!ExecuteReturnHome().isHoming());
         QVERIFY(withoutPolls(h.sim().transcript()).join(" ").endsWith("M112 M18"));

@@ -123,12 +123,12 @@ private slots:
             auto* dec = page->findChild<QToolButton*>(b.dec);
             auto* inc = page->findChild<QToolButton*>(b.inc);
             for (int i = 0; i < 300 && dec->isEnabled(); ++i)
-                QTest::mouseClick(dec, Qt::LeftButton);
+                click(page, b.dec);
             QCOMPARE(label(page, b.value), b.lo);
-            QTest::mouseClick(inc, Qt::LeftButton);
+            click(page, b.inc);
             QVERIFY(dec->isEnabled());
             for (int i = 0; i < 300 && inc->isEnabled(); ++i)
-                QTest::mouseClick(inc, Qt::LeftButton);
+                click(page, b.inc);
             QCOMPARE(label(page, b.value), b.hi);
             QVERIFY(!inc->isEnabled() && dec->isEnabled());
         }

@@ -98,28 +98,6 @@ private slots:
         QCOMPARE(rig.cloud->sentUpdates().last(), QString("Idle"));
     }
 
-    // A pause whose moves never end: the page gives up within the moves' limit,
-    // heaters off, names the stuck machine and leaves resume and cancel open.
-    void pauseWithStuckMotion()
-    {
-        PrintPageRig rig;
-        rig.startJob("long.gcode", makeJob(2, 400, 200, 60));
-        QVERIFY(rig.waitSent("G1 Z0.30 F600"));
-        rig.sim().movesNeverEnd(true);
-        rig.press("play_pause");
-        QVERIFY(rig.waitFor([] { return !PrintPageRig::messageText().isEmpty(); }));
-        QCOMPARE(PrintPageRig::messageText(), QString("The printer did not finish its move.\nPlease check the printer."));
-        QVERIFY(PrintPageRig::noticeText().isEmpty());
-        QVERIFY(rig.sim().nozzleTarget() == 0 && rig.sim().bedTarget() == 0);
-        PrintPageRig::closeMessage();
-        rig.cancelFromScreen(true);
-        QVERIFY(rig.waitPageGone());
-        QVERIFY(rig.sim().nozzleTarget() == 0 && rig.sim().bedTarget() == 0);
-        const int n = rig.mark();
-        QTest::qWait(500);
-        QVERIFY(rig.commands(n).isEmpty());
-    }
-
     // An "M25" line in the file pauses the job; filament run-out pauses it and
     // a resume without filament is refused with a message.
     void m25LineAndRunOut()

@@ -223,52 +223,33 @@ private slots:
                        : "Unloading did not finish.\nPlease check the machine.";
             QVERIFY(rig.waitFor([&] { w.tick(); return w.text("label") == text; }, 10000));
             QVERIFY(!rig.sent("G1 E-200 F1000") && w.button(load ? "close" : "back")->isVisible());
-            if (load)
-                QCOMPARE(w.button("close")->text(), QString("Back"));
-            w.press(load ? "close" : "back");
-            QVERIFY(w.goneQuietly());
+            QVERIFY(!load || w.button("close")->text() == "Back");
             rig.sim().dropReplies(0);
-            if (how == "hang-up") {   // the line stays down: the stop waits for it
-                QVERIFY(rig.link()->pendingSafetyCommands() > 0);
-                return;
+            rig.sim().movesNeverEnd(false);
+            // A job started meanwhile keeps the machine when the page goes.
+            if (how == "stuck") {
+                rig.startHeldJob();
+                QVERIFY(rig.waitSent("G28 Z"));
             }
-            // Stop commands the controller did not take go out once it answers again.
-            QVERIFY(rig.waitFor([&] {
-                rig.mainWindow->pollStatus();
-                return rig.sim().nozzleTarget() == 0 && rig.link()->pendingSafetyCommands() == 0;
-            }, 10000));
+            const int before = rig.mark();
+            w.press(load ? "close" : "back");
+            QVERIFY(PageTools::gone(w.page));
+            if (how == "stuck") {
+                QVERIFY(rig.waitSent("G1 X-90 Y-90 F2000"));
+                QVERIFY(!rig.commands(before).contains("M18") && rig.sim().nozzleTarget() == 200);
+            } else if (how == "hang-up") {   // the line stays down: the stop waits for it
+                QVERIFY(rig.link()->pendingSafetyCommands() > 0);
+            } else {   // what the controller did not take goes out once it answers again
+                QVERIFY(rig.waitFor([&] {
+                    rig.mainWindow->pollStatus();
+                    return rig.sim().nozzleTarget() == 0 && rig.link()->pendingSafetyCommands() == 0;
+                }, 10000));
+            }
             return;
         }
         QVERIFY(stillThere);
         QVERIFY(w.goneQuietly());
         QCOMPARE(rig.commands(from), Stop + (load ? LoadEnd : UnloadEnd));
-    }
-
-    // A job started while a wizard stood stopped: leaving the wizard leaves the job alone.
-    void leavingSparesAJob_data()
-    {
-        QTest::addColumn<bool>("load");
-        QTest::newRow("load") << true;
-        QTest::newRow("unload") << false;
-    }
-    void leavingSparesAJob()
-    {
-        QFETCH(bool, load);
-        PrintPageRig rig(quick());
-        rig.sim().pinNozzleTemperature(230);
-        rig.sim().movesNeverEnd(true);
-        Wizard w(rig, load);
-        QVERIFY(rig.waitFor([&] { w.tick(); return w.button(load ? "close" : "back")->isVisible()
-                                                    && w.text("label").startsWith(load ? "The printer" : "Unloading"); }));
-        rig.sim().movesNeverEnd(false);
-        rig.startHeldJob();
-        QVERIFY(rig.waitSent("G28 Z"));
-        const int from = rig.mark();
-        w.press(load ? "close" : "back");
-        QVERIFY(PageTools::gone(w.page));
-        QVERIFY(rig.waitSent("G1 X-90 Y-90 F2000"));
-        QVERIFY(!rig.commands(from).contains("M18") && !rig.commands(from).contains("M104 S0 T0"));
-        QCOMPARE(rig.sim().nozzleTarget(), 200);
     }
 
     // A printing page waiting for heat leaves an unload wizard's target alone.

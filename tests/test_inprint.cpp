@@ -235,7 +235,9 @@ private slots:
         changeFromMenu(rig);
         QVERIFY(rig.waitFor([] { return shown(ChangFilament::instHandle, "ok"); }, 30000));
         emit rig.cloud->sig_cloudprintcancel();
-        click(ChangFilament::instHandle, "ok");
+        QVERIFY(rig.waitSent("G1 X90 Y92 F2000"));   // the job's stop and park
+        if (shown(ChangFilament::instHandle, "ok"))
+            click(ChangFilament::instHandle, "ok");
         QVERIFY(rig.waitPageGone());
         QVERIFY(rig.waitFor([] { return !ChangFilament::instHandle; }));
         QTest::qWait(1200);

@@ -40,13 +40,12 @@ QString levellingCoordinateSetCommand()
 
 }
 
-void sendHomedCoordinates(SerialObject* link, bool withG90)
+bool sendHomedCoordinates(SerialObject* link, bool withG90)
 {
     if (!link)
-        return;
-    if (withG90)
-        link->serialSendCode("G90");
-    link->serialSendCode(HomedPosition::coordinateSetCommand());
+        return false;
+    const bool g90 = !withG90 || !ControllerProtocol::isLinkError(link->serialSendCode("G90"));
+    return !ControllerProtocol::isLinkError(link->serialSendCode(HomedPosition::coordinateSetCommand())) && g90;
 }
 
 namespace MachineRules {
@@ -62,6 +61,60 @@ void emergencyStop(SerialObject* link)
         return;
     link->serialCheckCode("M112");
     link->stopHalmetIIHeating();
+}
+
+void MoveWait::start(int limitMs)
+{
+    m_active = true;
+    m_failing = false;
+    m_deadline.setRemainingTime(limitMs);
+}
+
+void MoveWait::extend(int limitMs)
+{
+    if (!m_active) {
+        start(limitMs);
+        return;
+    }
+    if (m_deadline.remainingTime() < limitMs)
+        m_deadline.setRemainingTime(limitMs);
+}
+
+MoveWait::Result MoveWait::poll(SerialObject* link)
+{
+    if (!m_active)
+        return Ended;
+    const QString reply = link ? link->serialCheckCode("M121") : QString(ControllerProtocol::SendFailed);
+    if (ControllerProtocol::motionEnded(reply)) {
+        m_active = false;
+        return Ended;
+    }
+    const bool answered = !ControllerProtocol::isLinkError(reply) && ControllerProtocol::freeSlots(reply) >= 0;
+    if (answered) {
+        m_failing = false;
+    } else if (!m_failing) {
+        m_failing = true;
+        // No answer for the margin of a move's limit: the controller is gone.
+        m_silentSince.setRemainingTime(ControllerProtocol::moveLimitMs(0, 1));
+    }
+    // A controller that does not answer is judged by the silence alone.
+    if (m_failing ? !m_silentSince.hasExpired() : !m_deadline.hasExpired())
+        return Moving;
+    m_trouble = m_failing ? Trouble::Silent : Trouble::Stuck;
+    m_active = false;
+    return GaveUp;
+}
+
+Trouble troubleNow(SerialObject* link)
+{
+    const QString reply = link ? link->serialCheckCode("M121") : QString(ControllerProtocol::SendFailed);
+    return ControllerProtocol::isLinkError(reply) || ControllerProtocol::freeSlots(reply) < 0 ? Trouble::Silent
+                                                                                             : Trouble::Stuck;
+}
+
+bool sendConfirmed(SerialObject* link, const QString& command)
+{
+    return link && !ControllerProtocol::isLinkError(link->serialSendCode(command));
 }
 
 }

@@ -3,6 +3,7 @@
 // coordinate set, the nozzle temperature ceiling, the heated window of the
 // filament pages and the motion-end question. Pages call these; none of them
 // keeps its own copy.
+#include <QDeadlineTimer>
 #include <QString>
 
 class SerialObject;
@@ -25,8 +26,9 @@ QString levellingCoordinateSetCommand();
 }
 
 // Declares the homed position to the controller: "G90" (when withG90), then
-// the "G92" line of HomedPosition::coordinateSetCommand(). Replies are not read.
-void sendHomedCoordinates(SerialObject* link, bool withG90);
+// the "G92" line of HomedPosition::coordinateSetCommand(). False when the link
+// could not confirm that the controller took them.
+bool sendHomedCoordinates(SerialObject* link, bool withG90);
 
 namespace MachineRules {
 
@@ -47,5 +49,45 @@ bool motionEnded(SerialObject* link);
 // The abnormal-temperature stop of the tool pages: "M112" at once, then both
 // heaters off.
 void emergencyStop(SerialObject* link);
+
+// Why a wait on the machine gave up: the controller says it still moves, or
+// it does not answer (or did not confirm a command).
+enum class Trouble { Stuck, Silent };
+
+// A wait on moves, limited by the moves' own time plus a margin
+// (ControllerProtocol::moveLimitMs). Stuck once the limit has passed with the
+// controller still reporting motion; silent once every poll has failed for
+// the margin alone, however long the moves.
+class MoveWait {
+public:
+    enum Result { Moving, Ended, GaveUp };
+    // Starts (or restarts) the wait with this limit.
+    void start(int limitMs);
+    // Keeps the later of the running deadline and a new limit from now.
+    void extend(int limitMs);
+    void stop() { m_active = false; }
+    bool active() const { return m_active; }
+    // Asks "M121" once. GaveUp ends the wait; trouble() tells why.
+    Result poll(SerialObject* link);
+    Trouble trouble() const { return m_trouble; }
+
+private:
+    bool m_active = false;
+    QDeadlineTimer m_deadline;
+    QDeadlineTimer m_silentSince;   // running while polls fail
+    bool m_failing = false;
+    Trouble m_trouble = Trouble::Stuck;
+};
+
+// Whether the controller answers at all: a wait or a homing run that gave up
+// is put down to it (Silent) or to the machine (Stuck).
+Trouble troubleNow(SerialObject* link);
+
+// A page gives up on the machine: "M112", heaters off.
+inline void giveUp(SerialObject* link) { emergencyStop(link); }
+
+// Sends a one-shot step's command; false when the link could not confirm
+// that the controller took it, so the step must not count as done.
+bool sendConfirmed(SerialObject* link, const QString& command);
 
 }

@@ -3,6 +3,7 @@
 #include "Execute/CExecuteGetSerialObject.h"
 #include "Execute/MachineRules.h"
 #include "UI/filepagehelpers.h"
+#include "UI/mainwindow.h"
 #include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
 
@@ -97,8 +98,10 @@ ExtruderCalibration::~ExtruderCalibration()
     requestStop();
     joinWorker();
     if (m_serial) {
-        m_serial->serialCheckCode("M112");
-        // The stop has emptied the controller's buffer: no flow control to wait for.
+        // A job that started meanwhile owns the machine now: it is not stopped,
+        // but the probe is stowed all the same.
+        if (!MainWindow::printJobUnderWay())
+            m_serial->serialCheckCode("M112");
         m_serial->serialCheckCode("M141 T219");
     }
     if (instExtruderCalibration == this)

@@ -8,18 +8,20 @@
 #include "Execute/COneTimesClicked.h"
 #include "Execute/MachineRules.h"
 #include "UI/filepagehelpers.h"
+#include "UI/machinetrouble.h"
 #include "UI/mainwindow.h"
 #include "buzzer/buzzerPlay.h"
+#include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
 #include "tools/PagePointer.h"
 
 #include <QDebug>
+#include <cmath>
 #include <QTimer>
 
 #define PL_LOG qCritical().noquote() << "UI/PlatformLevel" << __func__
 
 PlatformLevel* PlatformLevel::instPlatformLevel = nullptr;
-int PlatformLevel::stuckTimeoutMs = 120000;
 
 namespace {
 
@@ -67,11 +69,6 @@ PlatformLevel::PlatformLevel(QWidget* parent)
         m_serial->serialSendCode("M17");
     }
 
-    m_stuck = new QTimer(this);
-    m_stuck->setSingleShot(true);
-    m_stuck->setInterval(stuckTimeoutMs);
-    connect(m_stuck, &QTimer::timeout, this, &PlatformLevel::motionTimedOut);
-
     instPlatformLevel = this;
     hiddenUI();
     ui->ok->setText(tr("Next"));
@@ -106,7 +103,6 @@ void PlatformLevel::checkReturnHomeDone()
     PL_LOG << m_homingStage;
     if (m_homingStage == 0) {
         m_isMoving = false;
-        m_stuck->stop();
         ExecuteReturnHome().releaseObject(this);
         if (m_serial) {
             m_serial->serialCheckCode("M112");
@@ -116,11 +112,13 @@ void PlatformLevel::checkReturnHomeDone()
         }
         m_targetZ = RearPointZ;
         m_pointStage = 0;
-        startMoving();
+        // From the homed corner to the rear point, then down to the first gap.
+        const double homedZ = HomedPosition::homedZText().toDouble();
+        startMoving(ControllerProtocol::moveLimitMs(std::hypot(95.0, 20.0), 2000)
+                    + ControllerProtocol::moveLimitMs(homedZ - RearPointZ / 10.0, 300));
         pollMotionIn(FirstPollMs);
     } else if (m_homingStage == 1) {
         m_isMoving = false;
-        m_stuck->stop();
         if (m_serial)
             m_serial->serialSendCode(HomedPosition::levellingCoordinateSetCommand());
         ui->label->setText(tr("Calibration completed"));
@@ -129,10 +127,13 @@ void PlatformLevel::checkReturnHomeDone()
     }
 }
 
-void PlatformLevel::startMoving()
+void PlatformLevel::startMoving(int limitMs)
 {
     m_isMoving = true;
-    m_stuck->start();
+    if (limitMs > 0)
+        m_moveWait.start(limitMs);
+    else
+        m_moveWait.stop();
 }
 
 void PlatformLevel::pollMotionIn(int ms)
@@ -142,12 +143,16 @@ void PlatformLevel::pollMotionIn(int ms)
 
 void PlatformLevel::checkMove()
 {
-    if (!MachineRules::motionEnded(m_serial)) {
+    const auto result = m_moveWait.poll(m_serial);
+    if (result == MachineRules::MoveWait::GaveUp) {
+        giveUp(m_moveWait.trouble());
+        return;
+    }
+    if (result == MachineRules::MoveWait::Moving) {
         pollMotionIn(PollMs);
         return;
     }
     m_isMoving = false;
-    m_stuck->stop();
     switch (m_pointStage) {
     case 0:
         QTimer::singleShot(RearPointSettleMs, this, &PlatformLevel::arrivedAtRearPoint);
@@ -177,16 +182,25 @@ void PlatformLevel::arrivedAtRearPoint()
     showUI();
 }
 
-void PlatformLevel::motionTimedOut()
+void PlatformLevel::returnHomeFailed()
 {
-    qWarning().noquote() << "UI/PlatformLevel" << __func__ << "no end of motion after"
-                         << m_stuck->interval() << "ms";
-    if (ui->widget->isVisibleTo(this))
-        return;   // Back is offered already
+    PL_LOG;
+    giveUp(MachineRules::troubleNow(m_serial));
+}
+
+void PlatformLevel::giveUp(MachineRules::Trouble why)
+{
+    qWarning().noquote() << "UI/PlatformLevel" << __func__
+                         << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
+    ExecuteReturnHome().releaseObject(this);
+    MachineRules::giveUp(m_serial);
     closeWaiting();
-    ui->label->setText(tr("The machine did not finish moving.\nPlease check the machine."));
+    hiddenUI();
+    ui->label->setText(why == MachineRules::Trouble::Silent
+                           ? MachineTrouble::text(why)
+                           : tr("The machine did not finish moving.\nPlease check the machine."));
     ui->label->setVisible(true);
-    ui->widget->setVisible(true);
+    ui->widget->setVisible(true);   // Back; OK stays ignored while m_isMoving holds
 }
 
 void PlatformLevel::on_back_clicked()
@@ -242,7 +256,10 @@ void PlatformLevel::on_ok_clicked()
 void PlatformLevel::moveToPoint(const QString& notice, const QString& travel)
 {
     showWaiting(notice);
-    startMoving();
+    // Up to Z30, across the bed, down to the gap again.
+    const int across = HomedPosition::buildWidth() + HomedPosition::buildDepth();
+    const int lift = ControllerProtocol::moveLimitMs(30.0 - m_targetZ / 10.0, 300);
+    startMoving(2 * lift + ControllerProtocol::moveLimitMs(across, 2000));
     if (m_serial) {
         m_serial->serialSendCode("G1 Z30 F300");
         m_serial->serialSendCode(travel);

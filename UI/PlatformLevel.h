@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include "Execute/CExecuteReturnHome.h"
+#include "Execute/MachineRules.h"
 
 class SerialObject;
 class QTimer;
@@ -19,9 +20,7 @@ public:
     static PlatformLevel* instPlatformLevel;
 
     void checkReturnHomeDone() override;
-
-    // How long a homing or a move may run before Back is offered anyway.
-    static int stuckTimeoutMs;
+    void returnHomeFailed() override;
 
 private slots:
     void checkMove();
@@ -29,7 +28,6 @@ private slots:
     void on_ok_clicked();
     void on_Zm_pressed();
     void on_Zp_pressed();
-    void motionTimedOut();
 
 private:
     QList<QWidget*> stepWidgets() const;   // what showUI() and hiddenUI() switch
@@ -39,7 +37,10 @@ private:
     void arrivedAtRearPoint();
     void moveToPoint(const QString& notice, const QString& travel);
     void stepZ(int tenths);
-    void startMoving();
+    // Homing (no limit here: the homing executor has its own) or moves with their limit.
+    void startMoving(int limitMs = 0);
+    // The machine is stuck or silent: stopped, the cause shown, Back offered.
+    void giveUp(MachineRules::Trouble why);
     void pollMotionIn(int ms);
     void showOffset();
 
@@ -51,5 +52,5 @@ private:
     int m_targetZ = 0;          // tenths of a mm, the Z last commanded at this point
     int m_ZShowOffset = 0;      // micrometres, the offset shown and stored at the end
     bool m_isMoving = false;    // homing or a move under way: OK is ignored
-    QTimer* m_stuck = nullptr;  // offers Back when motion never reports its end
+    MachineRules::MoveWait m_moveWait;
 };

@@ -11,6 +11,7 @@
 #include "Files/ResumePrintConfig.h"
 #include "UI/changfilament.h"
 #include "Execute/MachineRules.h"
+#include "UI/machinetrouble.h"
 #include "UI/mainwindow.h"
 #include "UI/printctl.h"
 #include "UI/printdetail.h"
@@ -927,6 +928,7 @@ void BuildPrint::printPlayPauseDo()
             }
         } else {
             m_serial->slo_printingPause();
+            waitMotion(WaitPauseRequest, 500);
         }
     } else if (printState == 1) {
         if (mw)
@@ -939,6 +941,7 @@ void BuildPrint::printPlayPauseDo()
             unlockAfterWait();
             showPauseLook(true);
         } else {
+            m_pauseGaveUp = false;
             ui->buildSetting->setEnabled(false);
             showNotice(tr("Prepare to resume..."));
             ui->play_pause->setEnabled(false);
@@ -954,6 +957,14 @@ void BuildPrint::slot_printPause()
     BP_LOG << "printState=" << printState;
     if (printState == 3)
         return;   // the job is ending: a late report changes nothing
+    m_motionWaits &= ~WaitPauseRequest;
+    if (m_pauseGaveUp) {
+        // Given up on already: heaters off, nothing to park; a resume asked
+        // meanwhile goes on by itself.
+        if (!m_resuming)
+            printState = 2;
+        return;
+    }
     if (!m_parking) {
         // The print thread paused without our asking: show the pausing screen.
         lockForPause(true);
@@ -1000,6 +1011,7 @@ void BuildPrint::PausePrint()
         m_parking = true;
         m_serial->slo_printingPause();
         printState = 2;
+        waitMotion(WaitPauseRequest, 500);
     }
 }
 
@@ -1019,14 +1031,17 @@ void BuildPrint::EnablePrint()
 
 void BuildPrint::waitMotion(int what, int delayMs)
 {
-    // Limit from the longest move the page sends: to the park height and across the bed.
+    // Limit from the longest move the page sends: to the park height and across
+    // the bed; before a pause parks, the moves the controller still holds.
     const int across = HomedPosition::buildWidth() + HomedPosition::buildDepth();
-    const int limit = what == WaitStartPosition
-        ? ControllerProtocol::moveLimitMs(across / 2, 2000)
+    const int limit = what == WaitStartPosition ? ControllerProtocol::moveLimitMs(across / 2, 2000)
+        : what == WaitPauseRequest              ? ControllerProtocol::moveLimitMs(across, 2000)
         : ControllerProtocol::moveLimitMs(HomedPosition::homedZText().toDouble(), 300)
             + ControllerProtocol::moveLimitMs(across, 2000);
-    if (!m_motionWaits || m_motionDeadline.remainingTime() < limit)
-        m_motionDeadline.setRemainingTime(limit + delayMs);
+    if (!m_motionWaits)
+        m_motionWait.start(limit + delayMs);
+    else
+        m_motionWait.extend(limit);
     m_motionWaits |= what;
     if (!m_motionTimer->isActive())
         m_motionTimer->start(delayMs);
@@ -1036,11 +1051,15 @@ void BuildPrint::pollMotion()
 {
     if (!m_motionWaits)
         return;
-    if (!MachineRules::motionEnded(m_serial)) {
-        if (m_motionDeadline.hasExpired())
-            machineStuck();
-        else
-            m_motionTimer->start(500);
+    const auto result = m_motionWait.poll(m_serial);
+    if (result == MachineRules::MoveWait::GaveUp) {
+        machineStuck(m_motionWait.trouble());
+        return;
+    }
+    if (result == MachineRules::MoveWait::Moving || m_motionWaits == WaitPauseRequest) {
+        if (result == MachineRules::MoveWait::Ended)   // the queue ran out; the print thread parks next
+            m_motionWait.start(ControllerProtocol::moveLimitMs(0, 1));
+        m_motionTimer->start(500);
         return;
     }
     const int waits = m_motionWaits;
@@ -1056,17 +1075,20 @@ void BuildPrint::pollMotion()
         finishReached();
 }
 
-void BuildPrint::machineStuck()
+void BuildPrint::machineStuck(MachineRules::Trouble why)
 {
     const int waits = m_motionWaits;
     m_motionWaits = 0;
-    qWarning() << LOG_SRC("UI/buildprint.cpp") << "the machine did not end its move, printState" << printState;
-    m_serial->serialCheckCode("M112");
-    m_serial->stopHalmetIIHeating();
+    m_motionWait.stop();
+    qWarning() << LOG_SRC("UI/buildprint.cpp") << "gave up on the machine, printState" << printState
+               << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
+    MachineRules::giveUp(m_serial);
     hideNotice();
-    showMessage("", tr("The printer did not finish its move.\nPlease check the printer."), "");
+    showMessage("", MachineTrouble::text(why), "");
     if (printState == 2 && !(waits & WaitStartPosition)) {
         // Paused: the heaters are off; resume or cancel stay open to the user.
+        if (waits & WaitPauseRequest)
+            m_pauseGaveUp = true;
         m_parking = false;
         unlockAfterWait();
         return;
@@ -1090,7 +1112,7 @@ void BuildPrint::returnHomeFailed()
     if (printState == 3)
         return;
     m_serial->stopHalmetIIHeating();
-    showMessage("", tr("The printer did not finish its move.\nPlease check the printer."), "");
+    showMessage("", MachineTrouble::text(MachineRules::troubleNow(m_serial)), "");
     cancelBeforeStart();
 }
 
@@ -1111,7 +1133,7 @@ void BuildPrint::endForLostController()
     if (PolarClient* client = cloud())
         client->sendCancelStatus();
     hideNotice();
-    showMessage("", tr("The printer's controller is not answering.\nPlease check the printer."), "");
+    showMessage("", MachineTrouble::text(MachineRules::Trouble::Silent), "");
     close();
 }
 
@@ -1233,6 +1255,7 @@ void BuildPrint::slot_printQuit()
     printState = 3;
     m_parking = false;
     m_resuming = false;
+    m_motionWaits &= ~WaitPauseRequest;
     m_serial->serialCheckCode("M112");
     m_serial->stopHalmetIIHeating();
     sendParkMoves(HomedPosition::buildWidth() / 2 - 5, HomedPosition::buildDepth() / 2 - 5);
@@ -1265,6 +1288,7 @@ void BuildPrint::slot_printOver()
     printState = 3;
     m_parking = false;
     m_resuming = false;
+    m_motionWaits &= ~WaitPauseRequest;
     closeMenu();
     m_serial->stopHalmetIIHeating();
     m_serial->serialSendCode("M50 S0");

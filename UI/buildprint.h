@@ -9,6 +9,7 @@
 #include <mutex>
 #include <pthread.h>
 #include "Execute/CExecuteReturnHome.h"
+#include "Execute/MachineRules.h"
 
 class SerialObject;
 class MainWindow;
@@ -58,7 +59,7 @@ public:
     int getPrintState() const { return printState; }
     // Paused and standing still: the head has parked (or the machine was stopped
     // before streaming began), however the pause was asked for.
-    bool pauseSettled() const { return printState == 2 && !m_parking; }
+    bool pauseSettled() const { return printState == 2 && !m_parking && !m_pauseGaveUp; }
 
     // Tests: the function that creates the print thread (pthread_create by default).
     using ThreadCreator = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
@@ -102,7 +103,9 @@ protected:
 
 private:
     enum class PauseFrom { Button, FileM25, RunOut, Remote };
-    enum MotionWait { WaitStartPosition = 1, WaitPark = 2, WaitFinish = 4 };
+    // WaitPauseRequest: from a pause request to the print thread's report that it
+    // stopped; the controller's queue runs out meanwhile.
+    enum MotionWait { WaitStartPosition = 1, WaitPark = 2, WaitFinish = 4, WaitPauseRequest = 8 };
 
     void initData();
     void initView();
@@ -123,7 +126,7 @@ private:
     void stopHoming();
     // A wait on the machine that did not end: heaters off, a message, and the
     // page leaves the wait (paused, or closed when the job cannot go on).
-    void machineStuck();
+    void machineStuck(MachineRules::Trouble why);
     void endForLostController();
     void keepPauseTargets();
     void showPauseLook(bool pauseLook);
@@ -173,6 +176,7 @@ private:
     bool m_parking = false;          // pause asked, head not parked yet
     bool m_resuming = false;         // resume asked, print thread not streaming yet
     bool m_pauseAfterResume = false; // an "M25" line came while resuming
+    bool m_pauseGaveUp = false;      // paused by giving up on the machine: the head never parked
     bool m_quitReported = false;     // the print thread has stopped after a cancel
     bool m_ending = false;           // the cancel or finish sequence has begun
     bool m_overTemperature = false;
@@ -187,7 +191,7 @@ private:
     QTimer* m_monitor = nullptr;
     QTimer* m_motionTimer = nullptr;
     int m_motionWaits = 0;
-    QDeadlineTimer m_motionDeadline;   // when the machine counts as stuck
+    MachineRules::MoveWait m_motionWait;
 
     static ThreadCreator s_threadCreator;
 };

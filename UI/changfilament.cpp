@@ -6,6 +6,8 @@
 #include "Execute/MachineRules.h"
 #include "UI/buildprint.h"
 #include "UI/filepagehelpers.h"
+#include "UI/machinetrouble.h"
+#include "serial/ControllerProtocol.h"
 #include "UI/mainwindow.h"
 #include "serial/SerialObject.h"
 #include "tools/Log.h"
@@ -18,7 +20,6 @@
 #define CF_LOG qDebug() << LOG_SRC("UI/changfilament.cpp")
 
 ChangFilament* ChangFilament::instHandle = nullptr;
-int ChangFilament::moveWaitTicks = 180;
 
 ChangFilament::ChangFilament(bool openedPaused, QWidget* parent)
     : QDialog(parent), ui(new Ui::ChangFilament)
@@ -47,6 +48,10 @@ ChangFilament::~ChangFilament()
 {
     CF_LOG;
     m_timer->stop();
+    // However the page closes (a cancelled job takes it with it), the nozzle
+    // does not stay at the change's heat; a resume heats for the job again.
+    if (!m_heaterOff && m_serial)
+        m_serial->Heating(0);
     if (instHandle == this)
         instHandle = nullptr;
     delete ui;
@@ -74,27 +79,44 @@ void ChangFilament::pause_success()
         startHeating();
 }
 
-void ChangFilament::startExtruding(int mm)
+bool ChangFilament::startExtruding(int mm)
 {
     // The queue is emptied and the extruder counted from 0 before the first move.
     m_serial->serialCheckCode("M112");
-    m_serial->serialSendCode("G92 E0");
-    m_serial->serialSendCode("G1 E" + QString::number(mm) + " F180");
-    m_moveTicks = 0;
+    if (!MachineRules::sendConfirmed(m_serial, "G92 E0")) {
+        giveUp(MachineRules::Trouble::Silent);
+        return false;
+    }
+    return extrude(mm);
+}
+
+bool ChangFilament::extrude(int mm)
+{
+    if (!MachineRules::sendConfirmed(m_serial, "G1 E" + QString::number(mm) + " F180")) {
+        giveUp(MachineRules::Trouble::Silent);
+        return false;
+    }
+    m_moveWait.start(ControllerProtocol::moveLimitMs(mm, 180));
+    return true;
 }
 
 bool ChangFilament::moveEnded()
 {
-    if (MachineRules::motionEnded(m_serial)) {
-        m_moveTicks = 0;
-        return true;
-    }
-    // No time limit on the move itself, but the user must be able to leave.
-    if (++m_moveTicks == moveWaitTicks) {
-        qWarning() << LOG_SRC("UI/changfilament.cpp") << "the move has not ended after" << m_moveTicks << "s";
-        ui->back->show();
-    }
-    return false;
+    const auto result = m_moveWait.poll(m_serial);
+    if (result == MachineRules::MoveWait::GaveUp)
+        giveUp(m_moveWait.trouble());
+    return result == MachineRules::MoveWait::Ended;
+}
+
+void ChangFilament::giveUp(MachineRules::Trouble why)
+{
+    qWarning() << LOG_SRC("UI/changfilament.cpp") << "gave up on the machine:"
+               << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
+    m_abnormal = true;
+    MachineRules::giveUp(m_serial);
+    ui->tips->setText(MachineTrouble::text(why));
+    ui->ok->hide();
+    ui->back->show();
 }
 
 void ChangFilament::abnormalTemperature()
@@ -122,6 +144,7 @@ void ChangFilament::showCheckProgress()
     // A job that is ending parks and cools on its own page; nothing more to do here.
     BuildPrint* page = BuildPrint::instBuildPrint;
     if (page && page->getPrintState() == 3) {
+        ui->ok->hide();
         ui->back->show();
         return;
     }
@@ -140,13 +163,15 @@ void ChangFilament::showCheckProgress()
         break;
     case 2:
         ui->tips->setText(tr("Unloading the filament\n about 1 minute..."));
-        startExtruding(10);
+        if (!startExtruding(10))
+            return;
         m_unloadState = 3;
         CF_LOG << "prepare loading";
         break;
     case 3:
         if (moveEnded()) {
-            m_serial->serialSendCode("G1 E-100 F180");
+            if (!extrude(-100))
+                return;
             m_unloadState = 4;
             CF_LOG << "fast unloading";
         }
@@ -165,7 +190,8 @@ void ChangFilament::showCheckProgress()
     default:
         break;
     }
-    performFilamentFeedingProcess();
+    if (!m_abnormal)
+        performFilamentFeedingProcess();
 }
 
 void ChangFilament::performFilamentFeedingProcess()
@@ -180,14 +206,16 @@ void ChangFilament::performFilamentFeedingProcess()
     case 3:
         ui->back->hide();
         ui->tips->setText(tr("Preheat completed.\n Begin loading..."));
-        startExtruding(50);
+        if (!startExtruding(50))
+            return;
         m_feedState = 4;
         CF_LOG << "fast loading";
         break;
     case 4:
         if (moveEnded()) {
             ui->tips->setText(tr("Loading,about 1-2 minute\nPress back when new color appears"));
-            m_serial->serialSendCode("G1 E150 F180");
+            if (!extrude(150))
+                return;
             m_feedState = 5;
             ui->back->show();
             CF_LOG << "slow loading";
@@ -207,6 +235,9 @@ void ChangFilament::performFilamentFeedingProcess()
 void ChangFilament::on_ok_clicked()
 {
     CF_LOG;
+    BuildPrint* page = BuildPrint::instBuildPrint;
+    if (m_abnormal || (page && page->getPrintState() == 3))
+        return;   // nothing more to heat for
     ui->tips->setText(tr("heating..."));
     ui->ok->hide();
     repaint();
@@ -225,6 +256,7 @@ void ChangFilament::on_back_clicked()
         return;
     m_timer->stop();
     m_serial->Heating(0);
+    m_heaterOff = true;
     m_serial->serialSendCode("M112");
     if (BuildPrint* page = BuildPrint::instBuildPrint)
         page->EnablePrint();

@@ -3,6 +3,7 @@
 // nozzle, pushes and pulls the old filament out, then feeds the new one until
 // the user sees its colour. Back hands the paused job back to the printing page.
 #include <QDialog>
+#include "Execute/MachineRules.h"
 
 class SerialObject;
 class QTimer;
@@ -22,9 +23,6 @@ public:
     // The printing page parked the head for this change.
     void pause_success();
 
-    // Ticks a move may take before Back is offered again while it still runs.
-    static int moveWaitTicks;
-
 public slots:
     void on_back_clicked();
     void on_ok_clicked();
@@ -33,10 +31,15 @@ public slots:
 
 private:
     void startHeating();
-    // "M112", "G92 E0", then the extruder moves mm at 180 mm/min.
-    void startExtruding(int mm);
-    // Asks whether the last move has ended; offers Back when it runs too long.
+    // "M112", "G92 E0", then the extruder moves mm at 180 mm/min; false when
+    // the page gave up because the controller did not confirm.
+    bool startExtruding(int mm);
+    // Sends a move of mm at 180 mm/min and starts its wait, as above.
+    bool extrude(int mm);
+    // Asks whether the last move has ended; gives up once its limit has passed.
     bool moveEnded();
+    // Stops the change for good: "M112", heaters off, the cause shown, Back offered.
+    void giveUp(MachineRules::Trouble why);
     void abnormalTemperature();
 
     Ui::ChangFilament* ui;
@@ -45,6 +48,7 @@ private:
     int m_currentTemp = 0;
     int m_unloadState = 0;
     int m_feedState = 6;
-    bool m_abnormal = false;
-    int m_moveTicks = 0;
+    bool m_abnormal = false;        // stopped: too hot, or given up on the machine
+    bool m_heaterOff = false;       // the page has switched the nozzle heater off
+    MachineRules::MoveWait m_moveWait;
 };

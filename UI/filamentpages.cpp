@@ -3,6 +3,7 @@
 #include "Config/Config.h"
 #include "Dialog/twobuttondialog.h"
 #include "Execute/CExecuteGetSerialObject.h"
+#include "Execute/MachineRules.h"
 #include "UI/mainwindow.h"
 #include "buzzer/buzzerPlay.h"
 #include "serial/SerialObject.h"
@@ -77,17 +78,16 @@ void closeLater(QWidget* page, const char* source, bool& closing, QToolButton* b
     QTimer::singleShot(500, page, closeOperation);
 }
 
-void pushFilament(SerialObject* serial, const char* move)
+bool pushFilament(SerialObject* serial, const char* move)
 {
     if (getConfigFile().configFile()->getBuzzerStatus()) {
         buzzerPlay::getInstance("pwm1")->start();
         buzzerPlay::getInstance("pwm1")->play(buzzerPlay::Tune5);
     }
-    if (serial) {
-        serial->serialCheckCode("M112");
-        serial->serialSendCode("G92 E0");
-        serial->serialSendCode(move);
-    }
+    if (!serial)
+        return false;
+    serial->serialCheckCode("M112");
+    return MachineRules::sendConfirmed(serial, "G92 E0") && MachineRules::sendConfirmed(serial, move);
 }
 
 Answer askCancel(QWidget* page, QPointer<TwoButtonDialog>& question,

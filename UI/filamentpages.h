@@ -32,8 +32,9 @@ void closeLater(QWidget* page, const char* source, bool& closing, QToolButton* b
 int showNozzle(QLabel* current, QLabel* target);
 
 // Starts an extruder move from E0: the "filament moving" tune when the buzzer
-// is on, then "M112", "G92 E0" and `move`.
-void pushFilament(SerialObject* serial, const char* move);
+// is on, then "M112", "G92 E0" and `move`; false when the link could not
+// confirm that the controller took them.
+bool pushFilament(SerialObject* serial, const char* move);
 
 enum class Answer { Yes, No, PageGone };
 // The cancel question run with exec(); `question` points at it while it is

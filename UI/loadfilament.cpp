@@ -3,6 +3,9 @@
 
 #include "Dialog/twobuttondialog.h"
 #include "UI/filamentpages.h"
+#include "UI/machinetrouble.h"
+#include "UI/mainwindow.h"
+#include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
 
 #include <QDebug>
@@ -51,7 +54,8 @@ LoadFilament::~LoadFilament()
     m_checkTimer->disconnect();
     delete m_checkTimer;
     stopHoming();
-    if (m_serial) {
+    // A job that started meanwhile owns the machine now.
+    if (m_serial && !MainWindow::printJobUnderWay()) {
         m_serial->serialCheckCode("M112");
         m_serial->serialSendCode("M18");
         // Leaving the page never leaves the nozzle hot.
@@ -92,6 +96,8 @@ int LoadFilament::performFilamentFeedingProcess()
     const int currentTemp = FilamentPages::showNozzle(ui->extruderTemp, ui->extruderTargetTemp);
     if (m_abnormal)
         return 1;
+    if (m_failed)
+        return -1;
     if (MachineRules::nozzleTooHot(currentTemp)) {
         m_abnormal = true;
         emit sig_abnormalTemperature();
@@ -113,20 +119,25 @@ int LoadFilament::performFilamentFeedingProcess()
         break;
     case 3:
         ui->label->setText(tr("Preheat completed.\n Begin loading..."));
-        FilamentPages::pushFilament(m_serial, "G1 E500 F180");
+        if (!FilamentPages::pushFilament(m_serial, "G1 E500 F180")) {
+            giveUp(MachineRules::Trouble::Silent);
+            return -1;
+        }
+        m_moveWait.start(ControllerProtocol::moveLimitMs(500, 180));
         step("fast loading");
         m_feedState = 4;
         break;
     case 4:
         ui->label->setText(tr("Loading,about 1-2 minute\nPress ok when new color appears"));
         ui->close->setText(tr("ok"));
-        if (MachineRules::motionEnded(m_serial)) {
+        if (moveEnded()) {
             step("slow loading");
             m_feedState = 5;
+            m_moveWait.start(ControllerProtocol::moveLimitMs(0, 180));
         }
         break;
     case 5:
-        if (MachineRules::motionEnded(m_serial)) {
+        if (moveEnded()) {
             step("slow loading completed");
             m_feedState = 6;
         }
@@ -136,7 +147,15 @@ int LoadFilament::performFilamentFeedingProcess()
         emit sig_closePage();
         return -1;
     }
-    return 0;
+    return m_failed ? -1 : 0;
+}
+
+bool LoadFilament::moveEnded()
+{
+    const auto result = m_moveWait.poll(m_serial);
+    if (result == MachineRules::MoveWait::GaveUp)
+        giveUp(m_moveWait.trouble());
+    return result == MachineRules::MoveWait::Ended;
 }
 
 void LoadFilament::checkReturnHomeDone()
@@ -147,9 +166,29 @@ void LoadFilament::checkReturnHomeDone()
     if (m_serial)
         m_serial->serialCheckCode("M112");
     ExecuteReturnHome().releaseObject(this);
-    sendHomedCoordinates(m_serial, true);
-    if (m_serial)
-        m_serial->serialSendCode("G1 X0 Y0 F2000");
+    if (!sendHomedCoordinates(m_serial, true) || !MachineRules::sendConfirmed(m_serial, "G1 X0 Y0 F2000"))
+        giveUp(MachineRules::Trouble::Silent);
+}
+
+void LoadFilament::returnHomeFailed()
+{
+    qCritical().noquote() << kSrc << "returnHomeFailed";
+    m_homingRun = false;
+    giveUp(MachineRules::troubleNow(m_serial));
+}
+
+void LoadFilament::giveUp(MachineRules::Trouble why)
+{
+    if (m_failed || m_abnormal)
+        return;
+    qWarning().noquote() << kSrc << "giveUp in state" << m_feedState
+                         << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
+    m_failed = true;
+    m_checkTimer->stop();
+    stopHoming();
+    MachineRules::giveUp(m_serial);
+    ui->label->setText(MachineTrouble::text(why));
+    ui->close->setText(tr("Back"));
 }
 
 void LoadFilament::abnormalTemperature()
@@ -162,7 +201,7 @@ void LoadFilament::abnormalTemperature()
 
 void LoadFilament::on_close_pressed()
 {
-    if (m_abnormal) {
+    if (m_abnormal || m_failed) {
         emit sig_closePage();
         return;
     }

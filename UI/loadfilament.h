@@ -23,6 +23,7 @@ public:
     static int tickMs;
 
     void checkReturnHomeDone() override;
+    void returnHomeFailed() override;
     // One step of the wizard: 1 while the temperature is abnormal, -1 once it
     // has finished, 0 otherwise.
     int performFilamentFeedingProcess();
@@ -44,11 +45,17 @@ protected:
 
 private:
     void stopHoming();
+    // The push has ended; gives up on the machine when its limit has passed.
+    bool moveEnded();
+    // Stops the wizard for good: heaters off, the cause shown, the button leaves.
+    void giveUp(MachineRules::Trouble why);
 
     Ui::LoadFilament* ui;
     SerialObject* m_serial = nullptr;
     int m_feedState = 0;
     bool m_abnormal = false;
+    bool m_failed = false;          // the wizard gave up on the machine
+    MachineRules::MoveWait m_moveWait;
     bool m_homed = false;
     bool m_closing = false;
     QTimer* m_checkTimer = nullptr;

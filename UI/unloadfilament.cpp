@@ -4,6 +4,9 @@
 #include "Dialog/twobuttondialog.h"
 #include "Execute/COneTimesClicked.h"
 #include "UI/filamentpages.h"
+#include "UI/machinetrouble.h"
+#include "UI/mainwindow.h"
+#include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
 
 #include <QDebug>
@@ -23,7 +26,6 @@ void step(const char* word)
 
 UnloadFilament* UnloadFilament::instUnloadFilament = nullptr;
 int UnloadFilament::tickMs = 1000;
-int UnloadFilament::motionTickLimit = 120;
 
 UnloadFilament::UnloadFilament(QWidget* parent)
     : QWidget(parent), ui(new Ui::UnloadFilament)
@@ -54,7 +56,9 @@ UnloadFilament::~UnloadFilament()
     // A question still open runs its loop below us on the stack: end it.
     if (m_question)
         m_question->reject();
-    if (m_serial) {
+    // A job that started meanwhile owns the machine now.
+    const bool release = m_serial && !MainWindow::printJobUnderWay();
+    if (release) {
         m_serial->serialCheckCode("M112");
         m_serial->serialSendCode("M18");
         m_serial->serialSendCode("G92 E0");
@@ -62,7 +66,7 @@ UnloadFilament::~UnloadFilament()
     m_checkTimer->stop();
     m_checkTimer->disconnect();
     delete m_checkTimer;
-    if (m_serial)
+    if (release)
         m_serial->stopHalmetIIHeating();
     if (instUnloadFilament == this)
         instUnloadFilament = nullptr;
@@ -80,14 +84,12 @@ void UnloadFilament::showCheckProgress()
         m_checkTimer->stop();
 }
 
-bool UnloadFilament::motionEnded()
+bool UnloadFilament::moveEnded()
 {
-    if (MachineRules::motionEnded(m_serial)) {
-        m_motionTicks = 0;
-        return true;
-    }
-    ++m_motionTicks;
-    return false;
+    const auto result = m_moveWait.poll(m_serial);
+    if (result == MachineRules::MoveWait::GaveUp)
+        giveUp(m_moveWait.trouble());
+    return result == MachineRules::MoveWait::Ended;
 }
 
 int UnloadFilament::performChangeFilamentProcess()
@@ -116,20 +118,27 @@ int UnloadFilament::performChangeFilamentProcess()
         break;
     case 2:
         ui->label->setText(tr("Unloading the filament\n about 1 minute..."));
-        FilamentPages::pushFilament(m_serial, "G1 E10 F180");
+        if (!FilamentPages::pushFilament(m_serial, "G1 E10 F180")) {
+            giveUp(MachineRules::Trouble::Silent);
+            return -1;
+        }
+        m_moveWait.start(ControllerProtocol::moveLimitMs(10, 180));
         step("prepare loading");
         m_unloadState = 3;
         break;
     case 3:
-        if (motionEnded()) {
-            if (m_serial)
-                m_serial->serialSendCode("G1 E-200 F1000");
+        if (moveEnded()) {
+            if (!MachineRules::sendConfirmed(m_serial, "G1 E-200 F1000")) {
+                giveUp(MachineRules::Trouble::Silent);
+                return -1;
+            }
+            m_moveWait.start(ControllerProtocol::moveLimitMs(200, 1000));
             step("fast unloading");
             m_unloadState = 4;
         }
         break;
     case 4:
-        if (motionEnded()) {
+        if (moveEnded()) {
             ui->widget_2->setStyleSheet(kBarWithLine);
             MachineRules::emergencyStop(m_serial);
             emit sig_unloadFilamentCompleted();
@@ -142,21 +151,19 @@ int UnloadFilament::performChangeFilamentProcess()
     default:
         break;
     }
-    if (m_motionTicks >= motionTickLimit) {
-        motionStalled();
-        return -1;
-    }
-    return 0;
+    return m_stalled ? -1 : 0;
 }
 
-// Cancel is gone once the extruder moves: a move that never ends must not
-// keep the nozzle hot and the page locked.
-void UnloadFilament::motionStalled()
+// Cancel is gone once the extruder moves: a move that never ends, or a
+// controller that stops answering, must not keep the nozzle hot and the page locked.
+void UnloadFilament::giveUp(MachineRules::Trouble why)
 {
-    qWarning().noquote() << kSrc << "motionStalled: no end of the extruder move in state" << m_unloadState;
+    qWarning().noquote() << kSrc << "giveUp in state" << m_unloadState
+                         << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
     m_stalled = true;
-    MachineRules::emergencyStop(m_serial);
-    ui->label->setText(tr("Unloading did not finish.\nPlease check the machine."));
+    MachineRules::giveUp(m_serial);
+    ui->label->setText(why == MachineRules::Trouble::Silent ? MachineTrouble::text(why)
+                                                             : tr("Unloading did not finish.\nPlease check the machine."));
     showBack();
 }
 

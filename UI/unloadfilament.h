@@ -20,8 +20,6 @@ public:
     static UnloadFilament* instUnloadFilament;
     // The wizard's tick; tests shorten it or stretch it to tick by hand.
     static int tickMs;
-    // Ticks an extruder move may take before the wizard gives up on it.
-    static int motionTickLimit;
 
     // One step of the wizard: 1 while the temperature is abnormal, -1 once the
     // unload has completed (or stalled), 0 otherwise.
@@ -50,8 +48,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    bool motionEnded();
-    void motionStalled();
+    // The extruder move has ended; gives up on the machine when its limit has passed.
+    bool moveEnded();
+    void giveUp(MachineRules::Trouble why);
     void showBack();
 
     Ui::UnloadFilament* ui;
@@ -60,7 +59,7 @@ private:
     bool m_abnormal = false;
     bool m_closing = false;
     QTimer* m_checkTimer = nullptr;
-    int m_motionTicks = 0;          // ticks the running extruder move has taken
-    bool m_stalled = false;         // a move never ended: the wizard has given up
+    MachineRules::MoveWait m_moveWait;
+    bool m_stalled = false;         // the wizard has given up on the machine
     QPointer<TwoButtonDialog> m_question;
 };

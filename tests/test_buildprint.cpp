@@ -185,8 +185,9 @@ private slots:
     }
 
     // The controller goes silent, the line is lost (and comes back later), or
-    // moves never end, in mid-job. The screen keeps running, the job ends with
-    // a message, heaters off, and the resume records stay when the controller was lost.
+    // moves never end, in mid-job or in a pause's park. The screen keeps running,
+    // the job ends with a message naming the cause, heaters off, and the resume
+    // records stay when the controller was lost.
     void foulWeather_data()
     {
         QTest::addColumn<QString>("fault");
@@ -195,6 +196,7 @@ private slots:
         QTest::newRow("line lost") << "hangUp" << "The printer's controller is not answering.\nPlease check the printer.";
         QTest::newRow("line back later") << "hangUpBack" << "The printer's controller is not answering.\nPlease check the printer.";
         QTest::newRow("moves never end") << "stuck" << "The printer did not finish its move.\nPlease check the printer.";
+        QTest::newRow("pause, moves never end") << "stuckPause" << "The printer did not finish its move.\nPlease check the printer.";
     }
     void foulWeather()
     {
@@ -202,13 +204,22 @@ private slots:
         QFETCH(QString, message);
         PrintPageRig rig;
         const LinkTiming timing = StreamCheck::quickTiming(1500);
-        rig.link()->setTiming(timing);
+        if (fault != "stuckPause")   // the page's own limit, not the link's, ends the pause
+            rig.link()->setTiming(timing);
         getConfigFile().configFile()->setPowerOffResumePrintStatus(true);
         if (fault == "stuck")
             rig.sim().movesNeverEnd(true);
         rig.startJob("foul.gcode", makeJob(4, 400, 200, 60));
         QVERIFY(rig.waitStreaming());
-        if (fault != "stuck") {
+        if (fault == "stuckPause") {
+            rig.sim().movesNeverEnd(true);
+            rig.press("play_pause");
+            QVERIFY(rig.waitFor([] { return !PrintPageRig::messageText().isEmpty(); }));
+            QCOMPARE(PrintPageRig::messageText(), message);
+            QVERIFY(PrintPageRig::noticeText().isEmpty() && rig.sim().nozzleTarget() == 0 && rig.sim().bedTarget() == 0);
+            PrintPageRig::closeMessage();
+            rig.cancelFromScreen(true);
+        } else if (fault != "stuck") {
             QVERIFY(rig.waitFor([&] { return FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() > 0; }));
             if (fault == "silent")
                 rig.sim().dropReplies(1 << 30);
@@ -235,8 +246,11 @@ private slots:
             // What the page asked for while the line was down reaches the controller once it is back.
             rig.sim().dropReplies(0);
             QVERIFY(rig.waitFor([&] { return rig.sim().nozzleTarget() == 0 && rig.sim().bedTarget() == 0; }, 20000));
-        } else if (fault == "stuck") {
+        } else if (fault.startsWith("stuck")) {
             QCOMPARE(rig.sim().nozzleTarget(), 0);
+            const int n = rig.mark();
+            QTest::qWait(500);
+            QVERIFY(rig.commands(n).isEmpty());
         }
     }
 

@@ -260,10 +260,7 @@ private slots:
         FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(50);
         // The main window asks shortly after it starts; the answer is "No".
         QTimer answer;   // the question runs its own event loop
-        QObject::connect(&answer, &QTimer::timeout, [] {
-            if (TwoButtonDialog* q = TwoButtonDialog::instTwoButtonDialog)
-                QTest::mouseClick(q->findChild<QToolButton*>("cancel"), Qt::LeftButton);
-        });
+        QObject::connect(&answer, &QTimer::timeout, [] { PageTools::answer(false); });
         answer.start(200);
         QVERIFY(rig.waitFor([&] { return config->getPowerOffResumePrintFileName().empty(); }, 10000));
         QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber(), 0);

@@ -3,6 +3,8 @@
 #include "UI/unloadfilament.h"
 #include "tests/support/PrintPageRig.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 const QStringList Stop{"M112", "M140 S0", "M104 S0 T0"};
@@ -10,6 +12,7 @@ const QStringList LoadEnd{"M112", "M18", "M140 S0", "M104 S0 T0"};
 const QStringList UnloadEnd{"M112", "M18", "G92 E0", "M140 S0", "M104 S0 T0"};
 const QStringList Homing{"G28 Z", "G28 X", "G28 Y", "M112", "G90", "G92 X100 Y102 Z212.00 A0 B0", "G1 X0 Y0 F2000"};
 const QString Abnormal = "Abnormal temperature,\nPlease check the extruder.";
+const QString NotAnswering = "The printer's controller is not answering.\nPlease check the printer.";
 
 ControllerSimulator::Options quick()
 {
@@ -43,22 +46,22 @@ struct Wizard {
     bool tickUntil(int wanted) { return rig.waitFor([&] { tick(); return state() == wanted; }); }
     QString text(const char* name) { return page->findChild<QLabel*>(name)->text(); }
     QToolButton* button(const char* name) { return page->findChild<QToolButton*>(name); }
-    // Presses a button; `then` runs behind the question it opens, then the answer is given.
+    // Presses a visible button; `then` runs behind the question it opens, then the answer is given.
     void press(const char* name, bool yes = true, const std::function<void()>& then = {})
     {
         SimHarness::waitUntil([] { return !OneTimesClicked().isHasClicked(); }, 1000);
         QTimer::singleShot(0, [=] {
             if (then)
                 then();
-            if (TwoButtonDialog* q = TwoButtonDialog::instTwoButtonDialog)
-                QTest::mouseClick(q->findChild<QToolButton*>(yes ? "ok" : "cancel"), Qt::LeftButton);
+            PageTools::answer(yes);
         });
-        QTest::mouseClick(button(name), Qt::LeftButton);
+        PageTools::click(page, name);
     }
-    // Two presses in a row (the page may be gone after the first).
+    // Two presses of a visible button in a row (the page may be gone after the first).
     void doublePress(const char* name)
     {
         QPointer<QToolButton> b = button(name);
+        QVERIFY2(b && b->isVisible() && b->isEnabled(), name);
         for (int i = 0; i < 2 && b; ++i)
             QTest::mouseClick(b, Qt::LeftButton);
     }
@@ -83,7 +86,6 @@ private slots:
     void init()
     {
         LoadFilament::tickMs = UnloadFilament::tickMs = 3600 * 1000;
-        UnloadFilament::motionTickLimit = 120;
     }
     void cleanup() { PrintPageRig::closeDialogs(); }
 
@@ -159,6 +161,9 @@ private slots:
             row(true, 4, fault);
             row(false, 3, fault);
         }
+        row(true, 3, "unconfirmed");   // the line goes down as the push is sent
+        row(false, 2, "unconfirmed");
+        row(true, 0, "homing fails");
     }
     // Over 280 C, a cancel, the end behind the question or a controller gone
     // wrong, in each state: the user can leave, the machine is stopped and
@@ -168,9 +173,12 @@ private slots:
         QFETCH(bool, load);
         QFETCH(int, state);
         QFETCH(QString, how);
-        PrintPageRig rig(quick());
-        // Load state 0: cold, homing under way; state 1: hot, homing not done. Unload 1: cold.
-        rig.sim().movesNeverEnd(load && state < 2);
+        // Load state 0: cold, homing under way; state 1: hot, homing not done (it
+        // runs at the machine's own pace). Unload 1: cold.
+        ControllerSimulator::Options options = quick();
+        if (load && state < 2 && how != "homing fails")
+            options.timeScale = 1;
+        PrintPageRig rig(options);
         rig.sim().pinNozzleTemperature(state == (load ? 0 : 1) ? 100 : 230);
         Wizard w(rig, load);
         QVERIFY(w.tickUntil(state));
@@ -196,25 +204,52 @@ private slots:
             w.press("close", how == "yes");
             if (how == "no") {
                 QCOMPARE(w.state(), state);
-                QVERIFY(rig.commands(from).isEmpty());
+                QVERIFY(rig.commands(from).filter(QRegularExpression("^(?!G28 )")).isEmpty());   // homing goes on
                 return;
             }
         } else {
+            // Stuck or silent: within the move's own limit the wizard stops, names
+            // the cause and offers its way out.
             rig.link()->setTiming(LinkTiming{100, 20, 300, 300});
-            UnloadFilament::motionTickLimit = 3;
             if (how == "silent")
                 rig.sim().dropReplies(1000000);
             else if (how == "hang-up")
                 rig.sim().hangUp(-1);
-            rig.sim().movesNeverEnd(true);
-            for (int i = 0; i < 4; ++i)
-                w.tick();
-            load ? w.press("close", true) : w.doublePress("back");
+            else if (how == "unconfirmed")
+                rig.sim().hangUp(3000);
+            rig.sim().movesNeverEnd(how != "unconfirmed");
+            const QString text = how == "silent" || how == "hang-up" || how == "unconfirmed" ? NotAnswering
+                : load ? "The printer did not finish its move.\nPlease check the printer."
+                       : "Unloading did not finish.\nPlease check the machine.";
+            QVERIFY(rig.waitFor([&] { w.tick(); return w.text("label") == text; }, 10000));
+            QVERIFY(!rig.sent("G1 E-200 F1000") && w.button(load ? "close" : "back")->isVisible());
+            QVERIFY(!load || w.button("close")->text() == "Back");
+            rig.sim().dropReplies(0);
+            rig.sim().movesNeverEnd(false);
+            // A job started meanwhile keeps the machine when the page goes.
+            if (how == "stuck") {
+                rig.startHeldJob();
+                QVERIFY(rig.waitSent("G28 Z"));
+            }
+            const int before = rig.mark();
+            w.press(load ? "close" : "back");
+            QVERIFY(PageTools::gone(w.page));
+            if (how == "stuck") {
+                QVERIFY(rig.waitSent("G1 X-90 Y-90 F2000"));
+                QVERIFY(!rig.commands(before).contains("M18") && rig.sim().nozzleTarget() == 200);
+            } else if (how == "hang-up") {   // the line stays down: the stop waits for it
+                QVERIFY(rig.link()->pendingSafetyCommands() > 0);
+            } else {   // what the controller did not take goes out once it answers again
+                QVERIFY(rig.waitFor([&] {
+                    rig.mainWindow->pollStatus();
+                    return rig.sim().nozzleTarget() == 0 && rig.link()->pendingSafetyCommands() == 0;
+                }, 10000));
+            }
+            return;
         }
         QVERIFY(stillThere);
         QVERIFY(w.goneQuietly());
-        if (how != "silent" && how != "hang-up")
-            QCOMPARE(rig.commands(from), Stop + (load ? LoadEnd : UnloadEnd));
+        QCOMPARE(rig.commands(from), Stop + (load ? LoadEnd : UnloadEnd));
     }
 
     // A printing page waiting for heat leaves an unload wizard's target alone.

@@ -2,7 +2,6 @@
 // and the post-homing coordinate set that the other pages share.
 #include "Config/Config.h"
 #include "Execute/CExecuteReturnHome.h"
-#include "Execute/MachineRules.h"
 #include "UI/home.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
@@ -42,21 +41,6 @@ private slots:
     }
     void cleanup() { ExecuteReturnHome().setObject(nullptr); }
 
-    void coordinateSet_data()
-    {
-        QTest::addColumn<double>("calibration");
-        QTest::addColumn<QString>("command");
-        QTest::newRow("zero") << 0.0 << "G92 X100 Y102 Z215.00 A0 B0";
-        QTest::newRow("-1.25") << -1.25 << "G92 X100 Y102 Z216.25 A0 B0";
-    }
-    void coordinateSet()
-    {
-        QFETCH(double, calibration);
-        Sandbox box;
-        getConfigFile().configFile()->setExtruderCalibrationValue(calibration);
-        QTEST(HomedPosition::coordinateSetCommand(), "command");
-    }
-
     // The whole page: Back locked while homing, the coordinate set after it,
     // the tune (if the buzzer is on), and a page that closes once with "M112" then "M18".
     void homingPage_data()
@@ -85,6 +69,7 @@ private slots:
 
         // Two presses in a row: the one-press guard lets the first one through only.
         h.sim().clearTranscript();
+        QVERIFY(back->isVisible());
         QTest::mouseClick(back, Qt::LeftButton);
         QTest::mouseClick(back, Qt::LeftButton);
         QVERIFY(SimHarness::waitUntil([&] { return destroyed.count() == 1; }, 5000));
@@ -111,7 +96,7 @@ private slots:
         QCOMPARE(label(page, "label"), QString("Homing did not finish.\nPlease check the machine."));
         QVERIFY(ExecuteReturnHome().isHoming());
 
-        QTest::mouseClick(back, Qt::LeftButton);
+        click(page, "yes");
         QVERIFY(SimHarness::waitUntil([&] { return destroyed.count() == 1; }, 5000));
         QVERIFY(!ExecuteReturnHome().isHoming());
         QVERIFY(withoutPolls(h.sim().transcript()).join(" ").endsWith("M112 M18"));

@@ -5,11 +5,11 @@
 #include "UI/PlatformLevel.h"
 #include "UI/resources.h"
 #include "buzzer/buzzerPlay.h"
+#include "serial/SerialObject.h"
 #include "tests/support/PageTools.h"
 
 #include <QLabel>
 #include <QRegularExpression>
-#include <QScopedValueRollback>
 #include <QTest>
 #include <QToolButton>
 
@@ -126,15 +126,46 @@ private slots:
         r.leaveByBack(3.0);
     }
 
-    // Motion that never ends: the notice goes and Back is offered after the time limit.
-    void stuckMotion()
+    // Stuck or silent while homing or moving: within the moves' own limit the
+    // notice goes, the cause is shown with Back, and leaving stores nothing.
+    void faults_data()
     {
-        QScopedValueRollback<int> limit(PlatformLevel::stuckTimeoutMs, 1000);
-        Rig r(3.0, true);
-        QVERIFY(!r.button("back")->isVisible());
-        QVERIFY(SimHarness::waitUntil([&] { return r.button("back")->isVisible(); }, 10000));
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("atPoint2");
+        QTest::addColumn<QString>("text");
+        const QString stuck = "The machine did not finish moving.\nPlease check the machine.";
+        const QString silent = "The printer's controller is not answering.\nPlease check the printer.";
+        QTest::newRow("stuck while homing") << "stuck" << false << stuck;
+        QTest::newRow("silent on the way to the rear point") << "silent" << false << silent;
+        QTest::newRow("hang-up on the way to the rear point") << "hang-up" << false << silent;
+        QTest::newRow("stuck on the way to point 2") << "stuck" << true << stuck;
+    }
+    void faults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(bool, atPoint2);
+        Rig r(3.0, fault == "stuck" && !atPoint2);
+        r.h.link()->setTiming(LinkTiming{100, 20, 300, 300});
+        if (atPoint2) {
+            QVERIFY(r.arrived());
+            r.press("ok");
+            r.h.sim().movesNeverEnd(true);
+        } else if (fault != "stuck") {
+            QVERIFY(SimHarness::waitUntil([&] { return r.sent().contains("G1 Z3 F300"); }, 10000));
+            fault == "silent" ? r.h.sim().dropReplies(1000000) : r.h.sim().hangUp(4000);
+        }
+        QFETCH(QString, text);
+        QVERIFY(SimHarness::waitUntil([&] { return r.page->findChild<QLabel*>("label")->text() == text; }, 10000));
+        QVERIFY(r.button("back")->isVisible());
         QVERIFY(!OneLableDialog::instOneLableDialog && !r.button("ok")->isVisible());
-        QCOMPARE(r.page->findChild<QLabel*>("label")->text(), QString("The machine did not finish moving.\nPlease check the machine."));
+        r.h.sim().dropReplies(0);
+        r.h.sim().movesNeverEnd(false);
+        // Stop commands a silent controller did not take go out once it answers.
+        QVERIFY(SimHarness::waitUntil([&] {
+            r.h.link()->serialCheckCode("M105");
+            return r.h.link()->pendingSafetyCommands() == 0;
+        }, 10000));
+        QVERIFY(r.sent().contains("M104 S0 T0"));
         r.leaveByBack(3.0);
     }
 };

@@ -5,7 +5,7 @@
 #include "UI/resources.h"
 #include "UI/setting.h"
 #include "serial/SerialObject.h"
-#include "tests/support/PageTools.h"
+#include "tests/support/PrintPageRig.h"
 
 #include <QLabel>
 #include <QMutex>
@@ -45,7 +45,7 @@ ExtruderCalibration* openFromSettings(SimHarness& h, bool flatBed = false)
     h.sim().setBedHeightMap(map);
     Setting::instSetting = new Setting(nullptr);
     Setting::instSetting->show();
-    QTest::mouseClick(Setting::instSetting->findChild<QToolButton*>("showExtruderCalibration"), Qt::LeftButton);
+    PageTools::click(Setting::instSetting, "showExtruderCalibration");
     QTest::qWait(120);   // the one-press guard
     delete Setting::instSetting;
     return ExtruderCalibration::instExtruderCalibration;
@@ -120,7 +120,7 @@ private slots:
         QSignalSpy destroyed(page, &QObject::destroyed);
         const int before = h.sim().transcript().size();
         QToolButton* back = page->findChild<QToolButton*>("back");
-        QTest::mouseClick(back, Qt::LeftButton);
+        PageTools::click(page, "back");
         if (fault == "silent")
             QVERIFY(destroyed.isEmpty() && !back->isEnabled());
         QVERIFY(SimHarness::waitUntil([&] { return destroyed.count() == 1; }, 30000));
@@ -140,6 +140,38 @@ private slots:
         const int count = h.sim().transcript().size();
         QTest::qWait(300);
         QCOMPARE(h.sim().transcript().size(), count);
+    }
+
+    // A homing report while a run exists sets the coordinates again but starts no second worker.
+    void secondHomingReport()
+    {
+        SimHarness h;
+        ExtruderCalibration* page = openFromSettings(h);
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().contains("G1 X-80 Y100 F2000"); }, 30000));
+        page->checkReturnHomeDone();
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().contains("G1 Z215 F300"); }, 30000));
+        QTest::qWait(200);
+        const QStringList sent = h.sim().transcript();
+        QVERIFY(sent.count("G1 X-80 Y100 F2000") == 1 && sent.count("G1 Z215 F300") == 1);
+        QCOMPARE(sent.count("G92 X100 Y102 Z212.00 A0 B0"), 2);
+        PageTools::click(page, "back");
+        QVERIFY(PageTools::gone(page));
+    }
+
+    // A job started while the page probes: Back stows the probe but does not stop the job.
+    void backSparesAJob()
+    {
+        PrintPageRig rig;
+        ExtruderCalibration* page = openFromSettings(*rig.harness);
+        QVERIFY(rig.waitSent("G1 X-80 Y100 F2000", 30000));
+        rig.sim().movesNeverEnd(true);
+        rig.startHeldJob();
+        QVERIFY(rig.waitSent("G28 Z"));
+        const int from = rig.mark();
+        PageTools::click(page, "back");
+        QVERIFY(PageTools::gone(page));
+        QTest::qWait(100);
+        QVERIFY(rig.sent("M141 T219") && !rig.commands(from).contains("M112"));
     }
 };
 

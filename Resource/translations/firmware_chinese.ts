@@ -565,6 +565,11 @@ Please check the extruder.</source>
         <translation>确定要
  取消进料吗？</translation>
     </message>
+    <message>
+        <location filename="../../UI/loadfilament.cpp" line="210"/>
+        <source>Back</source>
+        <translation>返回</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

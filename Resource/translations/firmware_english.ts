@@ -543,6 +543,11 @@ Please check the extruder.</source>
  cancel load?</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <location filename="../../UI/loadfilament.cpp" line="210"/>
+        <source>Back</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

@@ -41,13 +41,19 @@ inline QString label(QWidget* w, const char* name)
     return l ? l->text() : QString();
 }
 
-// Answers the question that the next press opens ("YES" or "NO").
+// Answers the open question ("YES" or "NO") when its button is on screen.
+inline void answer(bool yes)
+{
+    TwoButtonDialog* q = TwoButtonDialog::instTwoButtonDialog;
+    auto* b = q ? q->findChild<QToolButton*>(yes ? "ok" : "cancel") : nullptr;
+    if (b && b->isVisible() && b->isEnabled())
+        QTest::mouseClick(b, Qt::LeftButton);
+}
+
+// Answers the question that the next press opens.
 inline void answerSoon(bool yes)
 {
-    QTimer::singleShot(300, [yes] {
-        if (TwoButtonDialog* q = TwoButtonDialog::instTwoButtonDialog)
-            QTest::mouseClick(q->findChild<QToolButton*>(yes ? "ok" : "cancel"), Qt::LeftButton);
-    });
+    QTimer::singleShot(300, [yes] { answer(yes); });
 }
 
 // Waits until a page is deleted, sending the deferred deletes a close outside an event loop leaves.

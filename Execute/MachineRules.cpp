@@ -4,6 +4,8 @@
 #include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
 
+#include <algorithm>
+
 namespace HomedPosition {
 
 static int volumeField(int index)
@@ -67,6 +69,8 @@ void MoveWait::start(int limitMs)
 {
     m_active = true;
     m_failing = false;
+    m_limitMs = limitMs;
+    m_lastFree = -1;
     m_deadline.setRemainingTime(limitMs);
 }
 
@@ -76,6 +80,7 @@ void MoveWait::extend(int limitMs)
         start(limitMs);
         return;
     }
+    m_limitMs = std::max(m_limitMs, limitMs);
     if (m_deadline.remainingTime() < limitMs)
         m_deadline.setRemainingTime(limitMs);
 }
@@ -92,6 +97,12 @@ MoveWait::Result MoveWait::poll(SerialObject* link)
     const bool answered = !ControllerProtocol::isLinkError(reply) && ControllerProtocol::freeSlots(reply) >= 0;
     if (answered) {
         m_failing = false;
+        // A slot freed since the last poll: a move has ended, so the queue is
+        // moving on however many moves it still holds.
+        const int free = ControllerProtocol::freeSlots(reply);
+        if (m_lastFree >= 0 && free > m_lastFree && m_deadline.remainingTime() < m_limitMs)
+            m_deadline.setRemainingTime(m_limitMs);
+        m_lastFree = free;
     } else if (!m_failing) {
         m_failing = true;
         // No answer for the margin of a move's limit: the controller is gone.

@@ -56,7 +56,8 @@ enum class Trouble { Stuck, Silent };
 
 // A wait on moves, limited by the moves' own time plus a margin
 // (ControllerProtocol::moveLimitMs). Stuck once the limit has passed with the
-// controller still reporting motion; silent once every poll has failed for
+// controller still reporting motion and no buffer slot freed meanwhile (every
+// slot freed starts the limit again); silent once every poll has failed for
 // the margin alone, however long the moves.
 class MoveWait {
 public:
@@ -75,6 +76,8 @@ private:
     bool m_active = false;
     QDeadlineTimer m_deadline;
     QDeadlineTimer m_silentSince;   // running while polls fail
+    int m_limitMs = 0;
+    int m_lastFree = -1;            // free slots at the last answered poll
     bool m_failing = false;
     Trouble m_trouble = Trouble::Stuck;
 };

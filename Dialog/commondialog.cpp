@@ -53,10 +53,13 @@ private:
     void raiseDialogs()
     {
         m_pending = false;
+        // The offscreen platform keeps no stacking order and warns on raise.
+        static const bool stacks = QGuiApplication::platformName() != QLatin1String("offscreen");
         QDialog* top = nullptr;
         for (const QPointer<QDialog>& dialog : std::as_const(m_dialogs))
             if (dialog && dialog->isVisible()) {
-                dialog->raise();
+                if (stacks)
+                    dialog->raise();
                 top = dialog;
             }
         if (top)

@@ -2,24 +2,17 @@
 // Drives the storage, file list and file pages as a user does, with a fixture
 // that runs the simulator and the main window over "/data" and "/media".
 #include "Dialog/onebuttondialog.h"
-#include "Dialog/twobuttondialog.h"
-#include "Execute/COneTimesClicked.h"
 #include "UI/buildfilemanage.h"
 #include "UI/buildprint.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
 #include "UI/showtfcard.h"
 #include "tests/support/PageTools.h"
-#include "tests/support/SimHarness.h"
 #include "tools/RootPath.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QToolButton>
 #include <QtTest>
 
 #include <functional>

@@ -147,15 +147,29 @@ private slots:
         QCOMPARE(rig.sent(), QStringList({"M18", "M140 S0", "M104 S0 T0"}));
     }
 
-    // A notice opened while its page is being built is above the page once it is up.
+    // A notice a page opens while it is being built is above the page once it
+    // is up: the levelling page's waiting notice, a refused print file's message.
+    void noticeOnTop_data()
+    {
+        QTest::addColumn<bool>("levelling");
+        QTest::newRow("levelling") << true;
+        QTest::newRow("refused print file") << false;
+    }
     void noticeOnTop()
     {
+        QFETCH(bool, levelling);
         Rig rig(1);
         rig.mw->show();
-        click(rig.mw.get(), "showControl");
-        click(Control::instControl, "showLeveling");
-        QVERIFY(PlatformLevel::instPlatformLevel && PlatformLevel::instPlatformLevel->isVisible());
-        QPointer<QWidget> notice = OneLableDialog::instOneLableDialog;
+        if (levelling) {
+            click(rig.mw.get(), "showControl");
+            click(Control::instControl, "showLeveling");
+            QVERIFY(PlatformLevel::instPlatformLevel && PlatformLevel::instPlatformLevel->isVisible());
+        } else {
+            rig.h->sandbox().writeFile("/data/wide.gcode", "M104 S200\nM118 X100.5 Y10 Z10\nG1 X1\n");
+            rig.mw->slot_ThreadM23(rig.h->sandbox().path("/data/wide.gcode"));
+        }
+        QPointer<QWidget> notice = levelling ? static_cast<QWidget*>(OneLableDialog::instOneLableDialog)
+                                             : OneButtonDialog::instOneButtonDialog;
         QVERIFY(notice && notice->isVisible());
         QTRY_COMPARE(QApplication::activeWindow(), notice.data());
         QTest::qWait(100);

@@ -39,8 +39,6 @@ QStringList shownNames(QWidget* page)
     return names;
 }
 
-QString labelText(QWidget* page, const char* name) { return page->findChild<QLabel*>(name)->text(); }
-
 QByteArray plainGcode() { return GxWriter::generateGcode({}); }
 
 // 1 h 30 min, 2.50 m, 0.20 mm, 60 mm/s, an 80 x 40 and a 120 x 120 picture.
@@ -175,7 +173,7 @@ private slots:
         for (int step = 0; step <= presses.size(); ++step) {
             if (step > 0)
                 click(list, qPrintable(presses[step - 1]));
-            QCOMPARE(labelText(list, "label"), indicators[step]);
+            QCOMPARE(PageTools::label(list, "label"), indicators[step]);
             const QStringList names = shownNames(list);
             QCOMPARE(names.size(), shown[step]);
             for (int i = 0; i < names.size(); ++i) {
@@ -225,7 +223,7 @@ private slots:
         QCOMPARE(order, (QStringList{"new folder", "old folder", "part.G", "MODEL.GX", "alias.gx", "x.gcode",
                                      "tie-a.gx", "tie-b.gx"}));
         QCOMPARE(shownNames(list), order.mid(0, 4));
-        QCOMPARE(labelText(list, "label"), QString("1/2"));
+        QCOMPARE(PageTools::label(list, "label"), QString("1/2"));
     }
 
     void list_longPressSelectsAndDeletes()
@@ -382,8 +380,8 @@ private slots:
         QCOMPARE(page->isGxFile(), !shown.isEmpty());
         QCOMPARE(page->findChild<QLabel*>("labelTatleTime")->isHidden(), shown.isEmpty());
         if (!shown.isEmpty())
-            QCOMPARE(QStringList({labelText(page, "labelTatleTime"), labelText(page, "labelUsedMaterial"),
-                                  labelText(page, "labelLayerHiht"), labelText(page, "labelSpeed")}).join('|'),
+            QCOMPARE(QStringList({PageTools::label(page, "labelTatleTime"), PageTools::label(page, "labelUsedMaterial"),
+                                  PageTools::label(page, "labelLayerHiht"), PageTools::label(page, "labelSpeed")}).join('|'),
                      shown);
         // The second picture (the first is 80 x 40) scaled into 124 x 124.
         if (shown.startsWith("1 h"))
@@ -402,7 +400,7 @@ private slots:
             {e.repeated(14) + ".g", e.repeated(13) + "..."}};
         for (const auto& [name, shown] : cases) {
             writeNative(data("/" + name), plainGcode());
-            QCOMPARE(labelText(openFilePage(data("/" + name)), "printFileName"), shown);
+            QCOMPARE(PageTools::label(openFilePage(data("/" + name)), "printFileName"), shown);
         }
     }
 
@@ -482,7 +480,7 @@ private slots:
             BuildFileManage* page = BuildFileManage::instBuildFileManage;
             QVERIFY(page);
             QCOMPARE(page->nativePath(), path);
-            const QString shown = labelText(page, "printFileName");
+            const QString shown = PageTools::label(page, "printFileName");
             const QString full = QFile::decodeName(name).trimmed();
             QVERIFY2(shown == full || (shown.endsWith("...") && full.startsWith(shown.chopped(3))), qPrintable(shown));
             if (lossy) {   // the printing page takes the name as text: it says why it cannot

@@ -15,17 +15,6 @@
 #include <memory>
 #include <thread>
 
-namespace {
-
-QByteArray sampleGcode()
-{
-    GxWriter::GcodeOptions options;
-    options.layers = 3;
-    return GxWriter::generateGcode(options);
-}
-
-}  // namespace
-
 class TestMainWindow : public QObject {
     Q_OBJECT
     std::unique_ptr<SimHarness> m_h;
@@ -187,7 +176,7 @@ private slots:
         QFETCH(bool, printing);
         QFETCH(bool, nameKept);
         Config* config = getConfigFile().configFile();
-        m_h->sandbox().writeFile("/data/job.gcode", sampleGcode());
+        m_h->sandbox().writeFile("/data/job.gcode", GxWriter::generateGcode({}));
         config->setPowerOffResumePrintStatus(on);
         config->setPowerOffResumePrintFileName(file.toStdString());
         _printcfg_t saved{400, 100, 60, 210, 25, 1};   // speed out of range: 100
@@ -228,7 +217,7 @@ private slots:
     {
         m_w = std::make_unique<MainWindow>();
         const QString job = m_h->sandbox().path("/data/lan.gcode");
-        m_h->sandbox().writeFile("/data/lan.gcode", sampleGcode());
+        m_h->sandbox().writeFile("/data/lan.gcode", GxWriter::generateGcode({}));
         m_w->setLanStatus(3, 2);
         m_w->slot_ThreadM23(job);
         m_w->slo_jumpToPrint(job);

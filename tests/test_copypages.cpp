@@ -274,63 +274,57 @@ private slots:
         }
     }
 
-    // Onto internal storage the copy is stamped to list first; onto the stick not.
-    void copyButtonBothWays()
-    {
-        const QByteArray content = CopyFaults::pattern(700000, 3);
-        writeFile(media("/model.gx"), content);
-        writeFile(data("/model.gx"), "old model");
-        writeFile(data("/inside.gx"), "inside");
-        Config* config = getConfigFile().configFile();
-        const std::string stampBefore = config->getModifyTime();
-        click(openFilePage(media("/model.gx")), "copyFile");
-        QVERIFY(ProgressDialog::instProgressDialog);
-        QVERIFY(waitFor([] { return message() == "Copy completed"; }));
-        QCOMPARE(readAll(data("/model.gx")), content);
-        QVERIFY(config->getModifyTime() > stampBefore);
-        QCOMPARE(QFileInfo(data("/model.gx")).lastModified().toString("yyyyMMddhhmm.ss").toStdString(),
-                 config->getModifyTime());
-        closeAllPages();
-
-        const std::string stamp = config->getModifyTime();
-        click(openFilePage(data("/inside.gx")), "copyFile");
-        QVERIFY(waitFor([] { return message() == "Copy completed"; }));
-        QCOMPARE(readAll(media("/inside.gx")), QByteArray("inside"));
-        QCOMPARE(config->getModifyTime(), stamp);
-    }
-
-    // The copy button's copy, the one before printing and the list's copy,
-    // failing (or, once, differing: the print starts from the good second copy).
+    // The file page's copy both ways (onto internal storage stamped to list
+    // first, onto the stick not); the file page's copy, the one before printing
+    // and the list's copy failing, or refused by a small target before anything
+    // is written (or, once, differing: the print starts from the good second copy).
     void copyFaults_data()
     {
         QTest::addColumn<QString>("pressed");
+        QTest::addColumn<bool>("fromStick");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("shown");
-        const QString full = "Storage space is not enough";
-        QTest::newRow("print, disk full") << "buildPrint" << "ENOSPC" << full;
-        QTest::newRow("print, copy never matches") << "buildPrint" << "corrupt" << "Please retry";
-        QTest::newRow("print, copy differs once") << "buildPrint" << "corrupt once" << "";
-        QTest::newRow("print, thread not created") << "buildPrint" << "no thread" << "Please retry";
-        QTest::newRow("copy, disk full") << "copyFile" << "ENOSPC" << full;
-        QTest::newRow("copy, copy differs") << "copyFile" << "corrupt" << "Please retry";
-        QTest::newRow("copy, thread not created") << "copyFile" << "no thread" << "Please retry";
-        QTest::newRow("list, disk full") << "copyBtn" << "ENOSPC" << full;
-        QTest::newRow("list, write error") << "copyBtn" << "write EIO" << "Copy Failed(1)";
-        QTest::newRow("list, copy differs") << "copyBtn" << "corrupt" << "Copy Failed(2)";
-        QTest::newRow("list, read error") << "copyBtn" << "read EIO" << "Copy Failed(3)";
-        QTest::newRow("list, thread not created") << "copyBtn" << "no thread" << "Copy Failed(3)";
+        const QString full = "Storage space is not enough", done = "Copy completed";
+        QTest::newRow("copy from the stick") << "copyFile" << true << "" << done;
+        QTest::newRow("copy onto the stick") << "copyFile" << false << "" << done;
+        QTest::newRow("print, disk full") << "buildPrint" << true << "ENOSPC" << full;
+        QTest::newRow("print, copy never matches") << "buildPrint" << true << "corrupt" << "Please retry";
+        QTest::newRow("print, copy differs once") << "buildPrint" << true << "corrupt once" << "";
+        QTest::newRow("print, thread not created") << "buildPrint" << true << "no thread" << "Please retry";
+        QTest::newRow("print, small disk") << "buildPrint" << true << "small disk" << full;
+        QTest::newRow("copy, disk full") << "copyFile" << true << "ENOSPC" << full;
+        QTest::newRow("copy, copy differs") << "copyFile" << true << "corrupt" << "Please retry";
+        QTest::newRow("copy, thread not created") << "copyFile" << true << "no thread" << "Please retry";
+        QTest::newRow("copy onto a small stick") << "copyFile" << false << "small disk" << full;
+        QTest::newRow("list, disk full") << "copyBtn" << true << "ENOSPC" << full;
+        QTest::newRow("list, write error") << "copyBtn" << true << "write EIO" << "Copy Failed(1)";
+        QTest::newRow("list, copy differs") << "copyBtn" << true << "corrupt" << "Copy Failed(2)";
+        QTest::newRow("list, read error") << "copyBtn" << true << "read EIO" << "Copy Failed(3)";
+        QTest::newRow("list, thread not created") << "copyBtn" << true << "no thread" << "Copy Failed(3)";
+        QTest::newRow("list onto a small stick") << "copyBtn" << false << "small disk" << full;
     }
     void copyFaults()
     {
         QFETCH(QString, pressed);
+        QFETCH(bool, fromStick);
         QFETCH(QString, fault);
         QFETCH(QString, shown);
+        const QString from = fromStick ? media() : data(), to = fromStick ? data() : media();
+        const bool small = fault == "small disk";
+        if (small && ::mount("tmpfs", QFile::encodeName(to).constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("cannot mount a small file system here");
+        struct Unmount {
+            QByteArray path;
+            ~Unmount() { if (!path.isEmpty()) ::umount2(path.constData(), MNT_DETACH); }
+        } unmount{small ? QFile::encodeName(to) : QByteArray()};
         const QByteArray job = shown.isEmpty() ? printJob("model") : CopyFaults::pattern(600000);
-        writeFile(media("/model.gx"), job);
-        writeFile(data("/model.gx"), "old model");
+        writeFile(from + "/model.gx", job);
+        writeFile(to + "/model.gx", "old model");
         setFault(fault);
+        Config* config = getConfigFile().configFile();
+        const std::string stamp = config->getModifyTime();
         m_faults->slowSourceMs = shown.isEmpty() ? 150 : 0;   // long enough to see the waiting notice
-        ShowTFCard* list = startCopy(pressed, true, {"model.gx"});
+        ShowTFCard* list = startCopy(pressed, fromStick, {"model.gx"});
         if (shown.isEmpty()) {   // the job starts from the verified copy, not before
             QVERIFY(NoButtonDialog::instNoButtonDialog && NoButtonDialog::instNoButtonDialog->isVisible());
             QVERIFY(!BuildPrint::instBuildPrint);
@@ -344,13 +338,22 @@ private slots:
             QVERIFY(layersSent() >= 2);
             return;
         }
+        QVERIFY(shown != "Copy completed" || ProgressDialog::instProgressDialog);
         QVERIFY(waitFor([&] { return message() == shown; }));
-        QVERIFY(!list->selectMode());
+        if (shown == "Copy completed") {
+            QCOMPARE(readAll(to + "/model.gx"), job);
+            QCOMPARE(config->getModifyTime() > stamp, fromStick);
+            QVERIFY(!fromStick || QFileInfo(to + "/model.gx").lastModified().toString("yyyyMMddhhmm.ss").toStdString()
+                                      == config->getModifyTime());
+            return;
+        }
+        QCOMPARE(list->selectMode(), small && pressed == "copyBtn");   // refused before it began: still selected
         if (fault == "corrupt" && pressed != "copyBtn")
             QCOMPARE(m_faults->tempSyncs.load(), pressed == "buildPrint" ? 3 : 1);   // printing tries three times
         QVERIFY(!BuildPrint::instBuildPrint);
         QVERIFY(!NoButtonDialog::instNoButtonDialog && !ProgressDialog::instProgressDialog);
-        QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
+        QCOMPARE(readAll(to + "/model.gx"), QByteArray("old model"));
+        QVERIFY(!small || allNames(to) == QStringList{"model.gx"});
     }
 
     void listCopiesTheSelection()
@@ -403,35 +406,6 @@ private slots:
         QCOMPARE(message(), QString("Please insert USB Disk !"));
         QVERIFY(list->selectMode());   // nothing started: the selection stays
         QVERIFY(!ProgressDialog::instProgressDialog);
-    }
-
-    // A small target storage: the free space is checked before anything is written.
-    void refusedForLackOfSpace_data()
-    {
-        QTest::addColumn<QString>("pressed");
-        QTest::newRow("the list's copy onto the stick") << "copyBtn";
-        QTest::newRow("the file page's copy onto the stick") << "copyFile";
-        QTest::newRow("printing a file of the stick") << "buildPrint";
-    }
-    void refusedForLackOfSpace()
-    {
-        QFETCH(QString, pressed);
-        const bool fromStick = pressed == "buildPrint";
-        writeFile((fromStick ? media() : data()) + "/big.gx", CopyFaults::pattern(200000));
-        const QString to = fromStick ? data() : media();
-        const QByteArray target = QFile::encodeName(to);
-        if (::mount("tmpfs", target.constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP("cannot mount a small file system here");
-        struct Unmount {
-            QByteArray path;
-            ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
-        } unmount{target};
-        ShowTFCard* list = startCopy(pressed, fromStick, {"big.gx"});
-        QCOMPARE(message(), QString("Storage space is not enough"));
-        QVERIFY(pressed != "copyBtn" || list->selectMode());
-        QVERIFY(!ProgressDialog::instProgressDialog && !NoButtonDialog::instNoButtonDialog && !BuildPrint::instBuildPrint);
-        QCOMPARE(allNames(to), QStringList{});
-        closeAllPages();
     }
 };
 

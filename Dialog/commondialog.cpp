@@ -15,9 +15,9 @@ namespace CommonDialog {
 namespace {
 
 // Pages often open their notice while they are built, before they are shown;
-// shown afterwards, the page would cover it. Whenever another window is shown,
-// the dialogs still up are raised again (in the order they were made, so a
-// question stays above the notice it was asked over), once that window is up.
+// shown afterwards, the page would cover it. When another window is shown over
+// dialogs that are up, they are raised again (in the order they were made, so
+// a question stays above the notice it was asked over) once that window is up.
 class KeepOnTop : public QObject {
 public:
     explicit KeepOnTop(QObject* parent) : QObject(parent) {}
@@ -33,7 +33,7 @@ public:
         if (event->type() == QEvent::Show && object->isWidgetType()) {
             auto* window = static_cast<QWidget*>(object);
             const Qt::WindowType type = window->windowType();
-            if ((type == Qt::Window || type == Qt::Dialog) && !m_pending && !isDialog(window)) {
+            if ((type == Qt::Window || type == Qt::Dialog) && !m_pending && !isDialog(window) && anyVisible()) {
                 m_pending = true;
                 QTimer::singleShot(0, this, &KeepOnTop::raiseDialogs);
             }
@@ -46,6 +46,14 @@ private:
     {
         for (const QPointer<QDialog>& dialog : m_dialogs)
             if (dialog == window)
+                return true;
+        return false;
+    }
+
+    bool anyVisible() const
+    {
+        for (const QPointer<QDialog>& dialog : m_dialogs)
+            if (dialog && dialog->isVisible())
                 return true;
         return false;
     }

@@ -14,7 +14,8 @@ namespace CommonDialog {
 // The place of a 400 x 200 message card, centred on the screen.
 constexpr QPoint CardPos{40, 36};
 
-// Frameless, deleted when closed, placed at pos.
+// Frameless, deleted when closed, placed at pos; while up it stays above
+// windows shown after it.
 void prepare(QDialog* dialog, QPoint pos);
 // Gives a button the plain look of a style key (see COneTimesClicked).
 void styleButton(QToolButton* button, const char* styleKey);

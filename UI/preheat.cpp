@@ -97,9 +97,12 @@ Preheat::Row Preheat::row(Heater heater)
 
 // ---- set points ------------------------------------------------------------
 
+// The guard runs pending events, a queued release among them: the timer
+// starts only while the button is still held.
 void Preheat::startStepping(int direction)
 {
-    if (!OneTimesClicked().acceptPagePress(this))
+    m_held = true;
+    if (!OneTimesClicked().acceptPagePress(this) || !m_held)
         return;
     m_direction = direction;
     m_repeat->start();
@@ -107,6 +110,7 @@ void Preheat::startStepping(int direction)
 
 void Preheat::stopStepping()
 {
+    m_held = false;
     m_repeat->stop();
     m_direction = 4;
 }

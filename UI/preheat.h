@@ -71,6 +71,7 @@ private:
 
     Ui::Preheat* ui;
     SerialObject* m_serial = nullptr;
+    bool m_held = false;        // a set-point button is down
     int m_direction = 4;        // 0 nozzle down, 1 nozzle up, 2 bed down, 3 bed up, 4 none
     QTimer* m_repeat = nullptr;
     bool m_reached = false;     // a heating heater has reached its target

@@ -42,8 +42,22 @@ port_taken() {
 EXTRA_PKGS="qt6-qpa-plugins $EXTRA_PKGS" sh scripts/install-deps.sh
 
 echo "Building (first time: a few minutes) ..."
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target orlenk3 orlenk-sim gxwrite orlenk-vnc-localhost >/dev/null
+mkdir -p "$BUILD"
+BUILD_LOG="$BUILD/demo-build.log"
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$BUILD_LOG" 2>&1 || { tail -40 "$BUILD_LOG"; exit 1; }
+# One line that counts up with the build's "[ NN%]" steps; the full output goes to the log.
+rm -f "$BUILD/demo-build.failed"
+{ cmake --build "$BUILD" -j"$(nproc)" --target orlenk3 orlenk-sim gxwrite orlenk-vnc-localhost 2>&1 ||
+      touch "$BUILD/demo-build.failed"; } |
+    tee -a "$BUILD_LOG" |
+    awk '/^\[ *[0-9]+%\]/ { p = $0; sub(/^\[ */, "", p); sub(/%.*/, "", p)
+                             if (p != last) { printf "\r  built %3d%%", p; fflush(); last = p } }
+         END { if (last != "") printf "\n" }'
+if [ -e "$BUILD/demo-build.failed" ]; then
+    tail -40 "$BUILD_LOG"
+    echo "The build failed; the whole output is in $BUILD_LOG." >&2
+    exit 1
+fi
 
 # ---- the printer root --------------------------------------------------------
 mkdir -p "$ROOT/data" "$ROOT/media" "$ROOT/dev" "$ROOT/proc" \
@@ -60,20 +74,20 @@ sample() {   # sample <file> <gxwrite options...>: made once, kept afterwards
 }
 # Internal storage: a folder and eleven files, three pages of the file list.
 mkdir -p "$ROOT/data/Spare parts"
-sample "$ROOT/data/Calibration cube.gx" --draw "Cube" --draw "Cube" --time 1500 --material 1800 --layers 40 --slicer
-sample "$ROOT/data/Phone stand.gx" --draw "Stand" --draw "Stand" --time 5400 --material 6200 --layers 120 --slicer
+sample "$ROOT/data/Calibration cube.gx" --object cube --object cube --time 1500 --material 1800 --layers 40 --slicer
+sample "$ROOT/data/Phone stand.gx" --object stand --object stand --time 5400 --material 6200 --layers 120 --slicer
 sample "$ROOT/data/Bracket.gcode" --plain --layers 30
 sample "$ROOT/data/Hook.g" --plain --layers 12
-sample "$ROOT/data/Cable clip.gx" --draw "Clip" --draw "Clip" --time 600 --material 700 --layers 15 --slicer
-sample "$ROOT/data/Vase.gx" --draw "Vase" --draw "Vase" --time 9000 --material 11000 --layers 180 --slicer
-sample "$ROOT/data/Keychain.gx" --draw "Key" --draw "Key" --time 900 --material 900 --layers 10 --slicer
-sample "$ROOT/data/Pen holder.gx" --draw "Pens" --draw "Pens" --time 4200 --material 5100 --layers 90 --slicer
+sample "$ROOT/data/Cable clip.gx" --object clip --object clip --time 600 --material 700 --layers 15 --slicer
+sample "$ROOT/data/Vase.gx" --object vase --object vase --time 9000 --material 11000 --layers 180 --slicer
+sample "$ROOT/data/Keychain.gx" --object key --object key --time 900 --material 900 --layers 10 --slicer
+sample "$ROOT/data/Pen holder.gx" --object pens --object pens --time 4200 --material 5100 --layers 90 --slicer
 sample "$ROOT/data/Lid.gcode" --plain --layers 8
-sample "$ROOT/data/Knob.gx" --draw "Knob" --draw "Knob" --time 1200 --material 1300 --layers 25 --slicer
+sample "$ROOT/data/Knob.gx" --object knob --object knob --time 1200 --material 1300 --layers 25 --slicer
 sample "$ROOT/data/Test strip.g" --plain --layers 4
-sample "$ROOT/data/Spare parts/Washer.gx" --draw "Washer" --draw "Washer" --time 300 --material 250 --layers 6 --slicer
+sample "$ROOT/data/Spare parts/Washer.gx" --object washer --object washer --time 300 --material 250 --layers 6 --slicer
 sample "$ROOT/data/Spare parts/Nut.gcode" --plain --layers 10
-sample "$ROOT/media/Gear.gx" --draw "Gear" --draw "Gear" --time 2700 --material 3100 --layers 60 --slicer
+sample "$ROOT/media/Gear.gx" --object gear --object gear --time 2700 --material 3100 --layers 60 --slicer
 sample "$ROOT/media/Spacer.gcode" --plain --layers 20
 sample "$ROOT/media/Clip.g" --plain --layers 8
 

@@ -7,6 +7,13 @@ cd "$(dirname "$0")/.."
 JOBS=$(nproc)
 BUILD=build-fuzz
 
+# gxwrite draws with a Qt GUI application, which wants a private runtime folder.
+if [ -z "$XDG_RUNTIME_DIR" ]; then
+    export XDG_RUNTIME_DIR="$(pwd)/$BUILD/run"
+    mkdir -p "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+fi
+
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORLENK_FUZZ=ON >/dev/null
 cmake --build "$BUILD" -j"$JOBS" --target fuzz_printfile gxwrite
 

@@ -17,6 +17,7 @@
 
 using namespace CopyFaults;
 using namespace FilePageDriver;
+using PageTools::click;
 
 namespace {
 
@@ -128,10 +129,10 @@ class TestCopyPages : public FilePageDriver::Fixture {
             longPress(list, slotOf(list, files.first()));
             for (int i = 1; i < files.size(); ++i)
                 shortPress(list, slotOf(list, files[i]));
-            QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);
+            click(list, "copyBtn");
         } else {
             shortPress(list, slotOf(list, files.first()));
-            guardedClick(button(BuildFileManage::instBuildFileManage, qPrintable(pressed)));
+            click(BuildFileManage::instBuildFileManage, qPrintable(pressed));
         }
         return list;
     }
@@ -180,219 +181,179 @@ private slots:
         QVERIFY(noTemporaryFiles(data()) && noTemporaryFiles(media()));
     }
 
-    void printsAFileOfTheStickFromTheMainWindow()
-    {
-        const QByteArray job = printJob("stick");
-        writeFile(media("/cube.gx"), job);
-        writeFile(data("/cube.gx"), "an older cube");
-        m_faults->slowSourceMs = 150;   // long enough to see the waiting notice
-
-        pressBuild();
-        guardedClick(button(Build::instBuild, "upan"));
-        shortPress(ShowTFCard::instShowTFCard, 0);
-        BuildFileManage* page = BuildFileManage::instBuildFileManage;
-        QVERIFY(page && page->isUsbFile());
-        guardedClick(button(page, "buildPrint"));
-
-        QVERIFY(NoButtonDialog::instNoButtonDialog && NoButtonDialog::instNoButtonDialog->isVisible());
-        QVERIFY(!BuildPrint::instBuildPrint);   // not before the copy is verified
-        QCOMPARE(readAll(data("/cube.gx")), QByteArray("an older cube"));
-
-        QVERIFY2(waitFor([] { return BuildPrint::instBuildPrint != nullptr; }), "no print after the copy");
-        QVERIFY(!NoButtonDialog::instNoButtonDialog);
-        QCOMPARE(readAll(data("/cube.gx")), job);
-        QVERIFY2(waitFor([] { return shows("Build Completed"); }, 60000), "the print never completed");
-        QVERIFY(layersSent() >= 2);
-    }
-
-    // The stick pulled mid-copy: the list says the copy failed and stays, the
-    // file page's message names the cause and outlives the stick's pages; a page
-    // of internal storage stays; the old target and a first file copied stay.
-    void stickPulledMidCopy_data()
+    // Interrupted while the second of three files (the file page: its file) is
+    // copied. The stick pulled: the list says the copy failed and stays, the
+    // file page's message names the cause and outlives the stick's pages, a page
+    // of internal storage stays. Stopped by a Cancel, the page closed, Back from
+    // the print's copy, or the list's hidden dialog gone (which finishes the
+    // file under way): no word. Either way no print, the old file intact, the
+    // first file kept and nothing further begun.
+    void interruptedMidCopy_data()
     {
         QTest::addColumn<QString>("pressed");
         QTest::addColumn<bool>("fromStick");
-        QTest::newRow("list, from the stick") << "copyBtn" << true;
-        QTest::newRow("list, onto the stick") << "copyBtn" << false;
-        QTest::newRow("print from the stick") << "buildPrint" << true;
-        QTest::newRow("copy from the stick") << "copyFile" << true;
-        QTest::newRow("copy onto the stick") << "copyFile" << false;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("list, from the stick, pulled") << "copyBtn" << true << "pull";
+        QTest::newRow("list, onto the stick, pulled") << "copyBtn" << false << "pull";
+        QTest::newRow("print from the stick, pulled") << "buildPrint" << true << "pull";
+        QTest::newRow("copy from the stick, pulled") << "copyFile" << true << "pull";
+        QTest::newRow("copy onto the stick, pulled") << "copyFile" << false << "pull";
+        QTest::newRow("copy, cancel") << "copyFile" << true << "cancel";
+        QTest::newRow("copy, page closed") << "copyFile" << true << "close";
+        QTest::newRow("print, back") << "buildPrint" << true << "back";
+        QTest::newRow("list, cancel") << "copyBtn" << true << "cancel";
+        QTest::newRow("list, hidden dialog gone") << "copyBtn" << true << "gate";
     }
-    void stickPulledMidCopy()
+    void interruptedMidCopy()
     {
         QFETCH(QString, pressed);
         QFETCH(bool, fromStick);
-        const bool viaList = pressed == "copyBtn";
-        const QString from = fromStick ? media() : data(), to = fromStick ? data() : media();
-        writeFile(from + "/a.gx", CopyFaults::pattern(300000, 1));
-        writeFile(from + "/b.gx", CopyFaults::pattern(2 * 1024 * 1024, 2));
-        writeFile(to + "/b.gx", "old b");
-        installFaults(fromStick ? "/media/" : "/data/");
-        m_faults->slowSourceMs = 250;
-        m_faults->slowOnly = "/b.gx";
-        QPointer<ShowTFCard> list = startCopy(pressed, fromStick, viaList ? QStringList{"a.gx", "b.gx"} : QStringList{"b.gx"});
-        QPointer<BuildFileManage> page = BuildFileManage::instBuildFileManage;
-        QVERIFY(waitFor([&] { return viaList ? progressText().endsWith("(2/2)") : m_faults->sourceReads >= 2; }));
-        m_faults->sourceGone = fromStick;
-        setUsb(false);
-        QVERIFY(waitFor([&] { return viaList || (!page == fromStick && !list == fromStick); }));
-        settle();
-        QCOMPARE(message(), QString(viaList ? "Copy Failed(0)" : "USB Disk removed,\ncopy stopped"));
-        QVERIFY(!NoButtonDialog::instNoButtonDialog && !ProgressDialog::instProgressDialog && !BuildPrint::instBuildPrint);
-        QVERIFY(waitForCopyThreads());
-        QCOMPARE(readAll(to + "/b.gx"), QByteArray("old b"));
-        if (viaList) {   // the first file stays, and the list (also the stick's) under the message
-            QCOMPARE(readAll(to + "/a.gx").size(), 300000);
-            QTest::qWait(250);
-            QVERIFY(ShowTFCard::instShowTFCard == list && !list->selectMode());
-            QVERIFY(button(list, "copyBtn")->isHidden());
-        } else if (page) {   // its copy button is alive
-            OneButtonDialog::instOneButtonDialog->close();
-            settle();
-            guardedClick(button(page, "copyFile"));
-            QCOMPARE(message(), QString("Please insert USB Disk !"));
-        }
-    }
-
-    // Onto internal storage the copy is stamped to list first; onto the stick not.
-    void copyButtonBothWays()
-    {
-        const QByteArray content = CopyFaults::pattern(700000, 3);
-        writeFile(media("/model.gx"), content);
-        writeFile(data("/model.gx"), "old model");
-        writeFile(data("/inside.gx"), "inside");
-        Config* config = getConfigFile().configFile();
-        const std::string stampBefore = config->getModifyTime();
-        guardedClick(button(openFilePage(media("/model.gx")), "copyFile"));
-        QVERIFY(ProgressDialog::instProgressDialog);
-        QVERIFY(waitFor([] { return message() == "Copy completed"; }));
-        QCOMPARE(readAll(data("/model.gx")), content);
-        QVERIFY(config->getModifyTime() > stampBefore);
-        QCOMPARE(QFileInfo(data("/model.gx")).lastModified().toString("yyyyMMddhhmm.ss").toStdString(),
-                 config->getModifyTime());
-        closeAllPages();
-
-        const std::string stamp = config->getModifyTime();
-        guardedClick(button(openFilePage(data("/inside.gx")), "copyFile"));
-        QVERIFY(waitFor([] { return message() == "Copy completed"; }));
-        QCOMPARE(readAll(media("/inside.gx")), QByteArray("inside"));
-        QCOMPARE(config->getModifyTime(), stamp);
-    }
-
-    // The copy button's copy, the one before printing and the list's copy,
-    // failing (or, once, differing: the print starts from the good second copy).
-    void copyFaults_data()
-    {
-        QTest::addColumn<QString>("pressed");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("shown");
-        const QString full = "Storage space is not enough";
-        QTest::newRow("print, disk full") << "buildPrint" << "ENOSPC" << full;
-        QTest::newRow("print, copy never matches") << "buildPrint" << "corrupt" << "Please retry";
-        QTest::newRow("print, copy differs once") << "buildPrint" << "corrupt once" << "";
-        QTest::newRow("print, thread not created") << "buildPrint" << "no thread" << "Please retry";
-        QTest::newRow("copy, disk full") << "copyFile" << "ENOSPC" << full;
-        QTest::newRow("copy, copy differs") << "copyFile" << "corrupt" << "Please retry";
-        QTest::newRow("copy, thread not created") << "copyFile" << "no thread" << "Please retry";
-        QTest::newRow("list, disk full") << "copyBtn" << "ENOSPC" << full;
-        QTest::newRow("list, write error") << "copyBtn" << "write EIO" << "Copy Failed(1)";
-        QTest::newRow("list, copy differs") << "copyBtn" << "corrupt" << "Copy Failed(2)";
-        QTest::newRow("list, read error") << "copyBtn" << "read EIO" << "Copy Failed(3)";
-        QTest::newRow("list, thread not created") << "copyBtn" << "no thread" << "Copy Failed(3)";
-    }
-    void copyFaults()
-    {
-        QFETCH(QString, pressed);
-        QFETCH(QString, fault);
-        QFETCH(QString, shown);
-        const QByteArray job = shown.isEmpty() ? printJob("model") : CopyFaults::pattern(600000);
-        writeFile(media("/model.gx"), job);
-        writeFile(data("/model.gx"), "old model");
-        setFault(fault);
-        ShowTFCard* list = startCopy(pressed, true, {"model.gx"});
-        if (shown.isEmpty()) {
-            QVERIFY(waitFor([] { return BuildPrint::instBuildPrint != nullptr; }));
-            QCOMPARE(m_faults->tempSyncs.load(), 2);
-            QCOMPARE(readAll(data("/model.gx")), job);
-            QCOMPARE(message(), QString());
-            return;
-        }
-        QVERIFY(waitFor([&] { return message() == shown; }));
-        QVERIFY(!list->selectMode());
-        if (fault == "corrupt" && pressed != "copyBtn")
-            QCOMPARE(m_faults->tempSyncs.load(), pressed == "buildPrint" ? 3 : 1);   // printing tries three times
-        QVERIFY(!BuildPrint::instBuildPrint);
-        QVERIFY(!NoButtonDialog::instNoButtonDialog && !ProgressDialog::instProgressDialog);
-        QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
-    }
-
-    // Stopped while the second of three files (the file page: its file) is
-    // copied: a Cancel, the page closed, Back from the print's copy, or the
-    // list's hidden dialog gone (which finishes the file under way). No word,
-    // no print, the old file intact, nothing further begun.
-    void stoppedMidCopy_data()
-    {
-        QTest::addColumn<QString>("pressed");
-        QTest::addColumn<QString>("how");
-        QTest::newRow("copy, cancel") << "copyFile" << "cancel";
-        QTest::newRow("copy, page closed") << "copyFile" << "close";
-        QTest::newRow("print, back") << "buildPrint" << "back";
-        QTest::newRow("list, cancel") << "copyBtn" << "cancel";
-        QTest::newRow("list, hidden dialog gone") << "copyBtn" << "gate";
-    }
-    void stoppedMidCopy()
-    {
-        QFETCH(QString, pressed);
         QFETCH(QString, how);
-        const bool viaList = pressed == "copyBtn";
+        const bool viaList = pressed == "copyBtn", pulled = how == "pull";
+        const QString from = fromStick ? media() : data(), to = fromStick ? data() : media();
         for (int i = 1; i <= 3; ++i)
-            writeFile(media(QString("/f%1.gx").arg(i)), CopyFaults::pattern(600000, i));
-        writeFile(data("/f2.gx"), "old two");
+            writeFile(from + QString("/f%1.gx").arg(i), CopyFaults::pattern(600000, i));
+        writeFile(to + "/f2.gx", "old two");
+        installFaults(fromStick ? "/media/" : "/data/");
         m_faults->slowSourceMs = 300;
         m_faults->slowOnly = "/f2.gx";
-        ShowTFCard* list = startCopy(pressed, true, viaList ? QStringList{"f1.gx", "f2.gx", "f3.gx"} : QStringList{"f2.gx"});
-        BuildFileManage* page = BuildFileManage::instBuildFileManage;
+        QPointer<ShowTFCard> list =
+            startCopy(pressed, fromStick, viaList ? QStringList{"f1.gx", "f2.gx", "f3.gx"} : QStringList{"f2.gx"});
+        QPointer<BuildFileManage> page = BuildFileManage::instBuildFileManage;
         QVERIFY(waitFor([&] { return viaList ? progressText().endsWith("(2/3)") : m_faults->sourceReads >= 2; }));
         QPointer<OneButtonDialog> gate = OneButtonDialog::instOneButtonDialog;
-        if (how == "cancel") {
-            guardedClick(button(ProgressDialog::instProgressDialog, "cancel"));
+        if (pulled) {
+            m_faults->sourceGone = fromStick;
+            setUsb(false);
+        } else if (how == "cancel") {
+            click(ProgressDialog::instProgressDialog, "cancel");
         } else if (how == "close") {
             page->close();   // as when the main window clears the screens
         } else if (how == "back") {
             QVERIFY(NoButtonDialog::instNoButtonDialog);
-            guardedClick(button(page, "back"));
+            click(page, "back");
         } else {
             QVERIFY(gate && !gate->isVisible());
             gate->close();
             QVERIFY(waitFor([&] { return !gate; }));
         }
         QVERIFY(waitFor([&] {   // the stop reaches the copy through the event loop
+            if (pulled)
+                return viaList || (!page == fromStick && !list == fromStick);
             return how == "gate" || (!ProgressDialog::instProgressDialog && !NoButtonDialog::instNoButtonDialog
                                      && (how == "cancel" || !BuildFileManage::instBuildFileManage));
         }));
         QVERIFY(waitForCopyThreads());
         QTest::qWait(how == "gate" ? 1100 : 0);   // a poll of the list
         settle();
-        QCOMPARE(message(), QString());
+        QCOMPARE(message(), !pulled ? QString() : viaList ? QString("Copy Failed(0)") : QString("USB Disk removed,\ncopy stopped"));
+        QVERIFY(how == "gate" || (!NoButtonDialog::instNoButtonDialog && !ProgressDialog::instProgressDialog));
         QVERIFY(!BuildPrint::instBuildPrint);
-        QCOMPARE(allNames(data()), viaList ? QStringList({"f1.gx", "f2.gx"}) : QStringList({"f2.gx"}));
-        QCOMPARE(readAll(data("/f2.gx")), how == "gate" ? CopyFaults::pattern(600000, 2) : QByteArray("old two"));
+        QCOMPARE(allNames(to), viaList ? QStringList({"f1.gx", "f2.gx"}) : QStringList({"f2.gx"}));
+        QCOMPARE(readAll(to + "/f2.gx"), how == "gate" ? CopyFaults::pattern(600000, 2) : QByteArray("old two"));
         if (how == "gate") {   // the progress screen stays until its Cancel
             QCOMPARE(int(list->selectedFiles().size()), 3);
             QVERIFY(ProgressDialog::instProgressDialog && ProgressDialog::instProgressDialog->isVisible());
-            guardedClick(button(ProgressDialog::instProgressDialog, "cancel"));
+            click(ProgressDialog::instProgressDialog, "cancel");
             QVERIFY(waitFor([] { return !ProgressDialog::instProgressDialog; }));
-        }
-        if (viaList)
-            QVERIFY(how == "gate" || !list->selectMode());
-        else if (how == "cancel") {   // the button works again at once
+        } else if (viaList) {   // the list (also the stick's) stays under the message
+            QTest::qWait(250);
+            QVERIFY(ShowTFCard::instShowTFCard == list && !list->selectMode());
+            QVERIFY(!pulled || button(list, "copyBtn")->isHidden());
+        } else if (how == "cancel" || (pulled && page)) {   // the page's copy button is alive
+            if (pulled)
+                OneButtonDialog::instOneButtonDialog->close();
+            settle();
             m_faults->slowSourceMs = 0;
-            guardedClick(button(page, "copyFile"));
-            QVERIFY(waitFor([] { return message() == "Copy completed"; }));
-            QCOMPARE(readAll(data("/f2.gx")), readAll(media("/f2.gx")));
+            click(page, "copyFile");
+            QVERIFY(waitFor([] { return !message().isEmpty(); }));
+            QCOMPARE(message(), QString(pulled ? "Please insert USB Disk !" : "Copy completed"));
+            QVERIFY(pulled || readAll(data("/f2.gx")) == readAll(media("/f2.gx")));
         } else {
-            QVERIFY(!BuildFileManage::instBuildFileManage);
+            QVERIFY(!page);
         }
+    }
+
+    // The file page's copy both ways (onto internal storage stamped to list
+    // first, onto the stick not); the file page's copy, the one before printing
+    // and the list's copy failing, or refused by a small target before anything
+    // is written (or, once, differing: the print starts from the good second copy).
+    void copyFaults_data()
+    {
+        QTest::addColumn<QString>("pressed");
+        QTest::addColumn<bool>("fromStick");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("shown");
+        const QString full = "Storage space is not enough", done = "Copy completed";
+        QTest::newRow("copy from the stick") << "copyFile" << true << "" << done;
+        QTest::newRow("copy onto the stick") << "copyFile" << false << "" << done;
+        QTest::newRow("print, disk full") << "buildPrint" << true << "ENOSPC" << full;
+        QTest::newRow("print, copy never matches") << "buildPrint" << true << "corrupt" << "Please retry";
+        QTest::newRow("print, copy differs once") << "buildPrint" << true << "corrupt once" << "";
+        QTest::newRow("print, thread not created") << "buildPrint" << true << "no thread" << "Please retry";
+        QTest::newRow("print, small disk") << "buildPrint" << true << "small disk" << full;
+        QTest::newRow("copy, disk full") << "copyFile" << true << "ENOSPC" << full;
+        QTest::newRow("copy, copy differs") << "copyFile" << true << "corrupt" << "Please retry";
+        QTest::newRow("copy, thread not created") << "copyFile" << true << "no thread" << "Please retry";
+        QTest::newRow("copy onto a small stick") << "copyFile" << false << "small disk" << full;
+        QTest::newRow("list, disk full") << "copyBtn" << true << "ENOSPC" << full;
+        QTest::newRow("list, write error") << "copyBtn" << true << "write EIO" << "Copy Failed(1)";
+        QTest::newRow("list, copy differs") << "copyBtn" << true << "corrupt" << "Copy Failed(2)";
+        QTest::newRow("list, read error") << "copyBtn" << true << "read EIO" << "Copy Failed(3)";
+        QTest::newRow("list, thread not created") << "copyBtn" << true << "no thread" << "Copy Failed(3)";
+        QTest::newRow("list onto a small stick") << "copyBtn" << false << "small disk" << full;
+    }
+    void copyFaults()
+    {
+        QFETCH(QString, pressed);
+        QFETCH(bool, fromStick);
+        QFETCH(QString, fault);
+        QFETCH(QString, shown);
+        const QString from = fromStick ? media() : data(), to = fromStick ? data() : media();
+        const bool small = fault == "small disk";
+        if (small && ::mount("tmpfs", QFile::encodeName(to).constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("cannot mount a small file system here");
+        struct Unmount {
+            QByteArray path;
+            ~Unmount() { if (!path.isEmpty()) ::umount2(path.constData(), MNT_DETACH); }
+        } unmount{small ? QFile::encodeName(to) : QByteArray()};
+        const QByteArray job = shown.isEmpty() ? printJob("model") : CopyFaults::pattern(600000);
+        writeFile(from + "/model.gx", job);
+        writeFile(to + "/model.gx", "old model");
+        setFault(fault);
+        Config* config = getConfigFile().configFile();
+        const std::string stamp = config->getModifyTime();
+        m_faults->slowSourceMs = shown.isEmpty() ? 150 : 0;   // long enough to see the waiting notice
+        ShowTFCard* list = startCopy(pressed, fromStick, {"model.gx"});
+        if (shown.isEmpty()) {   // the job starts from the verified copy, not before
+            QVERIFY(NoButtonDialog::instNoButtonDialog && NoButtonDialog::instNoButtonDialog->isVisible());
+            QVERIFY(!BuildPrint::instBuildPrint);
+            QCOMPARE(readAll(data("/model.gx")), QByteArray("old model"));
+            QVERIFY(waitFor([] { return BuildPrint::instBuildPrint != nullptr; }));
+            QVERIFY(!NoButtonDialog::instNoButtonDialog);
+            QCOMPARE(m_faults->tempSyncs.load(), 2);
+            QCOMPARE(readAll(data("/model.gx")), job);
+            QCOMPARE(message(), QString());
+            QVERIFY2(waitFor([] { return shows("Build Completed"); }, 60000), "the print never completed");
+            QVERIFY(layersSent() >= 2);
+            return;
+        }
+        QVERIFY(shown != "Copy completed" || ProgressDialog::instProgressDialog);
+        QVERIFY(waitFor([&] { return message() == shown; }));
+        if (shown == "Copy completed") {
+            QCOMPARE(readAll(to + "/model.gx"), job);
+            QCOMPARE(config->getModifyTime() > stamp, fromStick);
+            QVERIFY(!fromStick || QFileInfo(to + "/model.gx").lastModified().toString("yyyyMMddhhmm.ss").toStdString()
+                                      == config->getModifyTime());
+            return;
+        }
+        QCOMPARE(list->selectMode(), small && pressed == "copyBtn");   // refused before it began: still selected
+        if (fault == "corrupt" && pressed != "copyBtn")
+            QCOMPARE(m_faults->tempSyncs.load(), pressed == "buildPrint" ? 3 : 1);   // printing tries three times
+        QVERIFY(!BuildPrint::instBuildPrint);
+        QVERIFY(!NoButtonDialog::instNoButtonDialog && !ProgressDialog::instProgressDialog);
+        QCOMPARE(readAll(to + "/model.gx"), QByteArray("old model"));
+        QVERIFY(!small || allNames(to) == QStringList{"model.gx"});
     }
 
     void listCopiesTheSelection()
@@ -419,7 +380,7 @@ private slots:
                 seen << t;
         });
         watch.start(10);
-        QTest::mouseClick(button(list, "copyBtn"), Qt::LeftButton);
+        click(list, "copyBtn");
         QVERIFY(waitFor([] { return message() == "Copy Complete"; }, 20000));
         watch.stop();
         const QStringList order{"Copy File...(1/3)", "Verifying file...(1/3)", "Copy File...(2/3)",
@@ -431,9 +392,6 @@ private slots:
         QCOMPARE(readAll(data("/model.gx")), CopyFaults::pattern(300000, 1));
         QCOMPARE(readAll(data("/part.gx")), CopyFaults::pattern(600000, 2));
         QCOMPARE(readAll(data("/other.gx")), CopyFaults::pattern(300000, 3));
-        // Stamped in copy order, so they list newest last-copied first.
-        QVERIFY(QFileInfo(data("/model.gx")).lastModified() < QFileInfo(data("/part.gx")).lastModified());
-        QVERIFY(QFileInfo(data("/part.gx")).lastModified() < QFileInfo(data("/other.gx")).lastModified());
         QVERIFY(!list->selectMode() && list->selectedFiles().empty());
     }
 
@@ -448,35 +406,6 @@ private slots:
         QCOMPARE(message(), QString("Please insert USB Disk !"));
         QVERIFY(list->selectMode());   // nothing started: the selection stays
         QVERIFY(!ProgressDialog::instProgressDialog);
-    }
-
-    // A small target storage: the free space is checked before anything is written.
-    void refusedForLackOfSpace_data()
-    {
-        QTest::addColumn<QString>("pressed");
-        QTest::newRow("the list's copy onto the stick") << "copyBtn";
-        QTest::newRow("the file page's copy onto the stick") << "copyFile";
-        QTest::newRow("printing a file of the stick") << "buildPrint";
-    }
-    void refusedForLackOfSpace()
-    {
-        QFETCH(QString, pressed);
-        const bool fromStick = pressed == "buildPrint";
-        writeFile((fromStick ? media() : data()) + "/big.gx", CopyFaults::pattern(200000));
-        const QString to = fromStick ? data() : media();
-        const QByteArray target = QFile::encodeName(to);
-        if (::mount("tmpfs", target.constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP("cannot mount a small file system here");
-        struct Unmount {
-            QByteArray path;
-            ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
-        } unmount{target};
-        ShowTFCard* list = startCopy(pressed, fromStick, {"big.gx"});
-        QCOMPARE(message(), QString("Storage space is not enough"));
-        QVERIFY(pressed != "copyBtn" || list->selectMode());
-        QVERIFY(!ProgressDialog::instProgressDialog && !NoButtonDialog::instNoButtonDialog && !BuildPrint::instBuildPrint);
-        QCOMPARE(allNames(to), QStringList{});
-        closeAllPages();
     }
 };
 

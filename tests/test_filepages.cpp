@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 using namespace FilePageDriver;
+using PageTools::click;
 using CopyFaults::allNames;
 
 namespace {
@@ -36,28 +37,6 @@ QStringList shownNames(QWidget* page)
         if (!slotButton(page, i)->isHidden())
             names << slotButton(page, i)->text();
     return names;
-}
-
-QString labelText(QWidget* page, const char* name) { return page->findChild<QLabel*>(name)->text(); }
-
-// Answers the next delete question once it is up, after running whileOpen
-// (which may end the question itself by pulling the stick).
-void answerQuestion(bool ok, std::function<void()> whileOpen = {})
-{
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, ok, whileOpen] {
-        QPointer<TwoButtonDialog> d = TwoButtonDialog::instTwoButtonDialog;
-        if (!d || !d->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (whileOpen)
-            whileOpen();
-        if (d && d->isVisible())
-            ok ? d->accept() : d->reject();
-    });
-    timer->start();
 }
 
 QByteArray plainGcode() { return GxWriter::generateGcode({}); }
@@ -141,7 +120,7 @@ private slots:
         setUsb(true);
         // A list of the stick closes with it (200 ms later); the storage page and
         // the page of an internal file stay.
-        guardedClick(upan);
+        click(page, "upan");
         QVERIFY(ShowTFCard::instShowTFCard);
         makeFiles(data(), 1);
         BuildFileManage* internal = openFilePage(data("/f0.gx"));
@@ -156,17 +135,17 @@ private slots:
         QVERIFY(!ShowTFCard::instShowTFCard);
 
         // Internal storage opens one list, however often it is pressed.
-        guardedClick(button(page, "memory"));
+        click(page, "memory");
         ShowTFCard* list = ShowTFCard::instShowTFCard;
         QVERIFY(list);
         QCOMPARE(list->currentPath(), rootPath(std::string("/data")));
-        guardedClick(button(page, "memory"));
+        click(page, "memory");
         QVERIFY(ShowTFCard::instShowTFCard == list && PageTools::visibleCount<ShowTFCard>() == 1);
         list->close();
         // A second Build press while the page exists makes no second one.
         pressBuild();
         QCOMPARE(Build::instBuild, page);
-        guardedClick(button(page, "back"));
+        click(page, "back");
         QVERIFY(waitFor([] { return !Build::instBuild; }));
     }
 
@@ -192,12 +171,9 @@ private slots:
         makeFiles(data(), entries);
         ShowTFCard* list = openList(FromMemory);
         for (int step = 0; step <= presses.size(); ++step) {
-            if (step > 0) {
-                QToolButton* b = button(list, qPrintable(presses[step - 1]));
-                QTest::mousePress(b, Qt::LeftButton);
-                QTest::mouseRelease(b, Qt::LeftButton);
-            }
-            QCOMPARE(labelText(list, "label"), indicators[step]);
+            if (step > 0)
+                click(list, qPrintable(presses[step - 1]));
+            QCOMPARE(PageTools::label(list, "label"), indicators[step]);
             const QStringList names = shownNames(list);
             QCOMPARE(names.size(), shown[step]);
             for (int i = 0; i < names.size(); ++i) {
@@ -247,7 +223,7 @@ private slots:
         QCOMPARE(order, (QStringList{"new folder", "old folder", "part.G", "MODEL.GX", "alias.gx", "x.gcode",
                                      "tie-a.gx", "tie-b.gx"}));
         QCOMPARE(shownNames(list), order.mid(0, 4));
-        QCOMPARE(labelText(list, "label"), QString("1/2"));
+        QCOMPARE(PageTools::label(list, "label"), QString("1/2"));
     }
 
     void list_longPressSelectsAndDeletes()
@@ -272,10 +248,10 @@ private slots:
         shortPress(list, 3);
         QVERIFY(slotBox(list, 2)->isChecked() && !slotBox(list, 3)->isChecked());
         // The selection lives across pages; ticks are redrawn from it.
-        QTest::mousePress(button(list, "down"), Qt::LeftButton);
+        click(list, "down");
         QCOMPARE(shownNames(list), (QStringList{"f3.gx", "f4.gx", "f5.gx"}));
         shortPress(list, 2);
-        QTest::mousePress(button(list, "up"), Qt::LeftButton);
+        click(list, "up");
         QVERIFY(slotBox(list, 1)->isChecked() && slotBox(list, 2)->isChecked());
         QCOMPARE(list->selectedFiles().size(), size_t(3));
         // A stick arriving shows the copy button; leaving hides it again.
@@ -285,7 +261,7 @@ private slots:
         QVERIFY(button(list, "copyBtn")->isHidden());
 
         answerQuestion(true);
-        QTest::mouseClick(button(list, "delectBtn"), Qt::LeftButton);
+        click(list, "delectBtn");
         QVERIFY(!list->selectMode() && list->fileCount() == 4);
         QCOMPARE(shownNames(list), (QStringList{"keep", "f2.gx", "f3.gx", "f4.gx"}));
     }
@@ -301,11 +277,11 @@ private slots:
         QCOMPARE(shownNames(list), (QStringList{"deep", "f0.gx", "f1.gx"}));
         shortPress(list, 0);
         QCOMPARE(shownNames(list), QStringList{"d0.gx"});
-        guardedClick(button(list, "back"));
+        click(list, "back");
         QCOMPARE(list->currentPath(), rootPath(std::string("/data/sub")));
         longPress(list, 1);
         answerQuestion(false);
-        QTest::mouseClick(button(list, "delectBtn"), Qt::LeftButton);
+        click(list, "delectBtn");
         QVERIFY(!list->selectMode());
         QVERIFY(QFile::exists(data("/sub/f0.gx")));
         QCOMPARE(list->currentPath(), rootPath(std::string("/data")));   // back at the root
@@ -315,14 +291,14 @@ private slots:
         QVERIFY(list->selectMode());
         QCOMPARE(list->currentPath(), rootPath(std::string("/data/sub")));
         shortPress(list, 1);
-        guardedClick(button(list, "back"));   // up to the root, ticks kept
+        click(list, "back");   // up to the root, ticks kept
         QVERIFY(list->selectMode());
         shortPress(list, 0);
         QVERIFY(slotBox(list, 1)->isChecked());
-        guardedClick(button(list, "back"));
-        guardedClick(button(list, "back"));   // at the root: selection dropped
+        click(list, "back");
+        click(list, "back");   // at the root: selection dropped
         QVERIFY(!list->selectMode() && list->selectedFiles().empty() && ShowTFCard::instShowTFCard);
-        guardedClick(button(list, "back"));   // browsing at the root: closes
+        click(list, "back");   // browsing at the root: closes
         QVERIFY(waitFor([] { return !ShowTFCard::instShowTFCard; }));
     }
 
@@ -371,9 +347,9 @@ private slots:
             QVERIFY(waitFor([] { return !ShowTFCard::instShowTFCard; }));
         });
         if (fromList)
-            QTest::mouseClick(button(list, "delectBtn"), Qt::LeftButton);
+            click(list, "delectBtn");
         else
-            guardedClick(button(BuildFileManage::instBuildFileManage, "deleteFile"));
+            click(BuildFileManage::instBuildFileManage, "deleteFile");
         QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage && !ShowTFCard::instShowTFCard; }));
         QVERIFY(!TwoButtonDialog::instTwoButtonDialog);
         QCOMPARE(allNames(media()), (QStringList{"f0.gx", "f1.gx"}));
@@ -404,34 +380,28 @@ private slots:
         QCOMPARE(page->isGxFile(), !shown.isEmpty());
         QCOMPARE(page->findChild<QLabel*>("labelTatleTime")->isHidden(), shown.isEmpty());
         if (!shown.isEmpty())
-            QCOMPARE(QStringList({labelText(page, "labelTatleTime"), labelText(page, "labelUsedMaterial"),
-                                  labelText(page, "labelLayerHiht"), labelText(page, "labelSpeed")}).join('|'),
+            QCOMPARE(QStringList({PageTools::label(page, "labelTatleTime"), PageTools::label(page, "labelUsedMaterial"),
+                                  PageTools::label(page, "labelLayerHiht"), PageTools::label(page, "labelSpeed")}).join('|'),
                      shown);
         // The second picture (the first is 80 x 40) scaled into 124 x 124.
         if (shown.startsWith("1 h"))
             QCOMPARE(page->findChild<QLabel*>("thumbnails")->pixmap().size(), QSize(124, 124));
     }
 
-    void filePage_namesCutByCharacters_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("13 whole") << "abcdefghij.gx" << "abcdefghij.gx";
-        QTest::newRow("14 cut") << "abcdefghijk.gx" << "abcdefghijk.g...";
-        QTest::newRow("cjk cut") << QString::fromUtf8("立方体立方体立方体立方体立方.gx")
-                                  << QString::fromUtf8("立方体立方体立方体立方体立...");
-        // Characters outside the basic plane are never split in half.
-        QTest::newRow("emoji cut") << QString::fromUtf8("😀😀😀😀😀😀😀😀😀😀😀😀😀😀.gx")
-                                    << QString::fromUtf8("😀😀😀😀😀😀😀😀😀😀😀😀😀...");
-        const QString e = QString::fromUtf8("e\u0301");
-        QTest::newRow("combining") << e.repeated(14) + ".g" << e.repeated(13) + "...";
-    }
+    // Names are cut by the characters the user sees, never inside one.
     void filePage_namesCutByCharacters()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, shown);
-        writeNative(data("/" + name), plainGcode());
-        QCOMPARE(labelText(openFilePage(data("/" + name)), "printFileName"), shown);
+        const QString e = QString::fromUtf8("e\u0301"), smile = QString::fromUtf8("😀");
+        const QList<QPair<QString, QString>> cases{
+            {"abcdefghij.gx", "abcdefghij.gx"},
+            {"abcdefghijk.gx", "abcdefghijk.g..."},
+            {QString::fromUtf8("立方体立方体立方体立方体立方.gx"), QString::fromUtf8("立方体立方体立方体立方体立...")},
+            {smile.repeated(14) + ".gx", smile.repeated(13) + "..."},
+            {e.repeated(14) + ".g", e.repeated(13) + "..."}};
+        for (const auto& [name, shown] : cases) {
+            writeNative(data("/" + name), plainGcode());
+            QCOMPARE(PageTools::label(openFilePage(data("/" + name)), "printFileName"), shown);
+        }
     }
 
     void filePage_deleteRefreshesTheList()
@@ -447,7 +417,7 @@ private slots:
         BuildFileManage* page = BuildFileManage::instBuildFileManage;
         QSignalSpy updated(page, &BuildFileManage::sig_updateDisk);
         answerQuestion(true);
-        guardedClick(button(page, "deleteFile"));
+        click(page, "deleteFile");
         QCOMPARE(updated.count(), 1);
         QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage; }));
         QCOMPARE(allNames(data()), (QStringList{"f0.gx", "f1.gx"}));
@@ -456,7 +426,7 @@ private slots:
         shortPress(list, 0);
         page = BuildFileManage::instBuildFileManage;
         answerQuestion(false);
-        guardedClick(button(page, "deleteFile"));
+        click(page, "deleteFile");
         settle();
         QCOMPARE(BuildFileManage::instBuildFileManage, page);
         QVERIFY(QFile::exists(data("/f0.gx")));
@@ -504,24 +474,24 @@ private slots:
             longPress(list, 0);
             QCOMPARE(list->selectedFiles(), std::vector<std::string>{path.toStdString()});
             answerQuestion(true);
-            QTest::mouseClick(button(list, "delectBtn"), Qt::LeftButton);
+            click(list, "delectBtn");
         } else {   // the file page shows it, cut to 13 characters, and deletes exactly it
             shortPress(list, 0);
             BuildFileManage* page = BuildFileManage::instBuildFileManage;
             QVERIFY(page);
             QCOMPARE(page->nativePath(), path);
-            const QString shown = labelText(page, "printFileName");
+            const QString shown = PageTools::label(page, "printFileName");
             const QString full = QFile::decodeName(name).trimmed();
             QVERIFY2(shown == full || (shown.endsWith("...") && full.startsWith(shown.chopped(3))), qPrintable(shown));
             if (lossy) {   // the printing page takes the name as text: it says why it cannot
-                guardedClick(button(page, "buildPrint"));
+                click(page, "buildPrint");
                 QCOMPARE(message(), QString("The file name cannot be printed,\nplease rename the file"));
                 QVERIFY(!BuildPrint::instBuildPrint);
                 OneButtonDialog::instOneButtonDialog->close();
                 settle();
             }
             answerQuestion(true);
-            guardedClick(button(page, "deleteFile"));
+            click(page, "deleteFile");
             QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage; }));
         }
         QVERIFY(!exists(path));
@@ -545,22 +515,22 @@ private slots:
         makeFiles(data(), 2, "other");
 
         pressBuild();
-        guardedClick(button(Build::instBuild, "memory"));
+        click(Build::instBuild, "memory");
         ShowTFCard* list = ShowTFCard::instShowTFCard;
         QCOMPARE(shownNames(list).first(), QString("cube.gx"));
         shortPress(list, 0);
         BuildFileManage* page = BuildFileManage::instBuildFileManage;
-        guardedClick(button(page, "buildPrint"));
+        click(page, "buildPrint");
         BuildPrint* printing = BuildPrint::instBuildPrint;
         QVERIFY(printing);
         QVERIFY(waitFor([&] { return layersSent() >= 1; }, 30000));
 
         // Print pressed for another file while the job runs: no second page,
         // and the running job goes on undisturbed to its end.
-        guardedClick(button(page, "back"));
+        click(page, "back");
         QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage; }));
         shortPress(list, 1);
-        guardedClick(button(BuildFileManage::instBuildFileManage, "buildPrint"));
+        click(BuildFileManage::instBuildFileManage, "buildPrint");
         settle();
         QVERIFY(BuildPrint::instBuildPrint == printing && PageTools::visibleCount<BuildPrint>() == 1);
         QVERIFY2(waitFor([] { return shows("Build Completed"); }, 60000), "the print never completed");

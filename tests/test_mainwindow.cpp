@@ -2,69 +2,18 @@
 // row, USB stick, the resume question, the LAN status pair and the jobs it
 // starts, the cloud client's states and the language switch.
 #include "Config/Config.h"
-#include "Dialog/onebuttondialog.h"
 #include "Dialog/progressdialog.h"
-#include "Dialog/twobuttondialog.h"
-#include "Execute/COneTimesClicked.h"
 #include "Files/ResumePrintConfig.h"
-#include "UI/build.h"
-#include "UI/buildprint.h"
 #include "UI/control.h"
-#include "UI/home.h"
-#include "UI/mainwindow.h"
-#include "UI/resources.h"
 #include "UI/setting.h"
 #include "cloudprinter/PolarClient.h"
 #include "serial/SerialObject.h"
+#include "tests/support/FilePageDriver.h"
 #include "tests/support/GxWriter.h"
-#include "tests/support/SimHarness.h"
 
-#include <QLabel>
-#include <QPointer>
 #include <QSignalSpy>
-#include <QToolButton>
-#include <QtTest>
-#include <functional>
 #include <memory>
 #include <thread>
-
-namespace {
-
-QString label(MainWindow& w, const char* name)
-{
-    auto* l = w.findChild<QLabel*>(name);
-    return l ? l->text() : QString();
-}
-
-QByteArray sampleGcode()
-{
-    GxWriter::GcodeOptions options;
-    options.layers = 3;
-    return GxWriter::generateGcode(options);
-}
-
-// The main window asks its question in a nested event loop that a waiting test
-// sits under: the answer has to come from a timer running inside that loop.
-// Runs action once the question is up and returns the question's text.
-std::shared_ptr<QString> whenAsked(std::function<void(TwoButtonDialog*)> action)
-{
-    auto text = std::make_shared<QString>();
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, text, action] {
-        TwoButtonDialog* question = TwoButtonDialog::instTwoButtonDialog;
-        if (!question || OneTimesClicked().isHasClicked())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        *text = question->findChild<QLabel*>("label")->text();
-        action(question);
-    });
-    timer->start();
-    return text;
-}
-
-}  // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -119,12 +68,12 @@ private slots:
         m_w = std::make_unique<MainWindow>();
         m_h->sim().pinNozzleTemperature(123);
         m_h->link()->HeatingPlatform(60);
-        QTRY_COMPARE_WITH_TIMEOUT(label(*m_w, "bedTemp"), QString("60/60\u2103"), 5000);   // the 1 s timer
-        QCOMPARE(label(*m_w, "nozzleTemp"), QString("123/0\u2103"));
+        QTRY_COMPARE_WITH_TIMEOUT(PageTools::label(m_w.get(), "bedTemp"), QString("60/60\u2103"), 5000);   // the 1 s timer
+        QCOMPARE(PageTools::label(m_w.get(), "nozzleTemp"), QString("123/0\u2103"));
         m_h->link()->Heating(200);
         m_h->sim().pinNozzleTemperature(150);
         m_w->pollStatus();
-        QCOMPARE(label(*m_w, "nozzleTemp"), QString("150/200\u2103"));
+        QCOMPARE(PageTools::label(m_w.get(), "nozzleTemp"), QString("150/200\u2103"));
         m_h->sim().setFilament(false);
         QVERIFY(!m_w->filamentCheckStatu());
         m_h->sim().setFilament(true);
@@ -134,7 +83,7 @@ private slots:
         m_h->sim().dropReplies(4);
         m_w->pollStatus();
         QCOMPARE(m_w->getCurrentExtruderTemp(), 150);
-        QCOMPARE(label(*m_w, "nozzleTemp"), QString("150/200\u2103"));
+        QCOMPARE(PageTools::label(m_w.get(), "nozzleTemp"), QString("150/200\u2103"));
     }
 
     // While a job streams the status poll also reads the position and adds up
@@ -191,19 +140,17 @@ private slots:
         QCOMPARE(unmounted.count(), 2);
     }
 
+    // Each button opens its page; one for a page this program lacks does nothing.
     void buttonsOpenPages()
     {
         m_w = std::make_unique<MainWindow>();
         m_w->show();
-        QTest::mouseClick(m_w->findChild<QToolButton*>("showControl"), Qt::LeftButton);
+        PageTools::click(m_w.get(), "showControl");
         QVERIFY(Control::instControl && Control::instControl->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!OneTimesClicked().isHasClicked(), 2000);
-        QTest::mouseClick(m_w->findChild<QToolButton*>("showSetting"), Qt::LeftButton);
+        PageTools::click(m_w.get(), "showSetting");
         QVERIFY(Setting::instSetting && Setting::instSetting->isVisible());
-        // A page that this program does not have: nothing happens.
         const int windows = QApplication::topLevelWidgets().size();
-        QTRY_VERIFY_WITH_TIMEOUT(!OneTimesClicked().isHasClicked(), 2000);
-        QTest::mouseClick(m_w->findChild<QToolButton*>("showInfo"), Qt::LeftButton);
+        PageTools::click(m_w.get(), "showInfo");
         QCOMPARE(QApplication::topLevelWidgets().size(), windows);
     }
 
@@ -229,7 +176,7 @@ private slots:
         QFETCH(bool, printing);
         QFETCH(bool, nameKept);
         Config* config = getConfigFile().configFile();
-        m_h->sandbox().writeFile("/data/job.gcode", sampleGcode());
+        m_h->sandbox().writeFile("/data/job.gcode", GxWriter::generateGcode({}));
         config->setPowerOffResumePrintStatus(on);
         config->setPowerOffResumePrintFileName(file.toStdString());
         _printcfg_t saved{400, 100, 60, 210, 25, 1};   // speed out of range: 100
@@ -237,15 +184,14 @@ private slots:
         FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(42);
 
         m_w = std::make_unique<MainWindow>();
-        std::shared_ptr<QString> asked;
+        QString asked;
         if (!answer.isEmpty()) {
             MainWindow* w = m_w.get();
             const QString job = m_h->sandbox().path("/data/job.gcode");
-            asked = whenAsked([answer, w, job](TwoButtonDialog* q) {
+            FilePageDriver::answerQuestion(answer == "ok", [&asked, answer, w, job] {
+                asked = TwoButtonDialog::instTwoButtonDialog->findChild<QLabel*>("label")->text();
                 if (answer == "cloud job")
                     w->slo_jumpToPrint(job);
-                else
-                    QTest::mouseClick(q->findChild<QToolButton*>(answer), Qt::LeftButton);
             });
         }
         if (printing)
@@ -259,7 +205,7 @@ private slots:
         QCOMPARE(config->getPowerOffResumePrintFileName() == file.toStdString(), nameKept);
         QCOMPARE(BuildPrint::instBuildPrint != nullptr, printing);
         QCOMPARE(m_w->m_machineStatus != 0, printing);
-        QVERIFY(!asked || asked->contains("job.gcode"));
+        QVERIFY(answer.isEmpty() || asked.contains("job.gcode"));
         if (answer == "ok") {
             QCOMPARE(BuildPrint::instBuildPrint->m_printSpeed, 100);
             QCOMPARE(BuildPrint::instBuildPrint->m_zOffset, 25);
@@ -271,7 +217,7 @@ private slots:
     {
         m_w = std::make_unique<MainWindow>();
         const QString job = m_h->sandbox().path("/data/lan.gcode");
-        m_h->sandbox().writeFile("/data/lan.gcode", sampleGcode());
+        m_h->sandbox().writeFile("/data/lan.gcode", GxWriter::generateGcode({}));
         m_w->setLanStatus(3, 2);
         m_w->slot_ThreadM23(job);
         m_w->slo_jumpToPrint(job);

@@ -2,6 +2,7 @@
 // against the controller simulator, in fair and foul weather.
 #include "Config/Config.h"
 #include "Dialog/onebuttondialog.h"
+#include "Dialog/onelabledialog.h"
 #include "UI/control.h"
 #include "UI/home.h"
 #include "UI/mainwindow.h"
@@ -15,6 +16,7 @@
 #include "tests/support/PageTools.h"
 
 #include <QApplication>
+#include <QThread>
 
 using namespace PageTools;
 
@@ -53,6 +55,15 @@ struct Rig {
 };
 
 template <class T = QToolButton> T* child(QWidget* page, const QString& name) { return page->findChild<T*>(name); }
+
+// Holds a button down, as a finger can only do on one that is shown and enabled.
+void press(QWidget* page, const QString& name)
+{
+    SimHarness::waitUntil([] { return !OneTimesClicked().isHasClicked(); }, 2000);
+    QToolButton* b = child(page, name);
+    QVERIFY2(b && b->isVisibleTo(page) && b->isEnabled(), qPrintable(name));
+    QTest::mousePress(b, Qt::LeftButton);
+}
 
 Preheat* openPreheat()
 {
@@ -93,13 +104,17 @@ private slots:
         QVERIFY(gone(menu, Long) && !Control::instControl);
     }
 
-    // Hold and release: one step per 120 ms up to the limit, which disables the button.
+    // A tap changes nothing, even with its release already waiting when the
+    // press is handled (the press guard runs pending events); held, one step per 120 ms up to the
+    // limit, which disables the button.
     void stepping_data()
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("limit");
         QTest::newRow("nozzle up") << "extruderTempPlus" << 256 << 260;
+        QTest::newRow("nozzle down") << "extruderTempMinus" << 24 << 20;
+        QTest::newRow("bed up") << "platformTempPlus" << 106 << 110;
         QTest::newRow("bed down") << "platformTempMinus" << 23 << 20;
     }
     void stepping()
@@ -113,12 +128,14 @@ private slots:
         setPoint = from;
         QPointer<QWidget> page = openPreheat();
         QToolButton* b = child(page, button);
-        QTest::mousePress(b, Qt::LeftButton);   // released before the first step
-        QTest::mouseRelease(b, Qt::LeftButton);
-        QTest::qWait(200);
-        QCOMPARE(setPoint, from);
+        // The release is due before the press is handled, as when both arrive together.
         QVERIFY(SimHarness::waitUntil([] { return !OneTimesClicked().isHasClicked(); }, 2000));
-        QTest::mousePress(b, Qt::LeftButton);
+        QTimer::singleShot(1, b, [b] { QTest::mouseRelease(b, Qt::LeftButton); });
+        QThread::msleep(5);
+        press(page, button);
+        QTest::qWait(600);
+        QCOMPARE(setPoint, from);
+        press(page, button);
         QVERIFY(SimHarness::waitUntil([&] { return !b->isEnabled(); }, Long));
         QTest::mouseRelease(b, Qt::LeftButton);
         QCOMPARE(setPoint, limit);
@@ -128,6 +145,35 @@ private slots:
         click(page, "back");
         QVERIFY(gone(page, Long));
         QCOMPARE(rig.sent(), QStringList({"M18", "M140 S0", "M104 S0 T0"}));
+    }
+
+    // A notice a page opens while it is being built is above the page once it
+    // is up: the levelling page's waiting notice, a refused print file's message.
+    void noticeOnTop_data()
+    {
+        QTest::addColumn<bool>("levelling");
+        QTest::newRow("levelling") << true;
+        QTest::newRow("refused print file") << false;
+    }
+    void noticeOnTop()
+    {
+        QFETCH(bool, levelling);
+        Rig rig(1);
+        rig.mw->show();
+        if (levelling) {
+            click(rig.mw.get(), "showControl");
+            click(Control::instControl, "showLeveling");
+            QVERIFY(PlatformLevel::instPlatformLevel && PlatformLevel::instPlatformLevel->isVisible());
+        } else {
+            rig.h->sandbox().writeFile("/data/wide.gcode", "M104 S200\nM118 X100.5 Y10 Z10\nG1 X1\n");
+            rig.mw->slot_ThreadM23(rig.h->sandbox().path("/data/wide.gcode"));
+        }
+        QPointer<QWidget> notice = levelling ? static_cast<QWidget*>(OneLableDialog::instOneLableDialog)
+                                             : OneButtonDialog::instOneButtonDialog;
+        QVERIFY(notice && notice->isVisible());
+        QTRY_COMPARE(QApplication::activeWindow(), notice.data());
+        QTest::qWait(100);
+        QCOMPARE(QApplication::activeWindow(), notice.data());
     }
 
     // Heating: the tune once when reached (never with the buzzer off), after the
@@ -151,14 +197,14 @@ private slots:
         getConfigFile().configFile()->setBuzzerStatus(buzzer);
         rig.sim().pinNozzleTemperature(pin);
         QPointer<QWidget> page = openPreheat();
-        QTest::mousePress(child(page, "nozzleStart"), Qt::LeftButton);
+        press(page, "nozzleStart");
         if (pin == 100) {
             const int from = rig.mark();
             QVERIFY(SimHarness::waitUntil([&] { return rig.sim().transcript().mid(from).count("M105") >= 3; }, Long));
             QCOMPARE(Preheat::preheatButtonExtruderState, 0);
             QVERIFY(notesPlayed().empty());
         } else if (pin == 281) {
-            QTest::mousePress(child(page, "plateStart"), Qt::LeftButton);
+            press(page, "plateStart");
             QVERIFY(SimHarness::waitUntil([] { return OneButtonDialog::instOneButtonDialog; }, Long));
             QCOMPARE(rig.sim().nozzleTarget() + rig.sim().bedTarget(), 0);
             QCOMPARE(Preheat::preheatButtonExtruderState + Preheat::preheatButtonPlatformState, 2);
@@ -178,7 +224,7 @@ private slots:
     {
         Rig rig;
         QPointer<QWidget> page = openPreheat();
-        QTest::mousePress(child(page, "plateStart"), Qt::LeftButton);
+        press(page, "plateStart");
         int from = rig.mark();
         rig.mw->clearAgoState();
         rig.mw->setLanStatus(3, 2);
@@ -197,7 +243,7 @@ private slots:
         rig.mw->pollStatus();
         page = openPreheat();
         from = rig.mark();
-        QTest::mousePress(child(page, "plateStart"), Qt::LeftButton);
+        press(page, "plateStart");
         QCOMPARE(rig.sent(from), QStringList({"M140 S60"}));
     }
 
@@ -229,7 +275,7 @@ private slots:
         page->show();
         QCOMPARE(rig.sent(), QStringList({"M17", "M114"}));
         int from = rig.mark();
-        QTest::mousePress(child(page, arrow), Qt::LeftButton);
+        press(page, arrow);
         QTest::qWait(100);
         QTest::mouseRelease(child(page, arrow), Qt::LeftButton);
         QCOMPARE(rig.sent(from), QStringList({move, "M112", "M114"}));
@@ -242,7 +288,7 @@ private slots:
         if (!fault.isEmpty()) {
             fault == "silent" ? rig.sim().dropReplies(1000)
                 : fault == "hangup" ? rig.sim().hangUp() : rig.sim().movesNeverEnd(true);
-            QTest::mousePress(child(page, "Xm"), Qt::LeftButton);
+            press(page, "Xm");
             QTest::mouseRelease(child(page, "Xm"), Qt::LeftButton);
             QVERIFY(fault == "stuck" || child(page, "labelX")->text() == shown);
         }
@@ -266,14 +312,14 @@ private slots:
         Manual::guardMs = 5000;
         page->show();
         int from = rig.mark();
-        QTest::mousePress(child(page, "Xp"), Qt::LeftButton);
+        press(page, "Xp");
         QVERIFY(SimHarness::waitUntil([&] { return rig.sent(from).contains("M112"); }, Long));
         QVERIFY(!rig.sim().moving());
         QCOMPARE(child(page, "labelX")->text(), "X: " + QString::number(rig.sim().position().x, 'f', 2));
         QTest::mouseRelease(child(page, "Xp"), Qt::LeftButton);
         QCOMPARE(rig.sent(from), QStringList({"G1 X1000 F2000", "M112", "M114", "M112", "M114"}));
 
-        QTest::mousePress(child(page, "Yp"), Qt::LeftButton);
+        press(page, "Yp");
         QVERIFY(rig.sim().moving());
         from = rig.mark();
         rig.mw->clearAgoState();

@@ -2,22 +2,17 @@
 // Drives the storage, file list and file pages as a user does, with a fixture
 // that runs the simulator and the main window over "/data" and "/media".
 #include "Dialog/onebuttondialog.h"
-#include "Execute/COneTimesClicked.h"
 #include "UI/buildfilemanage.h"
 #include "UI/buildprint.h"
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
 #include "UI/showtfcard.h"
-#include "tests/support/SimHarness.h"
+#include "tests/support/PageTools.h"
 #include "tools/RootPath.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QToolButton>
 #include <QtTest>
 
 #include <functional>
@@ -53,17 +48,11 @@ inline QToolButton* button(QWidget* page, const char* name)
 
 inline QToolButton* slotButton(QWidget* list, int slot) { return button(list, kSlotNames[slot]); }
 
-// Waits out the one-press guard, then presses and releases.
-inline void guardedClick(QAbstractButton* b)
-{
-    QVERIFY(b);
-    QVERIFY(waitFor([] { return !OneTimesClicked().isHasClicked(); }, 1000));
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
+// A file button shown on the list, pressed and held for a moment or for longer.
 inline void shortPress(QWidget* list, int slot)
 {
     QToolButton* b = slotButton(list, slot);
+    QVERIFY(b && b->isVisibleTo(list));
     QTest::mousePress(b, Qt::LeftButton);
     QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(), 20);
 }
@@ -71,10 +60,31 @@ inline void shortPress(QWidget* list, int slot)
 inline void longPress(QWidget* list, int slot)
 {
     QToolButton* b = slotButton(list, slot);
+    QVERIFY(b && b->isVisibleTo(list));
     QTest::mousePress(b, Qt::LeftButton);
     QTest::qWait(560);
     QCoreApplication::processEvents();   // the 500 ms timer is due by now
     QTest::mouseRelease(b, Qt::LeftButton);
+}
+
+// Answers the next question once it is up, after running whileOpen (which
+// may end the question itself).
+inline void answerQuestion(bool ok, std::function<void()> whileOpen = {})
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, ok, whileOpen] {
+        QPointer<TwoButtonDialog> d = TwoButtonDialog::instTwoButtonDialog;
+        if (!d || !d->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (whileOpen)
+            whileOpen();
+        if (d && d->isVisible())
+            ok ? d->accept() : d->reject();
+    });
+    timer->start();
 }
 
 // The one-button message on screen, or "".
@@ -132,7 +142,7 @@ protected:
         settle();
     }
 
-    void pressBuild() { guardedClick(m_main->findChild<QAbstractButton*>("showBuild")); }
+    void pressBuild() { PageTools::click(m_main.get(), "showBuild"); }
 
     // The number of G-code layers the controller has been sent.
     int layersSent() const

@@ -1,5 +1,6 @@
 // gxwrite: writes a ".gx" print file (or plain G-code with --plain).
 #include "tests/support/GxWriter.h"
+#include "tools/SamplePictures.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -64,6 +65,8 @@ int main(int argc, char** argv)
         {"gcode-offset", "Raw gcodeOffset instead of the computed one.", "n"},
         {"image", "A picture file for the first image, then the second (up to two).", "file"},
         {"draw", "Draw a picture with this text (one per use, up to two).", "text"},
+        {"object", "Draw a picture of a sample object (one per use, up to two): "
+                   + SamplePictures::names().join(", ") + ".", "name"},
         {"size", "Size of drawn pictures, WxH.", "WxH", "120x120"},
         {"gcode", "Take the G-code from this file.", "file"},
         {"lines", "Generated G-code: total lines at least.", "n"},
@@ -102,6 +105,11 @@ int main(int argc, char** argv)
         fail("--size: expected WxH, each 1..4096");
     for (const QString& text : p.values("draw"))
         images << GxWriter::drawPicture(text, w, h);
+    for (const QString& name : p.values("object")) {
+        images << SamplePictures::png(name, w, h);
+        if (images.last().isEmpty())
+            fail("--object: no picture of " + name);
+    }
     if (images.size() > 2)
         fail("at most two pictures");
     gx.firstImage = images.value(0);

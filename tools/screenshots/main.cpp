@@ -34,6 +34,7 @@
 #include "tests/support/GxWriter.h"
 #include "tests/support/SimHarness.h"
 #include "tools/RootPath.h"
+#include "tools/SamplePictures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -60,15 +61,15 @@ const QString SampleFile = "/data/Calibration cube.gx";
 void writeSamples()
 {
     struct Sample { const char* path; const char* picture; int time; int layers; };
-    for (const Sample& s : {Sample{"/data/Calibration cube.gx", "Cube", 1500, 40},
-                            Sample{"/data/Phone stand.gx", "Stand", 5400, 120},
-                            Sample{"/media/Gear.gx", "Gear", 2700, 60}}) {
+    for (const Sample& s : {Sample{"/data/Calibration cube.gx", "cube", 1500, 40},
+                            Sample{"/data/Phone stand.gx", "stand", 5400, 120},
+                            Sample{"/media/Gear.gx", "gear", 2700, 60}}) {
         GxWriter::GcodeOptions g;
         g.layers = s.layers;
         GxWriter::GxContent gx;
         gx.timeUsed = s.time;
         gx.materialUsed = s.time;
-        gx.firstImage = GxWriter::drawPicture(s.picture);
+        gx.firstImage = SamplePictures::png(s.picture, 120, 120);
         gx.secondImage = gx.firstImage;
         gx.gcode = GxWriter::generateGcode(g);
         GxWriter::writeFile(rootPath(s.path), GxWriter::buildGx(gx));

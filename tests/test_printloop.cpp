@@ -363,9 +363,7 @@ private slots:
     {
         QFETCH(QString, when);
         const bool stuck = when == "no free slot";
-        LinkTiming timing = quickTiming(2000);
-        timing.flowMs = 300;
-        Run run(stuck ? 2 : 0, timing);
+        Run run(stuck ? 2 : 0);
         Config* config = getConfigFile().configFile();
         config->setPowerOffResumePrintStatus(true);
         config->setPowerOffResumePrintFileName("/data/quit.g");
@@ -405,6 +403,66 @@ private slots:
         QCOMPARE(printdetail_read_config(&cleared), 0);
         QCOMPARE(std::make_tuple(cleared.set_flag, cleared.speed, cleared.extrusion, cleared.zoffset),
                  std::make_tuple(0, 100, 100, 0));
+    }
+
+    // A controller that stops answering but still reads, a cancel in that
+    // silence, a hang-up that loses the lines in flight: the job ends for a lost
+    // controller within the link's limits, never as finished; "M112" then the
+    // heaters off are written at once and delivered again once it answers; the
+    // resume record points at a layer whose earlier lines all arrived (a cancel
+    // leaves none).
+    void lostControllerEndsTheJobSafely_data()
+    {
+        QTest::addColumn<QString>("fault");
+        for (const char* f : {"silence", "cancel in silence", "hang-up losing lines"})
+            QTest::newRow(f) << QString(f);
+    }
+    void lostControllerEndsTheJobSafely()
+    {
+        QFETCH(QString, fault);
+        LinkTiming timing = quickTiming(2000);
+        timing.flowMs = 60000;   // the flow limit alone would hold the job for a minute
+        Run run(0, timing);
+        getConfigFile().configFile()->setPowerOffResumePrintStatus(true);
+        run.link()->HeatingHalmetII(200, 60);
+        const bool hangUp = fault == "hang-up losing lines";   // short moves: lines in flight
+        const QByteArray file = makeMoves(3000, 40, hangUp ? 1.0 : 10.0);
+        run.start("/data/silent.g", file);
+        QVERIFY(run.waitLines(300));
+        if (hangUp)
+            run.h.sim().hangUp(400, true);
+        else
+            run.h.sim().dropReplies(1 << 30);
+        if (fault == "cancel in silence")
+            run.link()->slo_printingQuit();
+        QVERIFY(run.t->wait(15000));
+        const QStringList expected = expectedLines(file);
+        if (hangUp && run.rec->overs == 1) {   // the hang-up took no line in flight
+            QCOMPARE(fileLinesIn(run.transcript(), expected), expected);
+            return;
+        }
+        QVERIFY(run.link()->jobLostController());
+        QCOMPARE(std::make_pair(run.rec->quits, run.rec->overs), std::make_pair(1, 0));
+        const auto heatersOff = [&] { return run.h.sim().nozzleTarget() + run.h.sim().bedTarget() == 0; };
+        QVERIFY(hangUp || SimHarness::waitUntil(heatersOff, 3000));   // a line that reads takes them at once
+        QStringList tr = run.transcript();
+        const QStringList got = fileLinesIn(tr, expected);
+        QCOMPARE(got, expected.mid(0, got.size()));
+        const int record = FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber();
+        if (fault == "cancel in silence") {
+            QCOMPARE(record, 0);
+        } else {
+            const QList<QByteArray> raw = file.split('\n');
+            QVERIFY(record > 0 && raw[record].startsWith(";layer:"));
+            const QStringList before = expectedLines(raw.mid(0, record).join('\n'));
+            QCOMPARE(got.mid(0, before.size()), before);
+        }
+        run.h.sim().dropReplies(0);
+        QVERIFY(SimHarness::waitUntil([&] { return run.link()->serialCheckCode("M105") != ControllerProtocol::SendFailed
+                                                   && run.link()->pendingSafetyCommands() == 0; }, 5000));
+        tr = run.transcript();
+        QCOMPARE(tr.count("M112"), hangUp ? 1 : 2);
+        QVERIFY(tr.lastIndexOf("M112") < tr.lastIndexOf("M104 S0 T0") && heatersOff());
     }
 
     void pauseAgainWhileReheating()

@@ -196,6 +196,9 @@ private slots:
         QTest::newRow("upper-case GX is plain G-code") << "/data/PART.GX" << upper << upper << 5 << 0;
         QTest::newRow("gx with its G-code at its end") << "/data/empty.gx" << gxFile("img", "") << QByteArray() << 0 << 0;
         QTest::newRow("empty file") << "/data/empty.g" << QByteArray("") << QByteArray() << 0 << 0;
+        // Speed 150 %, Z offset 0.2 mm, extrusion 90 %.
+        QTest::newRow("adjusted") << "/data/adjust.g" << QByteArray("G90\nM82\nG92 E0\nG1 Z0.3 F600\nG1 X10 Y10 E1.5 F1200\nG1 X20 E3\n")
+                                  << QByteArray("G90\nM82\nG92 E0\nG1 Z0.5 F900\nG1 X10 Y10 E1.35 F1800\nG1 X20 E2.7") << 0 << 0;
         const QByteArray small = "G90\nG1 X1 Y1\n", picture = "G1 X999\nG1 Y999\n";
         QTest::newRow("offset inside the header") << "/data/bad.gx" << gxFile(picture, small, 10) << QByteArray() << 0 << -1;
         QTest::newRow("offset 0") << "/data/bad.gx" << gxFile(picture, small, 0) << QByteArray() << 0 << -1;
@@ -215,6 +218,8 @@ private slots:
         QFETCH(int, layers);
         QFETCH(int, result);
         Run run;
+        if (name == "/data/adjust.g")
+            run.link()->setPrintingAdjust(PrintingAdjust{150, 20, 90});
         run.start(name, content);
         QVERIFY(run.t->wait(15000));
         QCOMPARE(run.t->result.load(), result);
@@ -312,125 +317,93 @@ private slots:
         QCOMPARE(run.h.sim().overflows(), 0);
     }
 
-    // A quit while streaming, while paused, or while the controller never frees
-    // a buffer slot: the job ends as a quit with the start of the file sent; a
-    // quit the controller heard clears the resume record and saved adjustments.
-    void quitCleansUp_data()
+    // A job that does not finish. A quit (streaming, paused, or while the
+    // controller never frees a slot) ends as a quit and leaves nothing to
+    // resume. A controller that stops answering but still reads, a cancel in
+    // that silence, a hang-up that loses the lines in flight, a line gone while
+    // pausing: the job ends for a lost controller within the link's limits,
+    // never as finished; "M112" then the heaters off are written at once and
+    // delivered again once it answers; the resume record points at a layer
+    // whose earlier lines all arrived (a cancel leaves none). Either way the
+    // start of the file went out once, in order.
+    void jobEndsEarly_data()
     {
-        QTest::addColumn<QString>("when");
-        for (const char* w : {"streaming", "paused", "no free slot"})
+        QTest::addColumn<QString>("how");
+        for (const char* w : {"quit streaming", "quit paused", "quit with no free slot", "silence", "cancel in silence",
+                              "hang-up losing lines", "line gone while pausing"})
             QTest::newRow(w) << QString(w);
     }
-    void quitCleansUp()
+    void jobEndsEarly()
     {
-        QFETCH(QString, when);
-        const bool stuck = when == "no free slot";
-        Run run(stuck ? 2 : 0);
+        QFETCH(QString, how);
+        const bool stuck = how == "quit with no free slot", hangUp = how == "hang-up losing lines",
+                   gone = how == "line gone while pausing", cancel = how.startsWith("quit") || how.startsWith("cancel");
+        LinkTiming timing = quickTiming(2000);
+        timing.flowMs = 60000;   // the flow limit alone would hold the job for a minute
+        Run run(stuck ? 2 : 0, timing);
         Config* config = getConfigFile().configFile();
         config->setPowerOffResumePrintStatus(true);
-        config->setPowerOffResumePrintFileName("/data/quit.g");
+        config->setPowerOffResumePrintFileName("/data/end.g");
         FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(55);
         _printcfg_t rec0{150, 90, 70, 220, 12, 1};
         printdetail_write_config(&rec0);
-
-        run.h.sim().movesNeverEnd(stuck);
-        const QByteArray file = makeMoves(stuck ? 100 : 5000, 100, 10.0);
-        const QStringList expected = expectedLines(file);
-        run.start("/data/quit.g", file);
-        if (stuck) {
-            QTest::qWait(800);   // more than one flow time-out
-            QVERIFY(!run.t->done.load());
-            QCOMPARE(run.h.sim().overflows(), 0);
-        } else {
-            QVERIFY(SimHarness::waitUntil([&] { return fileLinesIn(run.transcript(), expected).size() > 50; }, 10000));
-            if (when == "paused") {
-                run.link()->slo_printingPause();
-                QVERIFY(run.waitPauses(1));
-            }
-        }
-        run.link()->slo_printingQuit();
-        QVERIFY(run.t->wait(5000));
-        QCOMPARE(std::make_tuple(run.rec->quits, run.rec->resumes, run.rec->overs), std::make_tuple(1, 0, 0));
-        // A full buffer takes no fan-off: it is kept until the controller has room.
-        QVERIFY(stuck ? run.link()->pendingSafetyCommands() > 0 : run.transcript().contains("M107"));
-        const QStringList got = fileLinesIn(run.transcript(), expected);
-        QVERIFY(got.size() < expected.size());
-        QCOMPARE(got, expected.mid(0, got.size()));
-        QVERIFY(!run.link()->isPrinting() && !run.link()->isPaused());
-        // A cancel leaves nothing to resume, whether or not the controller heard it.
-        QCOMPARE(config->getPowerOffResumePrintFileName(), std::string());
-        QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber(), 0);
-        QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumeBuildTime(), 0);
-        _printcfg_t cleared{};
-        QCOMPARE(printdetail_read_config(&cleared), 0);
-        QCOMPARE(std::make_tuple(cleared.set_flag, cleared.speed, cleared.extrusion, cleared.zoffset),
-                 std::make_tuple(0, 100, 100, 0));
-    }
-
-    // A controller that stops answering but still reads, a cancel in that
-    // silence, a hang-up that loses the lines in flight: the job ends for a lost
-    // controller within the link's limits, never as finished; "M112" then the
-    // heaters off are written at once and delivered again once it answers; the
-    // resume record points at a layer whose earlier lines all arrived (a cancel
-    // leaves none).
-    void lostControllerEndsTheJobSafely_data()
-    {
-        QTest::addColumn<QString>("fault");
-        for (const char* f : {"silence", "cancel in silence", "hang-up losing lines", "line gone while pausing"})
-            QTest::newRow(f) << QString(f);
-    }
-    void lostControllerEndsTheJobSafely()
-    {
-        QFETCH(QString, fault);
-        LinkTiming timing = quickTiming(2000);
-        timing.flowMs = 60000;   // the flow limit alone would hold the job for a minute
-        Run run(0, timing);
-        getConfigFile().configFile()->setPowerOffResumePrintStatus(true);
         run.link()->HeatingHalmetII(200, 60);
-        const bool hangUp = fault == "hang-up losing lines";   // short moves: lines in flight
-        const QByteArray file = makeMoves(3000, 40, hangUp ? 1.0 : 10.0);
-        run.start("/data/silent.g", file);
-        QVERIFY(run.waitLines(300));
-        const bool gone = fault == "line gone while pausing";
-        if (gone) {
-            run.h.sim().movesNeverEnd(true);
+        run.h.sim().movesNeverEnd(stuck);
+        const QByteArray file = makeMoves(stuck ? 100 : 3000, 40, hangUp ? 1.0 : 10.0);   // short moves: lines in flight
+        const QStringList expected = expectedLines(file);
+        run.start("/data/end.g", file);
+        if (stuck)
+            QTest::qWait(800);
+        QVERIFY(stuck ? !run.t->done.load() : run.waitLines(300));
+        if (how == "quit paused" || gone) {
+            run.h.sim().movesNeverEnd(gone);
             run.link()->slo_printingPause();
-            QVERIFY(SimHarness::waitUntil([&] { return run.transcript().endsWith("M121"); }, 5000));
+            QVERIFY(gone ? SimHarness::waitUntil([&] { return run.transcript().endsWith("M121"); }, 5000) : run.waitPauses(1));
         }
         if (hangUp || gone)
             run.h.sim().hangUp(gone ? -1 : 400, true);
-        else
+        else if (!how.startsWith("quit"))
             run.h.sim().dropReplies(1 << 30);
-        if (fault == "cancel in silence")
+        if (cancel)
             run.link()->slo_printingQuit();
         QVERIFY(run.t->wait(15000));
-        const QStringList expected = expectedLines(file);
+        const QStringList got = fileLinesIn(run.transcript(), expected);
+        QCOMPARE(got, expected.mid(0, got.size()));
+        QCOMPARE(run.h.sim().overflows(), 0);
         if (hangUp && run.rec->overs == 1) {   // the hang-up took no line in flight
-            QCOMPARE(fileLinesIn(run.transcript(), expected), expected);
+            QCOMPARE(got, expected);
             return;
         }
-        QVERIFY(run.link()->jobLostController());
-        QCOMPARE(std::make_tuple(run.rec->quits, run.rec->overs, run.rec->pauses), std::make_tuple(1, 0, 0));
-        const auto heatersOff = [&] { return run.h.sim().nozzleTarget() + run.h.sim().bedTarget() == 0; };
-        QVERIFY(hangUp || gone || SimHarness::waitUntil(heatersOff, 3000));   // a line that reads takes them at once
-        QStringList tr = run.transcript();
-        const QStringList got = fileLinesIn(tr, expected);
-        QCOMPARE(got, expected.mid(0, got.size()));
+        QCOMPARE(std::make_tuple(run.rec->quits, run.rec->resumes, run.rec->overs), std::make_tuple(1, 0, 0));
+        QVERIFY(got.size() < expected.size() && !run.link()->isPrinting() && !run.link()->isPaused());
         const int record = FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber();
-        if (fault == "cancel in silence") {
-            QCOMPARE(record, 0);
+        if (cancel) {   // nothing to resume, whether or not the controller heard it
+            QCOMPARE(config->getPowerOffResumePrintFileName(), std::string());
+            QCOMPARE(std::make_pair(record, FILESNAMESPACE::ResumePrintConfigSaveFile().getResumeBuildTime()),
+                     std::make_pair(0, 0));
+            _printcfg_t cleared{};
+            QCOMPARE(printdetail_read_config(&cleared), 0);
+            QCOMPARE(std::make_tuple(cleared.set_flag, cleared.speed, cleared.extrusion, cleared.zoffset),
+                     std::make_tuple(0, 100, 100, 0));
         } else {
             const QList<QByteArray> raw = file.split('\n');
             QVERIFY(record > 0 && raw[record].startsWith(";layer:"));
             const QStringList before = expectedLines(raw.mid(0, record).join('\n'));
             QCOMPARE(got.mid(0, before.size()), before);
         }
+        if (how.startsWith("quit")) {   // a full buffer takes no fan-off: it is kept until there is room
+            QVERIFY(stuck ? run.link()->pendingSafetyCommands() > 0 : run.transcript().contains("M107"));
+            return;
+        }
+        QVERIFY(run.link()->jobLostController());
+        const auto heatersOff = [&] { return run.h.sim().nozzleTarget() + run.h.sim().bedTarget() == 0; };
+        QVERIFY(hangUp || gone || SimHarness::waitUntil(heatersOff, 3000));   // a line that reads takes them at once
         if (gone)
             return;
         run.h.sim().dropReplies(0);
         QVERIFY(SimHarness::waitUntil([&] { return run.link()->serialCheckCode("M105") != ControllerProtocol::SendFailed
                                                    && run.link()->pendingSafetyCommands() == 0; }, 5000));
-        tr = run.transcript();
+        const QStringList tr = run.transcript();
         QCOMPARE(tr.count("M112"), hangUp ? 1 : 2);
         QVERIFY(tr.lastIndexOf("M112") < tr.lastIndexOf("M104 S0 T0") && heatersOff());
     }

@@ -8,16 +8,8 @@
 
 namespace StreamCheck {
 
-// Short link time-outs so fault tests finish quickly.
-inline LinkTiming quickTiming(int portLostMs = 3000)
-{
-    LinkTiming t;
-    t.replyMs = 250;
-    t.quietMs = 30;
-    t.flowMs = 4000;
-    t.portLostMs = portLostMs;
-    return t;
-}
+// Short link time-outs (reply, quiet, flow) so fault tests finish quickly.
+inline LinkTiming quickTiming(int portLostMs = 3000) { return LinkTiming{250, 30, 4000, portLostMs}; }
 
 // Unique moves (a repeat or a loss shows) with a layer mark every `perLayer` moves.
 inline QByteArray makeMoves(int count, int perLayer = 100, double step = 1.0, const QByteArray& head = "G90\nM82\nG92 E0\n")

@@ -222,7 +222,8 @@ struct SerialObject::Impl {
     }
 
     enum class Outcome { Replied, Unconfirmed, NotWritten };
-    Outcome transact(std::string_view command, std::string& reply);
+    // forProof: on a fault the line is left as it is, for prove() to read.
+    Outcome transact(std::string_view command, std::string& reply, bool forProof = false);
     QString query(std::string_view command, int tries = 2);
     // After a fault with `unanswered` commands whose replies were not read:
     // the sync query, unanswered replies read up to its answer. True when
@@ -232,12 +233,26 @@ struct SerialObject::Impl {
     const char* countQuery() const { return needSync.load() ? ControllerProtocol::SyncQuery : "M117"; }
     // Kept safety commands not yet written go to the line now (I/O lock held).
     void writeKeptAtOnce();
-    int callLimitMs() const { return silent.load() ? SilentCallMs : exchangeLimitMs(); }
+    static int64_t nowMs()
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+    }
+    // A screen-side call that could not get the line for a whole reply wait
+    // found the print thread in an exchange the controller does not answer:
+    // the calls after it, for one exchange limit, count the controller as silent.
+    int callLimitMs() const
+    {
+        return silent.load() || nowMs() - starvedAt.load() < exchangeLimitMs() ? SilentCallMs : exchangeLimitMs();
+    }
     // Outside the print thread: at most one reply wait, out of the call's budget.
     bool tryLockIo(std::unique_lock<FairLock>& lock)
     {
         const Wait w(replyMs.load());
-        return lock.try_lock_until(w.until());
+        if (lock.try_lock_until(w.until()))
+            return true;
+        if (w.ms >= replyMs.load())
+            starvedAt.store(nowMs());
+        return false;
     }
 
     bool onPrintThread() const { return printThread.load() == std::this_thread::get_id(); }
@@ -247,7 +262,7 @@ struct SerialObject::Impl {
     {
         if (!silent.load() || onPrintThread())
             return false;
-        const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+        const int64_t now = nowMs();
         if (now - lastSilentTry.load() < exchangeLimitMs())
             return true;
         lastSilentTry.store(now);
@@ -295,6 +310,7 @@ struct SerialObject::Impl {
     std::atomic<std::thread::id> printThread{};
     std::atomic<bool> silent{false};      // the last query got no reply at all
     std::atomic<int64_t> lastSilentTry{0};
+    std::atomic<int64_t> starvedAt{INT64_MIN / 2};
     std::atomic<bool> congested{false};   // a send outside the print thread found no slot in time
     std::atomic<bool> needSync{false};    // a fault left the count in doubt: ask with the sync query
     mutable std::mutex pendingMutex;
@@ -360,7 +376,7 @@ struct SerialObject::RestorePoint {
     }
 };
 
-SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view command, std::string& reply)
+SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view command, std::string& reply, bool forProof)
 {
     if (!port.isOpen() || port.broken()) {
         if (!port.reopen())
@@ -419,7 +435,7 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
     needSync.store(true);
     if (port.broken())
         port.reopen();
-    else if (!ControllerProtocol::answersOk(command))   // a command's reply is looked for by prove()
+    else if (!forProof)
     {
         const Wait w(timeout);
         port.drainUntilQuiet(quietMs.load(), w.ms);
@@ -805,7 +821,7 @@ void SerialObject::deliverPendingLocked()
             }
         }
         std::string answer;
-        const Impl::Outcome out = d->transact(code, answer);
+        const Impl::Outcome out = d->transact(code, answer, true);
         if (out == Impl::Outcome::NotWritten)
             return;
         if (out == Impl::Outcome::Unconfirmed && !d->prove(1))
@@ -904,15 +920,16 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
 
     deliverPendingLocked();
     std::string answer;
-    Impl::Outcome outcome = d->transact(code, answer);
+    const bool provable = ControllerProtocol::answersOk(code);
+    Impl::Outcome outcome = d->transact(code, answer, provable);
     if (outcome == Impl::Outcome::NotWritten)   // nothing went out: the port has been reopened, try once more
-        outcome = d->transact(code, answer);
+        outcome = d->transact(code, answer, provable);
     if (outcome == Impl::Outcome::NotWritten) {
         if (reply)
             *reply = QString::fromLatin1(ControllerProtocol::SendFailed);
         return SendStatus::PortDown;
     }
-    if (outcome == Impl::Outcome::Unconfirmed && ControllerProtocol::answersOk(code) && d->prove(1)) {
+    if (outcome == Impl::Outcome::Unconfirmed && provable && d->prove(1)) {
         answer = std::to_string(d->freeSlots.load()) + " ok";
         outcome = Impl::Outcome::Replied;
     }
@@ -923,7 +940,7 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
     }
     // The controller may or may not have taken the command: it is never sent
     // again, and the caller is told that it is not confirmed.
-    if (!ControllerProtocol::answersOk(code))
+    if (!provable)
         d->query(ControllerProtocol::SyncQuery, 1);
     if (reply)
         *reply = QString::fromLatin1(ControllerProtocol::Unconfirmed);

@@ -269,6 +269,13 @@ struct SerialObject::Impl {
         return false;
     }
     int exchangeLimitMs() const { return LinkTiming{replyMs.load(), quietMs.load()}.exchangeLimitMs(); }
+    // The call that found the silence counts as its first try: the calls right
+    // after it (the rest of a screen tick) do not wait for it again.
+    void becameSilent()
+    {
+        if (!silent.exchange(true))
+            lastSilentTry.store(nowMs());
+    }
 
     // The print loop's lines in flight. While the window is open the print
     // thread holds the flow and I/O locks; it closes the window (reads every
@@ -433,10 +440,9 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         qWarning() << LOG_SRC(kSrc) << "line hung up";
     }
     needSync.store(true);
-    if (port.broken())
+    if (port.broken()) {
         port.reopen();
-    else if (!forProof)
-    {
+    } else if (!forProof) {
         const Wait w(timeout);
         port.drainUntilQuiet(quietMs.load(), w.ms);
     }
@@ -455,7 +461,7 @@ QString SerialObject::Impl::query(std::string_view command, int tries)
     }
     qWarning() << LOG_SRC(kSrc) << ControllerProtocol::SendFailed
                << text(command);
-    silent.store(true);
+    becameSilent();
     port.reopen();
     return QString::fromLatin1(ControllerProtocol::SendFailed);
 }
@@ -499,7 +505,7 @@ bool SerialObject::Impl::prove(int unanswered)
         }
     }
     qWarning() << LOG_SRC(kSrc) << "no answer to the sync query";
-    silent.store(true);
+    becameSilent();
     return unanswered == 0;
 }
 

@@ -54,6 +54,7 @@ constexpr int M25WaitMs = 500;          // time the page gets to answer an "M25"
 constexpr size_t MaxPending = 8;        // safety commands kept while the line is down
 constexpr int SilentCallMs = 250;       // what a screen-side call may cost once the controller is known silent
 constexpr int MaxInFlight = 64;
+constexpr int RepeatWatchLines = 500;   // lines sent with a second spare slot after a reply came twice
 
 constexpr const char* kSrc = "serial/SerialObject.cpp";
 
@@ -239,19 +240,24 @@ struct SerialObject::Impl {
     }
     // A screen-side call that could not get the line for a whole reply wait
     // found the print thread in an exchange the controller does not answer:
-    // the calls after it, for one exchange limit, count the controller as silent.
-    int callLimitMs() const
-    {
-        return silent.load() || nowMs() - starvedAt.load() < exchangeLimitMs() ? SilentCallMs : exchangeLimitMs();
-    }
+    // for one exchange limit the controller counts as silent to the screen.
+    bool quiet() const { return silent.load() || nowMs() - starvedAt.load() < exchangeLimitMs(); }
+    // What one screen-side call may cost: a quarter of a second (less with short
+    // test timings) once the controller is known silent, else one exchange limit
+    // less that, so the call that finds the silence and one try after it (in
+    // one screen tick) stay within one exchange limit together.
+    int silentCallMs() const { return std::min(SilentCallMs, replyMs.load() / 2); }
+    int callLimitMs() const { return quiet() ? silentCallMs() : exchangeLimitMs() - silentCallMs(); }
     // Outside the print thread: at most one reply wait, out of the call's budget.
     bool tryLockIo(std::unique_lock<FairLock>& lock)
     {
         const Wait w(replyMs.load());
         if (lock.try_lock_until(w.until()))
             return true;
-        if (w.ms >= replyMs.load())
+        if (w.ms >= replyMs.load()) {   // counts as the silent try of this exchange limit
             starvedAt.store(nowMs());
+            lastSilentTry.store(nowMs());
+        }
         return false;
     }
 
@@ -260,7 +266,7 @@ struct SerialObject::Impl {
     // limit; calls in between fail at once instead of adding their waits up.
     bool skipWhileSilent()
     {
-        if (!silent.load() || onPrintThread())
+        if (!quiet() || onPrintThread())
             return false;
         const int64_t now = nowMs();
         if (now - lastSilentTry.load() < exchangeLimitMs())
@@ -269,13 +275,6 @@ struct SerialObject::Impl {
         return false;
     }
     int exchangeLimitMs() const { return LinkTiming{replyMs.load(), quietMs.load()}.exchangeLimitMs(); }
-    // The call that found the silence counts as its first try: the calls right
-    // after it (the rest of a screen tick) do not wait for it again.
-    void becameSilent()
-    {
-        if (!silent.exchange(true))
-            lastSilentTry.store(nowMs());
-    }
 
     // The print loop's lines in flight. While the window is open the print
     // thread holds the flow and I/O locks; it closes the window (reads every
@@ -335,6 +334,10 @@ struct SerialObject::Impl {
     int flightHead = 0;
     int64_t currentLine = 0;              // the file line being sent
     int64_t unprovenFrom = -1;            // the first file line that may not have arrived
+    int repeatsSeen = 0;                  // lines to go with two spare slots after a reply came twice
+    // One spare slot absorbs one count taken from a repeated reply; while
+    // repeats come, a second one covers a repeat found a reply late.
+    int spareSlots() const { return repeatsSeen > 0 ? 2 : 1; }
     std::deque<int64_t> layerStarts;      // the latest layer marks' resume lines
     std::unique_lock<std::timed_mutex> windowFlow{flow, std::defer_lock};
     std::unique_lock<FairLock> windowIo{io, std::defer_lock};
@@ -461,7 +464,7 @@ QString SerialObject::Impl::query(std::string_view command, int tries)
     }
     qWarning() << LOG_SRC(kSrc) << ControllerProtocol::SendFailed
                << text(command);
-    becameSilent();
+    silent.store(true);
     port.reopen();
     return QString::fromLatin1(ControllerProtocol::SendFailed);
 }
@@ -505,7 +508,7 @@ bool SerialObject::Impl::prove(int unanswered)
         }
     }
     qWarning() << LOG_SRC(kSrc) << "no answer to the sync query";
-    becameSilent();
+    silent.store(true);
     return unanswered == 0;
 }
 
@@ -542,7 +545,7 @@ bool SerialObject::Impl::windowSend(std::string_view line)
             return false;
         }
         if (!windowOpen) {
-            if (freeSlots.load() < 2 || !port.isOpen() || port.broken())
+            if (freeSlots.load() < 1 + spareSlots() || !port.isOpen() || port.broken())
                 return false;
             if (!windowFlow.try_lock())
                 return false;
@@ -557,6 +560,7 @@ bool SerialObject::Impl::windowSend(std::string_view line)
                 // replies were taken for the wrong lines. Ask the count afresh.
                 qWarning() << LOG_SRC(kSrc) << "input nobody asked for, resyncing";
                 port.flushInput();
+                repeatsSeen = RepeatWatchLines;
                 windowResync("input nobody asked for");
                 return false;
             }
@@ -565,7 +569,9 @@ bool SerialObject::Impl::windowSend(std::string_view line)
             if (takeReply(0) == Take::Fault)
                 return false;
         }
-        if (inFlight + 1 <= std::min(freeSlots.load() - 1, MaxInFlight)) {
+        if (inFlight + 1 <= std::min(freeSlots.load() - spareSlots(), MaxInFlight)) {
+            if (repeatsSeen > 0)
+                --repeatsSeen;
             ControllerProtocol::frameInto(frame, line);
             const size_t written = port.write(frame.data(), frame.size(), replyMs.load());
             if (written == 0) {   // nothing went out: the one-at-a-time send reopens the port and tries again
@@ -603,6 +609,7 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
             flightHead = (flightHead + 1) % MaxInFlight;
             tookCount(n);
             if (port.linesWaiting() > inFlight) {   // a reply came twice: the counts may be a line old
+                repeatsSeen = RepeatWatchLines;
                 windowResync("more replies than lines");
                 return Take::Fault;
             }
@@ -759,8 +766,12 @@ void SerialObject::keepIfSafety(std::string_view code)
         return;
     std::lock_guard<std::mutex> l(d->pendingMutex);
     auto& p = d->pending;
-    if (std::find_if(p.begin(), p.end(), [&](const Impl::Kept& k) { return k.code == code; }) != p.end()
-        || p.size() >= MaxPending)
+    const auto kept = std::find_if(p.begin(), p.end(), [&](const Impl::Kept& k) { return k.code == code; });
+    if (kept != p.end()) {
+        kept->written = false;   // asked for again: written again at once
+        return;
+    }
+    if (p.size() >= MaxPending)
         return;
     qWarning() << LOG_SRC(kSrc) << "kept until the controller answers:" << text(code);
     // The stop goes first: it empties the controller's queue, so what follows finds room.
@@ -919,6 +930,8 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
         // reply. Ask afresh before this command goes out.
         qWarning() << LOG_SRC(kSrc) << "input nobody asked for before" << text(code) << ", resyncing";
         d->port.flushInput();
+        if (d->onPrintThread())
+            d->repeatsSeen = RepeatWatchLines;
         d->needSync.store(true);
         d->freeSlots.store(0);
         lock.unlock();

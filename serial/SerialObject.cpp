@@ -829,6 +829,13 @@ void SerialObject::deliverPendingLocked()
                 return;
             code = d->pending.front().code;
         }
+        if (d->silent.load()) {   // delivered again only once the controller answers
+            d->query(d->countQuery(), 1);
+            if (d->silent.load()) {
+                d->writeKeptAtOnce();
+                return;
+            }
+        }
         if (code != "M112" && d->freeSlots.load() <= 0) {
             d->query(d->countQuery(), 1);
             if (d->freeSlots.load() <= 0) {

@@ -399,6 +399,8 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         port.flushInput();
         if (ControllerProtocol::answersOk(command))
             needSync.store(true);
+        if (onPrintThread())
+            repeatsSeen = RepeatWatchLines;
     }
     ControllerProtocol::frameInto(frame, command);
     const int timeout = replyMs.load();
@@ -883,6 +885,9 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
     }
 
     std::unique_lock<FairLock> lock(d->io, std::defer_lock);
+    // After a repeated reply a count may be a line old: the print thread then
+    // keeps a slot spare here too.
+    const int reserve = d->onPrintThread() ? d->spareSlots() - 1 : 0;
     // The print thread gives a controller that answers nothing at all as long
     // as a lost line: then it counts as lost, as in every other wait of a job.
     const auto silentLimit = std::chrono::milliseconds(d->onPrintThread() ? d->portLostMs.load() : flowMs);
@@ -892,7 +897,7 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
         // busy line tells when to ask again.
         auto lastAsk = Clock::now();
         bool asked = false;
-        while (d->freeSlots.load() <= 0) {
+        while (d->freeSlots.load() <= reserve) {
             if (aborted())
                 return SendStatus::Aborted;
             const auto now = Clock::now();
@@ -945,6 +950,8 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
     }
 
     deliverPendingLocked();
+    if (d->onPrintThread() && d->repeatsSeen > 0)
+        --d->repeatsSeen;
     std::string answer;
     const bool provable = ControllerProtocol::answersOk(code);
     Impl::Outcome outcome = d->transact(code, answer, provable);

@@ -209,8 +209,7 @@ private slots:
             [&] { link->serialCheckCode("M105"); }, [&] { link->serialSendCode("G1 X5 F600"); },
             [&] { link->serialCheckCode("M114"); }, [&] { link->stopHalmetIIHeating(); },
             [&] { link->serialSendCode("G28 Z"); }, [&] { link->serialCheckCode("M121"); }};
-        int full = 0;   // calls that waited past a quarter of a second: before the silence was known
-        int before = 0;
+        int full = 0, before = 0;   // full: calls that waited past a quarter of a second (silence not known yet)
         for (int round = 0; round < 3; ++round) {
             before = round == 1 ? h.sim().transcript().size() : before;
             for (const auto& call : calls) {

@@ -20,10 +20,8 @@ bool isLinkError(const QString& reply)
 
 int freeSlots(const QString& reply)
 {
-    const QString head = reply.trimmed().section(' ', 0, 0);
-    bool ok = false;
-    const int n = head.toInt(&ok);
-    return ok && n >= 0 ? n : -1;
+    const QByteArray bytes = reply.toLatin1();
+    return freeSlots(std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 
 void frameInto(std::string& out, std::string_view command)
@@ -44,30 +42,55 @@ void replyInto(std::string& out, int free, std::string_view payload)
 
 int freeSlots(std::string_view reply)
 {
-    // As the QString form: the first blank-separated field, trimmed, a whole number >= 0.
-    size_t b = 0, e = reply.size();
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
-    while (b < e && blank(reply[b]))
-        ++b;
-    while (e > b && blank(reply[e - 1]))
-        --e;
-    size_t end = b;
-    while (end < e && reply[end] != ' ')
-        ++end;
-    if (end == b || end - b > 9)
-        return -1;
-    size_t i = b;
-    if (reply[i] == '+')
+    // Leading blanks, then 1 to 6 decimal digits (leading zeros allowed), then
+    // a blank or the end. No sign: a count is never negative, and a longer
+    // number is no count of any controller.
+    constexpr size_t MaxDigits = 6;
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    size_t i = 0;
+    while (i < reply.size() && blank(reply[i]))
         ++i;
-    if (i == end)
-        return -1;
+    const size_t first = i;
     int n = 0;
-    for (; i < end; ++i) {
-        if (reply[i] < '0' || reply[i] > '9')
+    while (i < reply.size() && reply[i] >= '0' && reply[i] <= '9') {
+        if (i - first == MaxDigits)
             return -1;
         n = n * 10 + (reply[i] - '0');
+        ++i;
     }
+    if (i == first || (i < reply.size() && !blank(reply[i])))
+        return -1;
     return n;
+}
+
+int okRepliesIn(std::string_view line, bool* syncReply)
+{
+    // Two replies run together when a line end was lost: "7 ok7 ok", "7 ok7 T:25/0 B:25/0".
+    *syncReply = false;
+    int oks = 0;
+    size_t i = 0;
+    for (;;) {
+        const size_t first = i;
+        while (i < line.size() && line[i] >= '0' && line[i] <= '9' && i - first < 6)
+            ++i;
+        if (i == first || i >= line.size() || line[i] != ' ')
+            return oks;
+        ++i;
+        const std::string_view rest = line.substr(i);
+        if (rest.substr(0, 2) == "T:") {
+            *syncReply = true;
+            return oks;
+        }
+        i += 2;
+        if (rest.substr(0, 2) != "ok" || (i < line.size() && !(line[i] >= '0' && line[i] <= '9') && line[i] != ' '
+                                          && line[i] != '\r'))
+            return oks;
+        ++oks;
+        while (i < line.size() && (line[i] == '\r' || line[i] == ' '))
+            ++i;
+        if (i == line.size())
+            return oks;
+    }
 }
 
 static QString payloadOf(const QString& reply)

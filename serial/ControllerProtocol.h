@@ -38,7 +38,8 @@ constexpr int DefaultBufferSlots = 16;
 QString frame(const QString& command);                    // "~cmd\r\n"
 QString reply(int freeSlots, const QString& payload);     // "<n> payload\n"
 
-// First number of a reply, or -1 when the reply does not start with one.
+// The free count a reply starts with: 1 to 6 decimal digits after any blanks,
+// ended by a blank or the line's end; -1 for anything else (a sign, more digits).
 int freeSlots(const QString& reply);
 
 // The same framing, reply and free-slot rules on bytes, for the print loop's
@@ -46,6 +47,9 @@ int freeSlots(const QString& reply);
 void frameInto(std::string& out, std::string_view command);      // out = "~cmd\r\n"
 void replyInto(std::string& out, int freeSlots, std::string_view payload);
 int freeSlots(std::string_view reply);
+// The plain "<n> ok" replies a line holds (more than one when line ends were
+// lost); *syncReply tells whether a SyncQuery reply follows them in the line.
+int okRepliesIn(std::string_view line, bool* syncReply);
 // Whether a reply has the shape this protocol gives the command's reply, so a
 // late answer to an earlier command is never taken for this one's.
 bool replyFits(std::string_view command, std::string_view reply);

@@ -30,16 +30,19 @@
 // - a query (serialCheckCode) is sent again once when its reply is missing or
 //   unreadable, then "send failed." is returned and the port reopened;
 // - a flow-controlled command whose bytes went out is never sent again: when
-//   its reply is missing or unreadable the link asks "M117" for the count
-//   instead, so a print line is neither lost nor repeated;
-// - input nobody asked for is dropped before every command sent with nothing
-//   in flight, and after a fault the line is drained until quiet, so a late
-//   reply cannot be taken for the answer to a later command;
+//   its reply is missing or unreadable the link asks the sync query "M105"
+//   without draining and counts the "ok" replies before its answer; only they
+//   prove that the command (or the lines in flight) arrived;
+// - input nobody asked for found before a command means replies were taken
+//   for the wrong commands: the count is asked afresh with "M105";
 // - the print loop keeps several lines in flight while the controller has
 //   room (at most free - 1), takes their "ok" replies in order, and after any
-//   fault in flight resyncs with a query whose reply no command shares;
+//   fault in flight resyncs the same way; lines it cannot prove end the job;
 // - the I/O lock is handed over in turn, so the print thread cannot starve the
-//   GUI thread; no other thread waits on the link longer than one exchange limit.
+//   GUI thread; no other thread waits on the link longer than one exchange
+//   limit, and a quarter of a second once the controller is known silent;
+// - a safety command that finds the controller silent or without a free slot
+//   is written at once and kept, to be delivered again once it answers.
 
 namespace {
 
@@ -49,10 +52,69 @@ constexpr size_t MaxCommandLength = 512;
 constexpr int ResumeLineEvery = 5000;   // lines between resume records when a file has no layer marks
 constexpr int M25WaitMs = 500;          // time the page gets to answer an "M25" line with a pause
 constexpr size_t MaxPending = 8;        // safety commands kept while the line is down
+constexpr int SilentCallMs = 250;       // what a screen-side call may cost once the controller is known silent
+constexpr int MaxInFlight = 64;
+constexpr int RepeatWatchLines = 500;   // lines sent with a second spare slot after a reply came twice
 
 constexpr const char* kSrc = "serial/SerialObject.cpp";
 
-void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+// Outside the print thread every wait of one call draws on one budget, the
+// call's limit: a wait is granted at most what is left, and gives back what it
+// did not use. waitSpent adds up what this thread's waits used, for tests.
+thread_local int64_t callLeftMs = -1;   // -1: no limit (the print thread)
+thread_local int64_t waitSpent = 0;
+
+class CallLimit {
+public:
+    CallLimit(bool applies, int ms) : m_owner(applies && callLeftMs < 0)
+    {
+        if (m_owner)
+            callLeftMs = ms;
+    }
+    ~CallLimit()
+    {
+        if (m_owner)
+            callLeftMs = -1;
+    }
+    CallLimit(const CallLimit&) = delete;
+    CallLimit& operator=(const CallLimit&) = delete;
+
+private:
+    bool m_owner;
+};
+
+// One wait of at most `want` ms, out of the call's budget.
+class Wait {
+public:
+    explicit Wait(int want) : ms(callLeftMs >= 0 ? int(std::min<int64_t>(want, callLeftMs)) : want)
+    {
+        if (callLeftMs >= 0)
+            callLeftMs -= ms;
+    }
+    ~Wait()
+    {
+        const int64_t used = std::min<int64_t>(
+            ms, std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start).count());
+        if (callLeftMs >= 0)
+            callLeftMs += ms - used;
+        waitSpent += used;
+    }
+    Clock::time_point until() const { return m_start + std::chrono::milliseconds(ms); }
+    Wait(const Wait&) = delete;
+    Wait& operator=(const Wait&) = delete;
+    const int ms;
+
+private:
+    const Clock::time_point m_start = Clock::now();
+};
+
+bool callSpent() { return callLeftMs == 0; }
+
+void sleepMs(int ms)
+{
+    const Wait w(ms);
+    std::this_thread::sleep_for(std::chrono::milliseconds(w.ms));
+}
 
 std::string_view trimmed(std::string_view s)
 {
@@ -161,17 +223,52 @@ struct SerialObject::Impl {
     }
 
     enum class Outcome { Replied, Unconfirmed, NotWritten };
-    Outcome transact(std::string_view command, std::string& reply);
+    // forProof: on a fault the line is left as it is, for prove() to read.
+    Outcome transact(std::string_view command, std::string& reply, bool forProof = false);
     QString query(std::string_view command, int tries = 2);
+    // After a fault with `unanswered` commands whose replies were not read:
+    // the sync query, unanswered replies read up to its answer. True when
+    // their "ok"s cover every unanswered command.
+    bool prove(int unanswered);
+    // The count query: "M117" while in step, the sync query after a fault.
+    const char* countQuery() const { return needSync.load() ? ControllerProtocol::SyncQuery : "M117"; }
+    // Kept safety commands not yet written go to the line now (I/O lock held).
+    void writeKeptAtOnce();
+    static int64_t nowMs()
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+    }
+    // A screen-side call that could not get the line for a whole reply wait
+    // found the print thread in an exchange the controller does not answer:
+    // for one exchange limit the controller counts as silent to the screen.
+    bool quiet() const { return silent.load() || nowMs() - starvedAt.load() < exchangeLimitMs(); }
+    // What one screen-side call may cost: a quarter of a second (less with short
+    // test timings) once the controller is known silent, else one exchange limit
+    // less that, so the call that finds the silence and one try after it (in
+    // one screen tick) stay within one exchange limit together.
+    int silentCallMs() const { return std::min(SilentCallMs, replyMs.load() / 2); }
+    int callLimitMs() const { return quiet() ? silentCallMs() : exchangeLimitMs() - silentCallMs(); }
+    // Outside the print thread: at most one reply wait, out of the call's budget.
+    bool tryLockIo(std::unique_lock<FairLock>& lock)
+    {
+        const Wait w(replyMs.load());
+        if (lock.try_lock_until(w.until()))
+            return true;
+        if (w.ms >= replyMs.load()) {   // counts as the silent try of this exchange limit
+            starvedAt.store(nowMs());
+            lastSilentTry.store(nowMs());
+        }
+        return false;
+    }
 
     bool onPrintThread() const { return printThread.load() == std::this_thread::get_id(); }
     // Outside the print thread, a silent controller is tried once per exchange
     // limit; calls in between fail at once instead of adding their waits up.
     bool skipWhileSilent()
     {
-        if (!silent.load() || onPrintThread())
+        if (!quiet() || onPrintThread())
             return false;
-        const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+        const int64_t now = nowMs();
         if (now - lastSilentTry.load() < exchangeLimitMs())
             return true;
         lastSilentTry.store(now);
@@ -219,14 +316,29 @@ struct SerialObject::Impl {
     std::atomic<std::thread::id> printThread{};
     std::atomic<bool> silent{false};      // the last query got no reply at all
     std::atomic<int64_t> lastSilentTry{0};
+    std::atomic<int64_t> starvedAt{INT64_MIN / 2};
     std::atomic<bool> congested{false};   // a send outside the print thread found no slot in time
+    std::atomic<bool> needSync{false};    // a fault left the count in doubt: ask with the sync query
     mutable std::mutex pendingMutex;
-    std::vector<std::string> pending;     // safety commands the line did not take
+    struct Kept {
+        std::string code;
+        bool written = false;   // written once without a reply; delivered again when the controller answers
+    };
+    std::vector<Kept> pending;            // safety commands the line did not take
     std::atomic<int> pendingCount{0};     // pending.size(), read without the lock on every print line
     std::atomic<bool> exiting{false};     // the program ends: a stream stops, its records stay
     std::atomic<int> othersWaiting{0};    // threads other than the print thread waiting for a send
     bool windowOpen = false;              // print thread only
     int inFlight = 0;                     // lines written whose replies have not been read
+    int64_t flight[MaxInFlight] = {};     // their file line numbers, oldest at flightHead
+    int flightHead = 0;
+    int64_t currentLine = 0;              // the file line being sent
+    int64_t unprovenFrom = -1;            // the first file line that may not have arrived
+    int repeatsSeen = 0;                  // lines to go with two spare slots after a reply came twice
+    // One spare slot absorbs one count taken from a repeated reply; while
+    // repeats come, a second one covers a repeat found a reply late.
+    int spareSlots() const { return repeatsSeen > 0 ? 2 : 1; }
+    std::deque<int64_t> layerStarts;      // the latest layer marks' resume lines
     std::unique_lock<std::timed_mutex> windowFlow{flow, std::defer_lock};
     std::unique_lock<FairLock> windowIo{io, std::defer_lock};
 
@@ -274,7 +386,7 @@ struct SerialObject::RestorePoint {
     }
 };
 
-SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view command, std::string& reply)
+SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view command, std::string& reply, bool forProof)
 {
     if (!port.isOpen() || port.broken()) {
         if (!port.reopen())
@@ -285,6 +397,10 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
     if (port.hasStaleInput()) {
         qDebug() << LOG_SRC(kSrc) << "dropping stale input";
         port.flushInput();
+        if (ControllerProtocol::answersOk(command))
+            needSync.store(true);
+        if (onPrintThread())
+            repeatsSeen = RepeatWatchLines;
     }
     ControllerProtocol::frameInto(frame, command);
     const int timeout = replyMs.load();
@@ -298,7 +414,8 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         port.reopen();
         return Outcome::Unconfirmed;
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout);
+    const Wait replyWait(timeout);
+    const auto deadline = replyWait.until();
     SerialPort::Read r;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -327,10 +444,13 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
     } else {
         qWarning() << LOG_SRC(kSrc) << "line hung up";
     }
-    if (port.broken())
+    needSync.store(true);
+    if (port.broken()) {
         port.reopen();
-    else
-        port.drainUntilQuiet(quietMs.load(), timeout);
+    } else if (!forProof) {
+        const Wait w(timeout);
+        port.drainUntilQuiet(quietMs.load(), w.ms);
+    }
     return Outcome::Unconfirmed;
 }
 
@@ -338,8 +458,11 @@ QString SerialObject::Impl::query(std::string_view command, int tries)
 {
     std::string reply;
     for (int attempt = 0; attempt < tries; ++attempt) {
-        if (transact(command, reply) == Outcome::Replied)
+        if (transact(command, reply) == Outcome::Replied) {
+            if (command == ControllerProtocol::SyncQuery)
+                needSync.store(false);
             return QString::fromLatin1(reply.data(), int(reply.size()));
+        }
     }
     qWarning() << LOG_SRC(kSrc) << ControllerProtocol::SendFailed
                << text(command);
@@ -348,13 +471,72 @@ QString SerialObject::Impl::query(std::string_view command, int tries)
     return QString::fromLatin1(ControllerProtocol::SendFailed);
 }
 
+bool SerialObject::Impl::prove(int unanswered)
+{
+    freeSlots.store(0);
+    needSync.store(true);
+    int oks = 0;
+    std::string line;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if ((!port.isOpen() || port.broken()) && !port.reopen())
+            break;
+        ControllerProtocol::frameInto(frame, ControllerProtocol::SyncQuery);
+        if (port.write(frame.data(), frame.size(), replyMs.load()) < frame.size()) {
+            port.reopen();
+            continue;
+        }
+        // Every reply still on its way lies before the sync answer; each line
+        // read gives the next one its own wait.
+        for (;;) {
+            const Wait w(replyMs.load());
+            const SerialPort::Read r = port.readLine(line, w.ms, MaxReplyLength);
+            if (r == SerialPort::Read::Timeout)
+                break;
+            if (r == SerialPort::Read::HangUp) {
+                port.reopen();
+                break;
+            }
+            if (r != SerialPort::Read::Line)
+                continue;
+            bool sync = false;
+            oks += ControllerProtocol::okRepliesIn(line, &sync);
+            if (sync) {
+                tookCount(std::max(0, ControllerProtocol::freeSlots(std::string_view(line))));
+                needSync.store(false);
+                if (oks < unanswered)
+                    qWarning() << LOG_SRC(kSrc) << oks << "of" << unanswered << "commands proven to have arrived";
+                return oks >= unanswered;
+            }
+        }
+    }
+    qWarning() << LOG_SRC(kSrc) << "no answer to the sync query";
+    silent.store(true);
+    return unanswered == 0;
+}
+
+void SerialObject::Impl::writeKeptAtOnce()
+{
+    std::lock_guard<std::mutex> l(pendingMutex);
+    for (Kept& k : pending) {
+        if (k.written)
+            continue;
+        if ((!port.isOpen() || port.broken()) && !port.reopen())
+            return;
+        ControllerProtocol::frameInto(frame, k.code);
+        if (port.write(frame.data(), frame.size(), std::min(replyMs.load(), 100)) < frame.size())
+            return;
+        qWarning() << LOG_SRC(kSrc) << "written without waiting for the controller:" << text(k.code);
+        k.written = true;
+        needSync.store(true);
+    }
+}
+
 // Writes a print line without waiting for the replies of the lines before it,
 // while the last reply's free count leaves room: at most free - 1 lines in
 // flight, so one stale count (a reply read twice) cannot overflow the buffer.
 // False when the line was not written: the caller sends it the one-at-a-time way.
 bool SerialObject::Impl::windowSend(std::string_view line)
 {
-    constexpr int MaxInFlight = 64;
     if (!ControllerProtocol::answersOk(line)) {   // a query's reply is read by the query itself
         windowClose();
         return false;
@@ -365,7 +547,7 @@ bool SerialObject::Impl::windowSend(std::string_view line)
             return false;
         }
         if (!windowOpen) {
-            if (freeSlots.load() < 2 || !port.isOpen() || port.broken())
+            if (freeSlots.load() < 1 + spareSlots() || !port.isOpen() || port.broken())
                 return false;
             if (!windowFlow.try_lock())
                 return false;
@@ -375,22 +557,30 @@ bool SerialObject::Impl::windowSend(std::string_view line)
             }
             windowOpen = true;
             inFlight = 0;
-            if (port.hasStaleInput()) {   // nothing is in flight: whatever waits is stale
-                qDebug() << LOG_SRC(kSrc) << "dropping stale input";
+            if (port.hasStaleInput()) {
+                // Nothing is in flight: a reply nobody asked for means earlier
+                // replies were taken for the wrong lines. Ask the count afresh.
+                qWarning() << LOG_SRC(kSrc) << "input nobody asked for, resyncing";
                 port.flushInput();
+                repeatsSeen = RepeatWatchLines;
+                windowResync("input nobody asked for");
+                return false;
             }
         }
         while (inFlight > 0 && port.hasLine()) {   // replies read already, taken without waiting
             if (takeReply(0) == Take::Fault)
                 return false;
         }
-        if (inFlight + 1 <= std::min(freeSlots.load() - 1, MaxInFlight)) {
+        if (inFlight + 1 <= std::min(freeSlots.load() - spareSlots(), MaxInFlight)) {
+            if (repeatsSeen > 0)
+                --repeatsSeen;
             ControllerProtocol::frameInto(frame, line);
             const size_t written = port.write(frame.data(), frame.size(), replyMs.load());
             if (written == 0) {   // nothing went out: the one-at-a-time send reopens the port and tries again
                 windowClose();
                 return false;
             }
+            flight[(flightHead + inFlight) % MaxInFlight] = currentLine;
             ++inFlight;
             if (written < frame.size())
                 windowResync("line cut short");   // it may have arrived: it counts as sent
@@ -418,12 +608,20 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
         const int n = ControllerProtocol::freeSlots(std::string_view(windowReply));
         if (n >= 0 && ControllerProtocol::replyFits("G1", windowReply)) {
             --inFlight;
+            flightHead = (flightHead + 1) % MaxInFlight;
             tookCount(n);
-            if (inFlight == 0 && port.hasLine()) {
+            if (port.linesWaiting() > inFlight) {   // a reply came twice: the counts may be a line old
+                repeatsSeen = RepeatWatchLines;
                 windowResync("more replies than lines");
                 return Take::Fault;
             }
             return Take::Reply;
+        }
+        // Replies run together by a lost line end still answer their lines.
+        bool sync = false;
+        for (int oks = ControllerProtocol::okRepliesIn(windowReply, &sync); oks > 0 && inFlight > 0; --oks) {
+            --inFlight;
+            flightHead = (flightHead + 1) % MaxInFlight;
         }
     }
     windowResync(r == SerialPort::Read::Line      ? "unexpected reply"
@@ -433,18 +631,17 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
     return Take::Fault;
 }
 
-// After a fault in flight: drain, then one query whose reply has its own shape,
-// so every older reply is known to lie behind it and its count is fresh.
+// After a fault in flight: the sync query proves the lines in flight or not;
+// its count is fresh. A line not proven ends the job.
 void SerialObject::Impl::windowResync(const char* why)
 {
-    qWarning() << LOG_SRC(kSrc) << why << "with" << inFlight << "lines in flight; they count as sent";
+    qWarning() << LOG_SRC(kSrc) << why << "with" << inFlight << "lines in flight";
+    const int unanswered = inFlight;
+    const int64_t oldest = flight[flightHead];
     inFlight = 0;
-    freeSlots.store(0);
-    if (port.broken())
-        port.reopen();
-    else
-        port.drainUntilQuiet(quietMs.load(), replyMs.load());
-    query(ControllerProtocol::SyncQuery);
+    flightHead = 0;
+    if (!prove(unanswered) && unprovenFrom < 0)
+        unprovenFrom = oldest;
     windowRelease();
 }
 
@@ -523,6 +720,7 @@ QString SerialObject::serialCheckCode(const QString& code)
 {
     const std::string command = code.toStdString();
     const bool printThread = d->onPrintThread();
+    const CallLimit limit(!printThread, d->callLimitMs());
     if (printThread)
         d->windowClose();
     else
@@ -530,23 +728,24 @@ QString SerialObject::serialCheckCode(const QString& code)
     std::unique_lock<FairLock> lock(d->io, std::defer_lock);
     if (printThread) {
         lock.lock();
+        if (d->silent.load())
+            d->writeKeptAtOnce();
     } else if (d->skipWhileSilent()) {
-        keepIfSafety(command);
+        keepAndWrite(command);
         return QString::fromLatin1(ControllerProtocol::SendFailed);
     }
     const auto asked = Clock::now();
-    if (!printThread && !lock.try_lock_until(asked + std::chrono::milliseconds(d->replyMs.load()))) {
+    if (!printThread && !d->tryLockIo(lock)) {
         // The print thread is in a long exchange with a silent controller.
         qWarning() << LOG_SRC(kSrc) << "link busy, not sent:" << code;
         keepIfSafety(command);
         return QString::fromLatin1(ControllerProtocol::SendFailed);
     }
     // Outside the print thread the wait for the lock and the tries share one
-    // exchange limit: a second try only when the lock came at once and the
-    // controller is not known to be silent.
+    // limit: a second try only when the lock came at once and the controller
+    // is not known to be silent.
     const bool waited = Clock::now() - asked > std::chrono::milliseconds(d->quietMs.load());
     const QString reply = d->query(command, !printThread && (waited || d->silent.load()) ? 1 : 2);
-    lock.unlock();
     if (reply == QLatin1String(ControllerProtocol::SendFailed))
         keepIfSafety(command);
     return reply;
@@ -554,16 +753,54 @@ QString SerialObject::serialCheckCode(const QString& code)
 
 int SerialObject::pendingSafetyCommands() const { return d->pendingCount.load(); }
 
+int64_t SerialObject::takeWaitSpentMs()
+{
+    const int64_t b = waitSpent;
+    waitSpent = 0;
+    return b;
+}
+
+
+
 void SerialObject::keepIfSafety(std::string_view code)
 {
     if (!isSafetyCommand(code))
         return;
     std::lock_guard<std::mutex> l(d->pendingMutex);
-    if (std::find(d->pending.begin(), d->pending.end(), code) != d->pending.end() || d->pending.size() >= MaxPending)
+    auto& p = d->pending;
+    const auto kept = std::find_if(p.begin(), p.end(), [&](const Impl::Kept& k) { return k.code == code; });
+    if (kept != p.end()) {
+        kept->written = false;   // asked for again: written again at once
+        return;
+    }
+    if (p.size() >= MaxPending)
         return;
     qWarning() << LOG_SRC(kSrc) << "kept until the controller answers:" << text(code);
-    d->pending.emplace_back(code);
-    d->pendingCount.store(int(d->pending.size()));
+    // The stop goes first: it empties the controller's queue, so what follows finds room.
+    p.insert(code == "M112" ? p.begin() : p.end(), Impl::Kept{std::string(code)});
+    d->pendingCount.store(int(p.size()));
+}
+
+// A safety command the controller cannot answer now: kept, and written to the
+// line at once (by the print thread's next exchange when it holds the line).
+void SerialObject::keepAndWrite(std::string_view code)
+{
+    if (!isSafetyCommand(code))
+        return;
+    keepIfSafety(code);
+    std::unique_lock<FairLock> lock(d->io, std::defer_lock);
+    if (d->onPrintThread())
+        lock.lock();
+    else if (!d->tryLockIo(lock))
+        return;
+    d->writeKeptAtOnce();
+}
+
+void SerialObject::stopAtOnce()
+{
+    for (const char* c : {"M112", "M104 S0 T0", "M140 S0", "M107", "M18"})
+        keepIfSafety(c);
+    keepAndWrite("M112");
 }
 
 // Safety commands the line did not take go out before anything else, once the
@@ -579,7 +816,7 @@ void SerialObject::deliverPending()
     if (!flowLock.owns_lock())
         return;
     std::unique_lock<FairLock> lock(d->io, std::defer_lock);
-    if (!lock.try_lock_until(Clock::now() + std::chrono::milliseconds(d->replyMs.load())))
+    if (!d->tryLockIo(lock))
         return;
     deliverPendingLocked();
 }
@@ -592,15 +829,28 @@ void SerialObject::deliverPendingLocked()
             std::lock_guard<std::mutex> l(d->pendingMutex);
             if (d->pending.empty())
                 return;
-            code = d->pending.front();
+            code = d->pending.front().code;
+        }
+        if (d->silent.load()) {   // delivered again only once the controller answers
+            d->query(d->countQuery(), 1);
+            if (d->silent.load()) {
+                d->writeKeptAtOnce();
+                return;
+            }
         }
         if (code != "M112" && d->freeSlots.load() <= 0) {
-            d->query("M117", 1);
-            if (d->freeSlots.load() <= 0)
+            d->query(d->countQuery(), 1);
+            if (d->freeSlots.load() <= 0) {
+                if (d->silent.load())
+                    d->writeKeptAtOnce();
                 return;
+            }
         }
         std::string answer;
-        if (d->transact(code, answer) == Impl::Outcome::NotWritten)
+        const Impl::Outcome out = d->transact(code, answer, true);
+        if (out == Impl::Outcome::NotWritten)
+            return;
+        if (out == Impl::Outcome::Unconfirmed && !d->prove(1))
             return;
         qDebug() << LOG_SRC(kSrc) << "delivered" << text(code);
         std::lock_guard<std::mutex> l(d->pendingMutex);
@@ -622,69 +872,111 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
         d->windowClose();
     const Waiting waiting(d->othersWaiting, !d->onPrintThread());
     std::unique_lock<std::timed_mutex> flowLock(d->flow, std::defer_lock);
-    while (!flowLock.try_lock_for(std::chrono::milliseconds(20))) {
+    for (;;) {
+        {
+            const Wait w(20);
+            if (flowLock.try_lock_for(std::chrono::milliseconds(w.ms)))
+                break;
+        }
         if (aborted())
             return SendStatus::Aborted;
-        if (Clock::now() >= deadline)
+        if (Clock::now() >= deadline || callSpent())
             return SendStatus::FlowTimeout;
     }
 
-    // Wait for a free slot: the count of the last reply; when it is 0 the busy
-    // line tells when to ask again, and "M117" gives the new count.
-    auto lastAsk = Clock::now();
-    bool asked = false;
-    while (d->freeSlots.load() <= 0) {
-        if (aborted())
-            return SendStatus::Aborted;
-        const auto now = Clock::now();
-        if (now >= deadline && asked)
-            return SendStatus::FlowTimeout;
-        const int busy = d->busy ? d->busy->value() : -1;
-        // A free (or unreadable) line is followed by a query at once, then at a
-        // modest rate; while the line reads busy the controller is asked only
-        // now and then, in case the line is stuck.
-        bool ask;
-        if (busy == 1)
-            ask = now - lastAsk >= std::chrono::milliseconds(250);
-        else
-            ask = !asked || now - lastAsk >= std::chrono::milliseconds(busy == 0 ? 5 : 20);
-        if (!ask) {
-            sleepMs(1);
-            continue;
+    std::unique_lock<FairLock> lock(d->io, std::defer_lock);
+    // After a repeated reply a count may be a line old: the print thread then
+    // keeps a slot spare here too.
+    const int reserve = d->onPrintThread() ? d->spareSlots() - 1 : 0;
+    // The print thread gives a controller that answers nothing at all as long
+    // as a lost line: then it counts as lost, as in every other wait of a job.
+    const auto silentLimit = std::chrono::milliseconds(d->onPrintThread() ? d->portLostMs.load() : flowMs);
+    Clock::time_point silentSince{};
+    for (;;) {
+        // Wait for a free slot: the count of the last reply; when it is 0 the
+        // busy line tells when to ask again.
+        auto lastAsk = Clock::now();
+        bool asked = false;
+        while (d->freeSlots.load() <= reserve) {
+            if (aborted())
+                return SendStatus::Aborted;
+            const auto now = Clock::now();
+            if ((now >= deadline || callSpent()) && asked)
+                return SendStatus::FlowTimeout;
+            const int busy = d->busy ? d->busy->value() : -1;
+            // A free (or unreadable) line is followed by a query at once, then at a
+            // modest rate; while the line reads busy the controller is asked only
+            // now and then, in case the line is stuck.
+            bool ask;
+            if (busy == 1)
+                ask = now - lastAsk >= std::chrono::milliseconds(250);
+            else
+                ask = !asked || now - lastAsk >= std::chrono::milliseconds(busy == 0 ? 5 : 20);
+            if (!ask) {
+                sleepMs(1);
+                continue;
+            }
+            asked = true;
+            lastAsk = now;
+            std::lock_guard<FairLock> l(d->io);
+            if (d->silent.load())
+                d->writeKeptAtOnce();
+            const bool answered = d->query(d->countQuery(), !d->onPrintThread() && d->silent.load() ? 1 : 2)
+                                  != QLatin1String(ControllerProtocol::SendFailed);
+            if (!d->port.isOpen()) {   // the line is gone and cannot be opened again
+                if (reply)
+                    *reply = QString::fromLatin1(ControllerProtocol::SendFailed);
+                return SendStatus::PortDown;
+            }
+            if (answered)
+                silentSince = {};
+            else if (silentSince == Clock::time_point{})
+                silentSince = now;
+            else if (now - silentSince > silentLimit)
+                return SendStatus::FlowTimeout;
         }
-        asked = true;
-        lastAsk = now;
-        std::lock_guard<FairLock> lock(d->io);
-        d->query("M117", !d->onPrintThread() && d->silent.load() ? 1 : 2);
-        if (!d->port.isOpen()) {   // the line is gone and cannot be opened again
-            if (reply)
-                *reply = QString::fromLatin1(ControllerProtocol::SendFailed);
-            return SendStatus::PortDown;
-        }
+        lock.lock();
+        if (!d->port.hasStaleInput())
+            break;
+        // A reply nobody asked for: an earlier count was taken from the wrong
+        // reply. Ask afresh before this command goes out.
+        qWarning() << LOG_SRC(kSrc) << "input nobody asked for before" << text(code) << ", resyncing";
+        d->port.flushInput();
+        if (d->onPrintThread())
+            d->repeatsSeen = RepeatWatchLines;
+        d->needSync.store(true);
+        d->freeSlots.store(0);
+        lock.unlock();
     }
 
-    std::lock_guard<FairLock> lock(d->io);
     deliverPendingLocked();
+    if (d->onPrintThread() && d->repeatsSeen > 0)
+        --d->repeatsSeen;
     std::string answer;
-    Impl::Outcome outcome = d->transact(code, answer);
+    const bool provable = ControllerProtocol::answersOk(code);
+    Impl::Outcome outcome = d->transact(code, answer, provable);
     if (outcome == Impl::Outcome::NotWritten)   // nothing went out: the port has been reopened, try once more
-        outcome = d->transact(code, answer);
+        outcome = d->transact(code, answer, provable);
     if (outcome == Impl::Outcome::NotWritten) {
         if (reply)
             *reply = QString::fromLatin1(ControllerProtocol::SendFailed);
         return SendStatus::PortDown;
+    }
+    if (outcome == Impl::Outcome::Unconfirmed && provable && d->prove(1)) {
+        answer = std::to_string(d->freeSlots.load()) + " ok";
+        outcome = Impl::Outcome::Replied;
     }
     if (outcome == Impl::Outcome::Replied) {
         if (reply)
             *reply = QString::fromLatin1(answer.data(), int(answer.size()));
         return SendStatus::Sent;
     }
-    // The controller may have taken the command: never send it again, only
-    // learn the free count afresh.
-    d->freeSlots.store(0);
-    const QString resync = d->query("M117");
+    // The controller may or may not have taken the command: it is never sent
+    // again, and the caller is told that it is not confirmed.
+    if (!provable)
+        d->query(ControllerProtocol::SyncQuery, 1);
     if (reply)
-        *reply = resync;
+        *reply = QString::fromLatin1(ControllerProtocol::Unconfirmed);
     return SendStatus::Unconfirmed;
 }
 
@@ -692,22 +984,26 @@ QString SerialObject::serialSendCode(const QString& code)
 {
     QString reply;
     const std::string command = code.toStdString();
+    const bool printThread = d->onPrintThread();
+    const CallLimit limit(!printThread, d->callLimitMs());
     int flowMs = d->flowMs.load();
-    if (!d->onPrintThread()) {
+    if (!printThread) {
         // No other thread waits on the controller longer than one exchange, and
         // after one such wait has failed not at all until a slot is seen again.
         deliverPending();
         if (d->skipWhileSilent()) {
-            keepIfSafety(command);
+            keepAndWrite(command);
             return QString::fromLatin1(ControllerProtocol::SendFailed);
         }
         flowMs = d->congested.load() ? 0 : std::min(flowMs, d->exchangeLimitMs());
     }
     const SendStatus st = sendFlowControlled(command, flowMs, AbortOn::Nothing, &reply);
     if (st == SendStatus::FlowTimeout || st == SendStatus::PortDown) {
-        if (!d->onPrintThread())
+        if (!printThread)
             d->congested.store(st == SendStatus::FlowTimeout);
-        keepIfSafety(command);
+        keepAndWrite(command);
+    } else if (st == SendStatus::Unconfirmed) {
+        keepIfSafety(command);   // delivered once more when the controller answers
     }
     if (st == SendStatus::FlowTimeout) {
         qWarning() << LOG_SRC(kSrc) << "no free buffer slot in time, not sent:" << code;
@@ -848,10 +1144,18 @@ int SerialObject::printFile(const std::string& path)
     case JobEnd::Failed:
         // A job that could not stream its file ends like a quit, never as a finished print.
         qDebug() << LOG_SRC(kSrc) << (end == JobEnd::Quit ? "quit" : "failed");
-        // Fan off; bounded, so a controller that holds its buffer full cannot hold up the end.
-        const SendStatus fan = sendFlowControlled("M107", 1000, AbortOn::Nothing, nullptr);
-        if (fan == SendStatus::FlowTimeout || fan == SendStatus::PortDown)
-            keepIfSafety("M107");
+        if (!m_lostController.load() && !d->silent.load()) {
+            // Fan off; bounded, so a controller that holds its buffer full cannot hold up the end.
+            const SendStatus fan = sendFlowControlled("M107", 1000, AbortOn::Nothing, nullptr);
+            if (fan == SendStatus::FlowTimeout || fan == SendStatus::PortDown)
+                keepIfSafety("M107");
+        }
+        if (m_lostController.load() || d->silent.load()) {
+            // The controller does not answer: stop it without waiting for it,
+            // and tell the page why the job ended.
+            m_lostController.store(true);
+            stopAtOnce();
+        }
         emit printQuit();
         return end == JobEnd::Quit ? 1 : -1;
     }
@@ -893,6 +1197,8 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
         ~CloseWindow() { d->windowClose(); }
     } closeWindow{d};
     d->adjuster.reset();
+    d->unprovenFrom = -1;
+    d->layerStarts.clear();
     d->lastSavedLine = skip;
     d->keepResumeLine = getConfigFile().configFile()->getPowerOffResumePrintStatus();
     int lastStep = -1;
@@ -913,8 +1219,12 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
         if (raw.find(';') != std::string_view::npos) {
             if (raw.find(";layer:") != std::string_view::npos) {
                 emit sendPrintLayer();
-                if (lineNo > skip)
+                if (lineNo > skip) {
                     saveResumeLine(lineNo - 1);   // a resume starts again at this layer's mark
+                    d->layerStarts.push_back(lineNo - 1);
+                    if (d->layerStarts.size() > MaxInFlight + 2)
+                        d->layerStarts.pop_front();
+                }
             }
             continue;
         }
@@ -965,9 +1275,13 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
         }
         // Lines go out several at a time while the controller has room; a pause,
         // a quit or another thread's exchange waits for the replies in flight.
+        // A line that may not have arrived ends the job before the next goes out.
         Step st = Step::Done;
+        d->currentLine = lineNo;
         if (d->quitRequest.load() || d->pauseRequest.load() || !d->windowSend(res.text))
-            st = sendJobCommand(res.text, AbortOn::PauseOrQuit);
+            st = d->unprovenFrom >= 0 ? lostLines() : sendJobCommand(res.text, AbortOn::PauseOrQuit);
+        if (st == Step::Done && d->unprovenFrom >= 0)
+            st = lostLines();
         if (st == Step::Quit)
             return JobEnd::Quit;
         if (st == Step::Lost)
@@ -986,6 +1300,11 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
     // Requests that came after the last line: a quit still ends the job as quit.
     if (d->quitRequest.load())
         return JobEnd::Quit;
+    d->windowClose();
+    if (d->unprovenFrom >= 0) {
+        lostLines();
+        return JobEnd::Failed;
+    }
     m_persent.store(1.f);
     if (lastStep != 1000)
         emit sendPrintPersent(1.f);
@@ -1008,8 +1327,11 @@ SerialObject::Step SerialObject::sendJobCommand(std::string_view code, AbortOn a
         const SendStatus st = sendFlowControlled(code, d->flowMs.load(), abortOn, nullptr);
         switch (st) {
         case SendStatus::Sent:
-        case SendStatus::Unconfirmed:
             return Step::Done;
+        case SendStatus::Unconfirmed:
+            if (d->unprovenFrom < 0)
+                d->unprovenFrom = d->currentLine;
+            return lostLines();
         case SendStatus::Aborted:
             continue;
         case SendStatus::FlowTimeout:
@@ -1202,6 +1524,24 @@ SerialObject::Step SerialObject::pauseJob()
     qDebug() << LOG_SRC(kSrc) << "resumed";
     emit printResume();
     return Step::Done;
+}
+
+// A line may not have reached the controller: the job cannot go on as if it
+// had. It ends as for a lost controller, its resume record at the start of the
+// last layer whose lines before it are all proven.
+SerialObject::Step SerialObject::lostLines()
+{
+    qWarning() << LOG_SRC(kSrc) << "file line" << d->unprovenFrom << "may not have reached the controller";
+    m_lostController.store(true);
+    const int64_t proven = d->unprovenFrom - 1;
+    if (d->lastSavedLine > proven) {
+        int64_t at = d->layerStarts.empty() ? proven : 0;
+        for (int64_t mark : d->layerStarts)
+            if (mark <= proven)
+                at = mark;
+        saveResumeLine(at);
+    }
+    return Step::Lost;
 }
 
 void SerialObject::saveResumeLine(int64_t line)

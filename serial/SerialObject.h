@@ -42,9 +42,11 @@ public:
 
     // Flow-controlled send of a motion, motor or heater command. Waits (60 s at
     // most; outside the print thread one exchange limit at most) for a free buffer
-    // slot; on time-out nothing is sent and an error text returned. A command that
-    // makes the machine safe (heaters, fan, motors off, stop) that could not go
-    // out is kept and delivered first once the controller takes commands again.
+    // slot; on time-out nothing is sent and an error text returned. A command whose
+    // reply never came and whose arrival cannot be proven returns "not confirmed.".
+    // A command that makes the machine safe (heaters, fan, motors off, stop) that
+    // the controller does not answer is written at once and kept, and delivered
+    // again first once the controller takes commands again.
     QString serialSendCode(const QString& code);
     // One command and reply under the I/O lock; "send failed." after a failed retry.
     // The lock is handed over fairly between threads; outside the print thread the
@@ -52,6 +54,9 @@ public:
     QString serialCheckCode(const QString& code);
     // Safety commands still waiting for the line (tests and the log).
     int pendingSafetyCommands() const;
+    // Milliseconds the calling thread's calls spent waiting on a link since the
+    // last call, as the link accounts them against each call's limit; for tests.
+    static int64_t takeWaitSpentMs();
 
     void Heating(int temp);
     void HeatingPlatform(int temp);
@@ -124,6 +129,9 @@ private:
     struct RestorePoint;
     Step restoreJob(const RestorePoint& at, bool pauseStops);
     void keepIfSafety(std::string_view code);
+    void keepAndWrite(std::string_view code);
+    void stopAtOnce();
+    Step lostLines();
     void deliverPending();
     void deliverPendingLocked();
     void saveResumeLine(int64_t line);

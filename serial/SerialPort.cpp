@@ -175,6 +175,11 @@ SerialPort::Read SerialPort::readLine(std::string& line, int timeoutMs, size_t m
     }
 }
 
+int SerialPort::linesWaiting() const
+{
+    return int(std::count(m_in.begin(), m_in.end(), '\n'));
+}
+
 bool SerialPort::hasStaleInput()
 {
     if (!m_in.empty())

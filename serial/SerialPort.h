@@ -30,6 +30,8 @@ public:
     bool hasStaleInput();
     // True when a whole line has been read ahead (readLine returns it without waiting).
     bool hasLine() const { return m_in.find('\n') != std::string::npos; }
+    // Whole lines read ahead (replies waiting to be taken).
+    int linesWaiting() const;
     // Drops everything already received.
     void flushInput();
     // Reads and drops input until the line has been quiet for quietMs, at most maxMs.

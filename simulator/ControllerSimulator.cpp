@@ -188,6 +188,7 @@ struct ControllerSimulator::Impl {
     Clock::time_point holdUntil{};
     bool hangPending = false;
     bool hanging = false;                  // replying no more, the line closes when input stops
+    bool swallowOnHangUp = false;          // lines behind the hang-up's command are lost, not taken
     Clock::time_point hangQuiet{}, hangLatest{};
     static constexpr std::chrono::milliseconds HangQuietMs{100}, HangCloseMaxMs{1000};
     void closeAfterHang(Clock::time_point now);
@@ -554,6 +555,10 @@ void ControllerSimulator::Impl::handleLine(std::string_view line, Clock::time_po
         line.remove_prefix(1);
     if (line.empty())
         return;
+    if (hanging && swallowOnHangUp) {   // lost on the way: never received
+        hangQuiet = now + HangQuietMs;
+        return;
+    }
     ++received;
     if (opt.keepTranscript) {
         transcript << QString::fromLatin1(line.data(), int(line.size()));
@@ -922,10 +927,11 @@ void ControllerSimulator::holdBufferFull(int ms)
     d->wake();
 }
 
-void ControllerSimulator::hangUp(int reconnectAfterMs)
+void ControllerSimulator::hangUp(int reconnectAfterMs, bool swallowInFlight)
 {
     std::lock_guard<std::mutex> lock(d->m);
     d->hangPending = true;
+    d->swallowOnHangUp = swallowInFlight;
     d->reconnectAfter = reconnectAfterMs;
 }
 

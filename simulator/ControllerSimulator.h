@@ -74,7 +74,8 @@ public:
     // Lines already on their way behind it are still taken, without replies,
     // until the input has been quiet for 100 ms; then the line closes.
     // With reconnectAfterMs >= 0 a new line is linked at the same path after that time.
-    void hangUp(int reconnectAfterMs = -1);
+    // With swallowInFlight the lines on their way behind that command are lost instead.
+    void hangUp(int reconnectAfterMs = -1, bool swallowInFlight = false);
     void movesNeverEnd(bool on);                 // M121 keeps answering "B"
     // Answer nothing to the next count commands that begin with prefix (e.g. "M114").
     void dropRepliesTo(const QString& prefix, int count);

@@ -6,8 +6,6 @@
 #include "serial/SerialObject.h"
 #include "tools/RootPath.h"
 
-#include <QtGlobal>
-
 SimHarness::SimHarness(ControllerSimulator::Options options) : m_sim(options)
 {
     // A link left over from an earlier test points at a dead line and an old root.

@@ -1,5 +1,5 @@
 // gxwrite: writes a ".gx" print file (or plain G-code with --plain).
-#include "tests/support/GxWriter.h"
+#include "tools/gxwrite/GxWriter.h"
 #include "tools/SamplePictures.h"
 
 #include <QCommandLineParser>

@@ -204,7 +204,8 @@ private slots:
             w.press("close", how == "yes");
             if (how == "no") {
                 QCOMPARE(w.state(), state);
-                QVERIFY(rig.commands(from).filter(QRegularExpression("^(?!G28 )")).isEmpty());   // homing goes on
+                for (const QString& c : rig.commands(from))   // the wizard goes on as it was
+                    QVERIFY2(!Stop.contains(c) && c != "M18", qPrintable(c));
                 return;
             }
         } else {

@@ -218,6 +218,28 @@ private slots:
         }
     }
 
+    // Back with both heaters on and the controller gone quiet (still reading,
+    // or the line hung up and back): the heaters end off and the page goes.
+    void backInFoulWeather_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("silent") << "silent";
+        QTest::newRow("hang-up and back") << "hangup";
+    }
+    void backInFoulWeather()
+    {
+        QFETCH(QString, fault);
+        Rig rig;
+        QPointer<QWidget> page = openPreheat();
+        press(page, "nozzleStart");
+        press(page, "plateStart");
+        QVERIFY(rig.sim().nozzleTarget() > 0 && rig.sim().bedTarget() > 0);
+        fault == "silent" ? rig.sim().dropReplies(1000000) : rig.sim().hangUp(1000);
+        click(page, "back");
+        QVERIFY(gone(page, Long));
+        QVERIFY(SimHarness::waitUntil([&] { return rig.sim().nozzleTarget() + rig.sim().bedTarget() == 0; }, Long));
+    }
+
     // A print job closing the page keeps its heaters; a reopened page shows
     // each heater as it is.
     void reopened()

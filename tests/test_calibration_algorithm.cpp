@@ -97,8 +97,9 @@ private slots:
                                        << QStringList{"G1 X50 Y80 Z0.3 Z0.390", "N3 G1 X50 Y80 Z0.390"};
         QTest::newRow("comment is no field") << kBump3 << QStringList{"G1 X50 Y80 Z0.3 ;Z hop E5", "G1 X50 Y80;X9 Y9 Z9"}
                                              << QStringList{"G1 X50 Y80 Z0.3 Z0.390", "G1 X50 Y80 Z0.390"};
-        QTest::newRow("value too long") << kBump3 << QStringList{"G1 X50.00000001 Y80 Z0.3", "G1 X50 Y80 Z0.3"}
-                                        << QStringList{"=", "G1 X50 Y80 Z0.3 Z0.390"};
+        // Nine characters fit a field, ten do not.
+        QTest::newRow("value too long") << kBump3 << QStringList{"G1 X50.0000001 Y80 Z0.3", "G1 X50.000000 Y80 Z0.3"}
+                                        << QStringList{"=", "G1 X50.000000 Y80 Z0.3 Z0.390"};
         QTest::newRow("stored height not finite") << Heights{} << QStringList{"G1 X50 Y80 Z0.3"} << QStringList{"="};
         // Full correction until the first low Z word, then 0.9 ... 0.1, then none (never
         // back up), then lines pass unchanged.
@@ -126,20 +127,6 @@ private slots:
             m_c.getCalibrationPoint(line, result);
             QCOMPARE(QString::fromStdString(result), expected[i] == "=" ? lines[i] : expected[i]);
         }
-    }
-
-    void pickStr()
-    {
-        auto pick = [](const char* source, const char* begin) {
-            char out[CalibrationAlgorithm::FieldSize] = {};
-            const char* r = CalibrationAlgorithm::pickStr(source, begin, " ", out);
-            return r ? QByteArray(r) : QByteArray("-");
-        };
-        const QList<QByteArray> got = {pick("N7 G1 X10 Y20", "X"), pick("G1 X10 Y20", "Y"), pick("G1 X10", "Z"),
-                                       pick("X", "X"), pick("G1 X123456789", "X"), pick("G1 X1234567890 Y1", "X"),
-                                       pick(nullptr, "X")};
-        // absent, shorter than the markers, nine characters fit, ten do not, no source
-        QCOMPARE(got, QList<QByteArray>({"10", "20", "-", "-", "123456789", "-", "-"}));
     }
 
     // The probe's height comes from the position reply: X, Y and Z by name, any spacing, E optional;

@@ -150,26 +150,22 @@ private slots:
         QCOMPARE(cfg()->getModifyTime(), std::string("209001010101.03"));
     }
 
+    // The tune's tones reach the PWM channel, which is off after it.
     void buzzerPlaysTheTune()
     {
         Sandbox box;
+        const QString channel = "/sys/class/pwm/pwmchip0/pwm1/";
         for (const char* f : {"period", "duty_cycle", "enable"})
-            box.writeFile(QString("/sys/class/pwm/pwmchip0/pwm1/") + f, "0\n");
+            box.writeFile(channel + f, "0\n");
         buzzerPlay::setTimeScale(0.01);
         buzzerPlay* b = buzzerPlay::getInstance("pwm1");
-        b->clearPlayed();
         b->start();
-        b->play(buzzerPlay::Tune1);
-        b->play(buzzerPlay::Tune6);
+        b->play(buzzerPlay::Tune6);   // ends on 3520 Hz
         QVERIFY(b->waitIdle(5000));
-        const std::vector<std::string> expected = {"3520/288", "0/188", "4435/188", "0/188", "4699/433",
-                                                   "3520/200", "0/20", "3520/200", "0/20", "4186/200", "0/20", "3520/400"};
-        QCOMPARE(b->playedNotes(), expected);
-        // The last tone went to the channel, and the channel is off after the tune.
-        QByteArray channel;
+        QByteArray written;
         for (const char* f : {"period", "duty_cycle", "enable"})
-            channel += box.readFile(QString("/sys/class/pwm/pwmchip0/pwm1/") + f) + " ";
-        QCOMPARE(channel, QByteArray("284090 142045 0 "));
+            written += box.readFile(channel + f) + " ";
+        QCOMPARE(written, QByteArray("284090 142045 0 "));
 
         // Without the channel's files: harmless, and nothing is created.
         QDir(box.path("/sys/class/pwm")).removeRecursively();

@@ -55,11 +55,9 @@ private slots:
     void cleanup()
     {
         waitGuardFree();
-        QList<QPointer<QWidget>> windows;
         for (QWidget* w : QApplication::topLevelWidgets())
-            windows << w;
-        for (const QPointer<QWidget>& w : windows)
-            delete w.data();
+            w->deleteLater();   // a window owned by another goes with it, once
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void dialogsClearTheirPointers()

@@ -7,14 +7,10 @@
 #include <QProcess>
 #include <QtTest>
 
-namespace {
-
-QString programPath()
+static QString programPath()
 {
     return qEnvironmentVariable("ORLENK_BUILD_DIR", QCoreApplication::applicationDirPath() + "/..") + "/orlenk3";
 }
-
-}  // namespace
 
 class TestStartup : public QObject {
     Q_OBJECT

@@ -1,6 +1,5 @@
 // The common dialogs' static pointers, the progress figures, the one-press
 // guard and the page guard.
-#include "Dialog/nobuttondialog.h"
 #include "Dialog/onebuttondialog.h"
 #include "Dialog/onelabledialog.h"
 #include "Dialog/progressdialog.h"
@@ -62,10 +61,6 @@ private slots:
 
     void dialogsClearTheirPointers()
     {
-        endsAndForgets<OneButtonDialog>(new OneButtonDialog("Copy File", "Copy finished", "", nullptr),
-                                        OneButtonDialog::instOneButtonDialog, [](auto* d) { click(d, "ok"); });
-        endsAndForgets<NoButtonDialog>(new NoButtonDialog("Copy File", "Waiting...", nullptr),
-                                       NoButtonDialog::instNoButtonDialog, [](auto* d) { d->close(); });
         endsAndForgets<OneLableDialog>(new OneLableDialog("Homing...", nullptr), OneLableDialog::instOneLableDialog,
                                        [](auto* d) {
                                            d->setVisible(false);

@@ -102,7 +102,7 @@ private slots:
         QTest::newRow("comment is no field") << kBump3 << QStringList{"G1 X50 Y80 Z0.3 ;Z hop E5", "G1 X50 Y80;X9 Y9 Z9"}
                                              << QStringList{"G1 X50 Y80 Z0.3 Z0.390", "G1 X50 Y80 Z0.390"};
         // Nine characters fit a field, ten do not.
-        QTest::newRow("value too long") << kBump3 << QStringList{"G1 X50.0000001 Y80 Z0.3", "G1 X50.000000 Y80 Z0.3"}
+        QTest::newRow("too long") << kBump3 << QStringList{"G1 X50.0000001 Y80 Z0.3", "G1 X50.000000 Y80 Z0.3"}
                                         << QStringList{"=", "G1 X50.000000 Y80 Z0.3 Z0.390"};
         QTest::newRow("stored height not finite") << Heights{} << QStringList{"G1 X50 Y80 Z0.3"} << QStringList{"="};
         // Full correction until the first low Z word, then 0.9 ... 0.1, then none (never

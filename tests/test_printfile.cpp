@@ -268,7 +268,8 @@ private slots:
         content.timeUsed = 60;
         content.gcode = "M104 S210\n" + filler(3);
         const uint32_t size = uint32_t(GxWriter::buildGx(content).size());
-        for (uint32_t offset : {size, size + 1, 0xFFFFFFFFu, 59u, 0u}) {   // empty G-code at the very end: allowed
+        // Only the first is allowed: empty G-code at the very end.
+        for (uint32_t offset : {size, size + 1, 0xFFFFFFFFu, 59u, 0u}) {
             content.gcodeOffset = offset;
             const CheckResult r = PrintFile::checkPrintFile(write("offset.gx", GxWriter::buildGx(content)));
             QVERIFY2(r.passed == (offset == size) && r.gxFlagReported == r.passed && r.headerComplete,

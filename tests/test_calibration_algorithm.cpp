@@ -75,6 +75,10 @@ private slots:
                             QVERIFY2(std::fabs(mapAt(x + e, y - e) - reference(z, x + e, y - e)) < 1e-5,
                                      qPrintable(QString("(%1, %2)").arg(x + e).arg(y - e)));
         }
+        const float deviation = m_c.maxDeviation();
+        getConfigFile().configFile()->setAutoPoint(4, -0.5f);
+        m_c.getMaximumDeviation();   // the base height only, from the stored points
+        QCOMPARE(std::make_pair(m_c.baseHeight(), m_c.maxDeviation()), std::make_pair(-0.5f, deviation));
     }
 
     // Lines through one object in order; "=" expects the line unchanged.
@@ -97,8 +101,9 @@ private slots:
                                        << QStringList{"G1 X50 Y80 Z0.3 Z0.390", "N3 G1 X50 Y80 Z0.390"};
         QTest::newRow("comment is no field") << kBump3 << QStringList{"G1 X50 Y80 Z0.3 ;Z hop E5", "G1 X50 Y80;X9 Y9 Z9"}
                                              << QStringList{"G1 X50 Y80 Z0.3 Z0.390", "G1 X50 Y80 Z0.390"};
-        QTest::newRow("value too long") << kBump3 << QStringList{"G1 X50.00000001 Y80 Z0.3", "G1 X50 Y80 Z0.3"}
-                                        << QStringList{"=", "G1 X50 Y80 Z0.3 Z0.390"};
+        // Nine characters fit a field, ten do not.
+        QTest::newRow("too long") << kBump3 << QStringList{"G1 X50.0000001 Y80 Z0.3", "G1 X50.000000 Y80 Z0.3"}
+                                        << QStringList{"=", "G1 X50.000000 Y80 Z0.3 Z0.390"};
         QTest::newRow("stored height not finite") << Heights{} << QStringList{"G1 X50 Y80 Z0.3"} << QStringList{"="};
         // Full correction until the first low Z word, then 0.9 ... 0.1, then none (never
         // back up), then lines pass unchanged.
@@ -128,20 +133,6 @@ private slots:
         }
     }
 
-    void pickStr()
-    {
-        auto pick = [](const char* source, const char* begin) {
-            char out[CalibrationAlgorithm::FieldSize] = {};
-            const char* r = CalibrationAlgorithm::pickStr(source, begin, " ", out);
-            return r ? QByteArray(r) : QByteArray("-");
-        };
-        const QList<QByteArray> got = {pick("N7 G1 X10 Y20", "X"), pick("G1 X10 Y20", "Y"), pick("G1 X10", "Z"),
-                                       pick("X", "X"), pick("G1 X123456789", "X"), pick("G1 X1234567890 Y1", "X"),
-                                       pick(nullptr, "X")};
-        // absent, shorter than the markers, nine characters fit, ten do not, no source
-        QCOMPARE(got, QList<QByteArray>({"10", "20", "-", "-", "123456789", "-", "-"}));
-    }
-
     // The probe's height comes from the position reply: X, Y and Z by name, any spacing, E optional;
     // the reply fits the query only when it reads (an end-stop reply never does).
     void positionReply()
@@ -156,15 +147,6 @@ private slots:
             QCOMPARE(ControllerProtocol::replyFits("M114", reply.toStdString()), position != "-");
         }
         QVERIFY(!ControllerProtocol::replyFits("M114", "3 X:0 Y:1 Z:0"));
-    }
-
-    void baseHeightRefresh()
-    {
-        prepared({0.5, 0.25, 1.0, -0.25, 0.75, 0.0, 0.125, 0.375, 0.625});
-        getConfigFile().configFile()->setAutoPoint(4, -0.5f);
-        m_c.getMaximumDeviation();   // the base height only
-        QCOMPARE(m_c.baseHeight(), -0.5f);
-        QCOMPARE(m_c.maxDeviation(), 1.25f);
     }
 };
 

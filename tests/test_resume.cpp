@@ -11,7 +11,7 @@
 #include <mutex>
 #include <cerrno>
 #include <dlfcn.h>
-#include <thread>
+#include <cstring>
 #include <unistd.h>
 
 using FILESNAMESPACE::ResumePrintConfigSaveFile;
@@ -22,14 +22,8 @@ namespace {
 // a rename, so a cut after n renames leaves the disk as n writes made it.
 std::atomic<int> renamesLeft{-1};
 
-// speed, extrusion, plate, Extruder, zoffset, set_flag
-_printcfg_t sentinel() { return {-11, -12, -13, -14, -15, -16}; }
-
-bool untouched(const _printcfg_t& c)
-{
-    return c.speed == -11 && c.extrusion == -12 && c.plate == -13 && c.Extruder == -14 && c.zoffset == -15
-        && c.set_flag == -16;
-}
+// speed, extrusion, plate, Extruder, zoffset, set_flag: no value a record holds
+const _printcfg_t kSentinel = {-11, -12, -13, -14, -15, -16};
 
 }
 
@@ -70,10 +64,10 @@ private slots:
         Sandbox box;
         for (const char* f : {"/data/resume_printdetail_file", "/data/resume_build_file", "/data/resume_print_file"})
             box.writeFile(f, content);
-        _printcfg_t r = sentinel();
+        _printcfg_t r = kSentinel;
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("resume_printdetail_file is damaged"));
         QCOMPARE(printdetail_read_config(&r), -1);
-        QVERIFY(untouched(r));
+        QVERIFY(std::memcmp(&r, &kSentinel, sizeof r) == 0);
         // A counter whose first line is damaged reads as 0.
         if (!content.startsWith("1\n") && !content.startsWith("7\n"))
             QCOMPARE(ResumePrintConfigSaveFile().getResumeBuildTime() + ResumePrintConfigSaveFile().getResumePrintNumber(), 0);
@@ -151,7 +145,6 @@ private slots:
         QCOMPARE(keeper.setResumeBuildTime(3725) + keeper.setResumePrintNumber(123456), 0);
         QCOMPARE(box.readFile("/data/resume_build_file") + box.readFile("/data/resume_print_file"),
                  QByteArray("3725\n123456\n"));
-        QCOMPARE(std::make_pair(keeper.getResumeBuildTime(), keeper.getResumePrintNumber()), std::make_pair(3725, 123456));
 
         QCOMPARE(printdetail_clear_config(), 0);
         // A second name for the old file: an in-place rewrite would change it too.
@@ -162,7 +155,7 @@ private slots:
         QCOMPARE(box.readFile("/data/old_record"), QByteArray("0\n100\n100\n0\n60\n210\n0\n0\n"));
         // set_flag, speed, extrusion, zoffset, plate, Extruder, 0, 0
         QCOMPARE(box.readFile("/data/resume_printdetail_file"), QByteArray("1\n150\n95\n-4\n70\n225\n0\n0\n"));
-        _printcfg_t r = sentinel();
+        _printcfg_t r = kSentinel;
         QCOMPARE(printdetail_read_config(&r), 0);
         QCOMPARE(std::make_tuple(r.set_flag, r.speed, r.extrusion, r.zoffset, r.plate, r.Extruder),
                  std::make_tuple(1, 150, 95, -4, 70, 225));

@@ -7,27 +7,19 @@
 #include <QProcess>
 #include <QtTest>
 
-namespace {
-
-QString programPath()
+static QString programPath()
 {
     return qEnvironmentVariable("ORLENK_BUILD_DIR", QCoreApplication::applicationDirPath() + "/..") + "/orlenk3";
 }
 
-void startProgram(QProcess& p, const QStringList& args)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();   // carries ORLENK_ROOT
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    p.setProcessEnvironment(env);
-    p.start(programPath(), args);
-}
-
-}  // namespace
-
 class TestStartup : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY2(QFile::exists(programPath()), qPrintable(programPath())); }
+    void initTestCase()
+    {
+        QVERIFY2(QFile::exists(programPath()), qPrintable(programPath()));
+        qputenv("QT_QPA_PLATFORM", "offscreen");   // the program inherits it, with ORLENK_ROOT
+    }
 
     // The two ways the program ends at once: no log, and no controller (which stops the machine).
     void endsAtOnce()
@@ -39,7 +31,7 @@ private slots:
                 box.writeFile("/opt/PROGRAM/log", "not a folder");
             }
             QProcess p;
-            startProgram(p, {"-4", "-D"});
+            p.start(programPath(), {"-4", "-D"});
             QVERIFY(p.waitForFinished(20000));
             QCOMPARE(std::make_pair(p.exitStatus(), p.exitCode()), std::make_pair(QProcess::NormalExit, 255));   // -1
             const QByteArray log = box.readFile("/opt/PROGRAM/log/orlenk3.log");
@@ -64,7 +56,7 @@ private slots:
         for (const QString& f : records)
             h.sandbox().writeFile(f, "1\n150\n95\n-4\n70\n225\n0\n0\n");
         QProcess p;
-        startProgram(p, {"-4", "-D"});
+        p.start(programPath(), {"-4", "-D"});
         QVERIFY(p.waitForStarted(5000));
         const bool polled = SimHarness::waitUntil([&] { return h.sim().transcript().contains("M105"); }, 20000);
         const auto cleared = [&] {
@@ -74,10 +66,7 @@ private slots:
         };
         const bool forgotten = SimHarness::waitUntil(cleared, 20000);
         p.terminate();
-        if (!p.waitForFinished(5000)) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
+        p.waitForFinished(5000);   // a program that stays is killed with p
         QVERIFY2(polled, qPrintable(h.sim().transcript().join(", ")));
         QVERIFY(forgotten);
         const QStringList t = h.sim().transcript();

@@ -28,16 +28,8 @@ class TestHome : public QObject {
     Listener m_l;
 
 private slots:
-    void initTestCase()
-    {
-        initOrlenkResources();
-        buzzerPlay::setTimeScale(0.0);
-    }
-    void init()
-    {
-        buzzerPlay::getInstance("pwm1")->clearPlayed();
-        m_l.calls = 0;
-    }
+    void initTestCase() { initOrlenkResources(); buzzerPlay::setTimeScale(0.0); }
+    void init() { buzzerPlay::getInstance("pwm1")->clearPlayed(); m_l.calls = 0; }
     void cleanup() { ExecuteReturnHome().setObject(nullptr); }
 
     // The whole page under each fault: Back locked while homing; after it the
@@ -49,11 +41,10 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<bool>("buzzer");
         QTest::addColumn<QString>("text");
-        const QString done = "Homing completed";
         const QString silent = "The printer's controller is not answering.\nPlease check the printer.";
-        QTest::newRow("buzzer on") << "" << true << done;
-        QTest::newRow("buzzer off") << "" << false << done;
-        QTest::newRow("doubled replies") << "doubled" << true << done;
+        QTest::newRow("buzzer on") << "" << true << "Homing completed";
+        QTest::newRow("buzzer off") << "" << false << "Homing completed";
+        QTest::newRow("doubled replies") << "doubled" << true << "Homing completed";
         QTest::newRow("stuck") << "stuck" << true << "The printer did not finish its move.\nPlease check the printer.";
         QTest::newRow("silent") << "silent" << true << silent;
         QTest::newRow("hang-up") << "hang-up" << true << silent;

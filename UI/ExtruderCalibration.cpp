@@ -123,7 +123,6 @@ void ExtruderCalibration::checkReturnHomeDone()
         return;   // a run exists already, or has stopped
     if (!declared) {
         stopMachine(MachineRules::Trouble::Silent);
-        showTrouble(int(MachineRules::Trouble::Silent));
         return;
     }
     m_probePoint.store(1);
@@ -147,9 +146,7 @@ void ExtruderCalibration::returnHomeFailed()
     qCritical().noquote() << kSrc << "returnHomeFailed";
     if (m_probePoint.load() != 0 || m_failed.load())
         return;
-    const auto why = MachineRules::troubleNow(m_serial);
-    stopMachine(why);
-    showTrouble(int(why));
+    stopMachine(MachineRules::troubleNow(m_serial));
 }
 
 void ExtruderCalibration::stopMachine(MachineRules::Trouble why)
@@ -160,6 +157,7 @@ void ExtruderCalibration::stopMachine(MachineRules::Trouble why)
     MachineRules::giveUp(m_serial);
     if (m_serial)
         m_serial->serialCheckCode("M141 T219");
+    emit sig_gaveUp(int(why));   // queued: shown on the GUI thread
 }
 
 void ExtruderCalibration::showTrouble(int why)
@@ -213,7 +211,6 @@ bool ExtruderCalibration::sendStep(const QString& command)
     if (MachineRules::sendConfirmed(m_serial, command))
         return true;
     stopMachine(MachineRules::Trouble::Silent);
-    emit sig_gaveUp(int(MachineRules::Trouble::Silent));
     return false;
 }
 
@@ -261,7 +258,6 @@ int ExtruderCalibration::returnMotorMoveStatus()
         return 1;
     case MachineRules::MoveWait::GaveUp:
         stopMachine(m_moveWait.trouble());
-        emit sig_gaveUp(int(m_moveWait.trouble()));
         return -1;
     case MachineRules::MoveWait::Ended:
         break;

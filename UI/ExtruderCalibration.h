@@ -59,6 +59,7 @@ private:
     void joinWorker();
     void logReading(const QString& reply);
     // Stops the machine and stows the probe; the run ends with the cause shown.
+    // Either thread: the cause reaches the screen through sig_gaveUp.
     void stopMachine(MachineRules::Trouble why);
     bool sendStep(const QString& command);
 

@@ -3,6 +3,7 @@
 #include "Execute/CExecuteGetSerialObject.h"
 #include "Execute/MachineRules.h"
 #include "UI/filepagehelpers.h"
+#include "UI/machinetrouble.h"
 #include "UI/mainwindow.h"
 #include "serial/ControllerProtocol.h"
 #include "serial/SerialObject.h"
@@ -79,6 +80,8 @@ ExtruderCalibration::ExtruderCalibration(QWidget* parent)
             Qt::QueuedConnection);
     connect(this, &ExtruderCalibration::sig_workerEnded, this, &ExtruderCalibration::workerEnded,
             Qt::QueuedConnection);
+    connect(this, &ExtruderCalibration::sig_gaveUp, this, &ExtruderCalibration::showTrouble,
+            Qt::QueuedConnection);
 
     instExtruderCalibration = this;
     m_serial = ExecuteGetSerialObject().serial();
@@ -115,9 +118,13 @@ void ExtruderCalibration::checkReturnHomeDone()
     if (!m_serial)
         return;
     m_serial->serialCheckCode("M112");
-    sendHomedCoordinates(m_serial, false);
-    if (m_probePoint.load() != 0)
-        return;   // a run exists already
+    const bool declared = sendHomedCoordinates(m_serial, false);
+    if (m_probePoint.load() != 0 || m_failed.load())
+        return;   // a run exists already, or has stopped
+    if (!declared) {
+        stopMachine(MachineRules::Trouble::Silent);
+        return;
+    }
     m_probePoint.store(1);
     showPoint(1);
 
@@ -132,6 +139,30 @@ void ExtruderCalibration::checkReturnHomeDone()
         return;
     }
     m_hasThread = true;
+}
+
+void ExtruderCalibration::returnHomeFailed()
+{
+    qCritical().noquote() << kSrc << "returnHomeFailed";
+    if (m_probePoint.load() != 0 || m_failed.load())
+        return;
+    stopMachine(MachineRules::troubleNow(m_serial));
+}
+
+void ExtruderCalibration::stopMachine(MachineRules::Trouble why)
+{
+    qWarning().noquote() << kSrc << "giving up at point" << m_probePoint.load() << "phase" << m_probePhase.load()
+                         << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
+    m_failed.store(true);
+    MachineRules::giveUp(m_serial);
+    if (m_serial)
+        m_serial->serialCheckCode("M141 T219");
+    emit sig_gaveUp(int(why));   // queued: shown on the GUI thread
+}
+
+void ExtruderCalibration::showTrouble(int why)
+{
+    ui->showMessage->setText(MachineTrouble::text(MachineRules::Trouble(why)));
 }
 
 void* ExtruderCalibration::autoCalibrationPthread(void* arg)
@@ -152,7 +183,10 @@ int ExtruderCalibration::performAutoCalibrationProcess()
 {
     const int point = m_probePoint.load();
     if (point >= 1 && point <= 9) {
-        if (onePointProcess(kPointMoves[point - 1]) != 3)
+        const int phase = onePointProcess(kPointMoves[point - 1]);
+        if (m_failed.load())
+            return -1;
+        if (phase != 3)
             return 0;
         qCritical().noquote() << (point == 9 ? QStringLiteral("Completed!") : QStringLiteral("Point%1").arg(point + 1));
         m_probePoint.store(point + 1);
@@ -161,43 +195,55 @@ int ExtruderCalibration::performAutoCalibrationProcess()
         return 0;
     }
     if (point == kParkPoint) {
-        if (!stopRequested())
-            m_serial->serialSendCode("G1 X100 Y100 F2000");
-        if (!stopRequested())
-            m_serial->serialSendCode("G1 Z215 F300");
+        if (sendStep("G1 X100 Y100 F2000"))
+            sendStep("G1 Z215 F300");
         return -1;
     }
     return 0;
 }
 
+// A request to end is honoured between two exchanges, never inside one. A
+// command the link could not confirm stops the run: the step did not happen.
+bool ExtruderCalibration::sendStep(const QString& command)
+{
+    if (stopRequested() || m_failed.load())
+        return false;
+    if (MachineRules::sendConfirmed(m_serial, command))
+        return true;
+    stopMachine(MachineRules::Trouble::Silent);
+    return false;
+}
+
 int ExtruderCalibration::onePointProcess(QString moveCommand)
 {
-    // A request to end is honoured between two exchanges, never inside one.
-    auto send = [this](const QString& command) {
-        if (stopRequested())
-            return false;
-        m_serial->serialSendCode(command);
-        return true;
-    };
+    // Every wait is limited by its moves' own time, counted from as high as
+    // homing declares the head (a homing report may declare it again mid-run).
+    const int travelLimitMs
+        = ControllerProtocol::moveLimitMs(HomedPosition::HomedZ, 300)
+          + ControllerProtocol::moveLimitMs(std::hypot(HomedPosition::buildWidth(), HomedPosition::buildDepth()), 2000);
     switch (m_probePhase.load()) {
     case 0:
         usleep(1000);
-        if (!send("M141 T219"))
+        if (!sendStep("M141 T219"))
             break;
         usleep(1000);
-        if (send("G1 Z15 F300") && send(moveCommand))
+        if (sendStep("G1 Z15 F300") && sendStep(moveCommand)) {
+            m_moveWait.start(travelLimitMs);
             m_probePhase.store(1);
+        }
         break;
     case 1:
-        if (returnMotorMoveStatus() == 0 && send("M141 T65") && send("G1 Z0 F200"))
+        if (returnMotorMoveStatus() == 0 && sendStep("M141 T65") && sendStep("G1 Z0 F200")) {
+            m_moveWait.start(ControllerProtocol::moveLimitMs(HomedPosition::HomedZ, 200));
             m_probePhase.store(2);
+        }
         break;
     case 2:
         if (returnMotorMoveStatus() != 0 || stopRequested())
             break;
         logReading(m_serial->serialCheckCode("M114"));
         m_probePhase.store(3);
-        send("M141 T219");
+        sendStep("M141 T219");
         break;
     default:
         break;
@@ -207,8 +253,15 @@ int ExtruderCalibration::onePointProcess(QString moveCommand)
 
 int ExtruderCalibration::returnMotorMoveStatus()
 {
-    if (!MachineRules::motionEnded(m_serial))
+    switch (m_moveWait.poll(m_serial)) {
+    case MachineRules::MoveWait::Moving:
         return 1;
+    case MachineRules::MoveWait::GaveUp:
+        stopMachine(m_moveWait.trouble());
+        return -1;
+    case MachineRules::MoveWait::Ended:
+        break;
+    }
     m_serial->serialCheckCode("M112");
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <pthread.h>
 #include "Execute/CExecuteReturnHome.h"
+#include "Execute/MachineRules.h"
 
 class SerialObject;
 class QCloseEvent;
@@ -22,12 +23,14 @@ public:
     static int stepIntervalMs;
 
     void checkReturnHomeDone() override;
+    void returnHomeFailed() override;
 
     // One step of the run: 0 to go on, -1 when probing is over.
     int performAutoCalibrationProcess();
     // One step of the current point; returns the new phase (3: point done).
     int onePointProcess(QString moveCommand);
-    // 0 when every move has ended, 1 while the machine still moves.
+    // 0 when every move has ended, 1 while the machine still moves, -1 when
+    // the wait has given up (the run has stopped).
     int returnMotorMoveStatus();
     static void* autoCalibrationPthread(void* page);
 
@@ -35,6 +38,7 @@ signals:
     // Worker to GUI thread, always queued: the point now probed (10: done).
     void sig_pointReached(int point);
     void sig_workerEnded();
+    void sig_gaveUp(int why);
 
 private slots:
     void on_back_clicked();
@@ -42,6 +46,7 @@ private slots:
     void on_back_released();
     void showPoint(int point);
     void workerEnded();
+    void showTrouble(int why);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -53,6 +58,10 @@ private:
     void requestStop();
     void joinWorker();
     void logReading(const QString& reply);
+    // Stops the machine and stows the probe; the run ends with the cause shown.
+    // Either thread: the cause reaches the screen through sig_gaveUp.
+    void stopMachine(MachineRules::Trouble why);
+    bool sendStep(const QString& command);
 
     std::atomic<int> m_probePoint{0};
     std::atomic<int> m_probePhase{0};
@@ -60,6 +69,8 @@ private:
     SerialObject* m_serial = nullptr;
     pthread_t m_calibrationThread{};
     bool m_hasThread = false;
+    MachineRules::MoveWait m_moveWait;   // the worker's own
+    std::atomic<bool> m_failed{false};
     std::atomic<bool> m_workerRunning{false};
 
     std::mutex m_stopMutex;

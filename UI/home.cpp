@@ -4,6 +4,7 @@
 #include "Config/Config.h"
 #include "Execute/CExecuteGetSerialObject.h"
 #include "Execute/COneTimesClicked.h"
+#include "UI/machinetrouble.h"
 #include "UI/mainwindow.h"
 #include "buzzer/buzzerPlay.h"
 #include "serial/SerialObject.h"
@@ -13,10 +14,8 @@
 #include <QIcon>
 #include <QPalette>
 #include <QPixmap>
-#include <QTimer>
 
 Home* Home::instHome = nullptr;
-int Home::homingTimeoutMs = 120000;
 
 Home::Home(QWidget* parent)
     : QDialog(parent), ui(new Ui::Home)
@@ -37,12 +36,7 @@ Home::Home(QWidget* parent)
     if (m_serial)
         m_serial->serialSendCode("M17");
 
-    // Homing that never reports its end must not lock the page for good.
-    m_timeout = new QTimer(this);
-    m_timeout->setSingleShot(true);
-    connect(m_timeout, &QTimer::timeout, this, &Home::homingTimedOut);
-    m_timeout->start(homingTimeoutMs);
-
+    // The executor ends every run, done or failed within the axes' own limit.
     ExecuteReturnHome().setObject(this);
     ExecuteReturnHome().returnHome(false);
 }
@@ -60,8 +54,10 @@ Home::~Home()
 void Home::checkReturnHomeDone()
 {
     qCritical().noquote() << "UI/home" << "checkReturnHomeDone";
-    m_timeout->stop();
-    sendHomedCoordinates(m_serial, true);
+    if (!sendHomedCoordinates(m_serial, true)) {
+        giveUp(MachineRules::Trouble::Silent);
+        return;
+    }
     ui->label->setText(tr("Homing completed"));
     ui->yes->setEnabled(true);
     if (getConfigFile().configFile()->getBuzzerStatus()) {
@@ -70,11 +66,17 @@ void Home::checkReturnHomeDone()
     }
 }
 
-void Home::homingTimedOut()
+void Home::returnHomeFailed()
 {
-    qWarning().noquote() << "UI/home" << "homingTimedOut: no end of homing after"
-                         << m_timeout->interval() << "ms";
-    ui->label->setText(tr("Homing did not finish.\nPlease check the machine."));
+    qCritical().noquote() << "UI/home" << "returnHomeFailed";
+    giveUp(MachineRules::troubleNow(m_serial));
+}
+
+void Home::giveUp(MachineRules::Trouble why)
+{
+    qWarning().noquote() << "UI/home" << "giveUp" << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
+    MachineRules::giveUp(m_serial);
+    ui->label->setText(MachineTrouble::text(why));
     ui->yes->setEnabled(true);
 }
 

@@ -6,7 +6,6 @@
 #include "Execute/MachineRules.h"
 
 class SerialObject;
-class QTimer;
 namespace Ui { class Home; }
 
 class Home : public QDialog, public ReturnHomeListener {
@@ -17,18 +16,16 @@ public:
     static Home* instHome;
 
     void checkReturnHomeDone() override;
-
-    // How long Back stays locked when homing never reports its end.
-    static int homingTimeoutMs;
+    void returnHomeFailed() override;
 
 private slots:
     void on_yes_pressed();
     void on_yes_released();
     void on_yes_clicked();
-    void homingTimedOut();
 
 private:
     Ui::Home* ui;
+    void giveUp(MachineRules::Trouble why);
+
     SerialObject* m_serial = nullptr;
-    QTimer* m_timeout = nullptr;
 };

@@ -8,7 +8,6 @@
 #include "serial/SerialObject.h"
 #include "tests/support/PageTools.h"
 
-#include <QScopedValueRollback>
 #include <QSignalSpy>
 
 using namespace PageTools;
@@ -29,31 +28,38 @@ class TestHome : public QObject {
     Listener m_l;
 
 private slots:
-    void initTestCase()
-    {
-        initOrlenkResources();
-        buzzerPlay::setTimeScale(0.0);
-    }
-    void init()
-    {
-        buzzerPlay::getInstance("pwm1")->clearPlayed();
-        m_l.calls = 0;
-    }
+    void initTestCase() { initOrlenkResources(); buzzerPlay::setTimeScale(0.0); }
+    void init() { buzzerPlay::getInstance("pwm1")->clearPlayed(); m_l.calls = 0; }
     void cleanup() { ExecuteReturnHome().setObject(nullptr); }
 
-    // The whole page: Back locked while homing, the coordinate set after it,
-    // the tune (if the buzzer is on), and a page that closes once with "M112" then "M18".
+    // The whole page under each fault: Back locked while homing; after it the
+    // coordinate set and the tune (if the buzzer is on), or, when homing fails,
+    // the cause named, the machine stopped and Back offered. The page closes
+    // once with "M112" then "M18", and nothing follows it.
     void homingPage_data()
     {
+        QTest::addColumn<QString>("fault");
         QTest::addColumn<bool>("buzzer");
-        QTest::newRow("buzzer on") << true;
-        QTest::newRow("buzzer off") << false;
+        QTest::addColumn<QString>("text");
+        const QString silent = "The printer's controller is not answering.\nPlease check the printer.";
+        QTest::newRow("buzzer on") << "" << true << "Homing completed";
+        QTest::newRow("buzzer off") << "" << false << "Homing completed";
+        QTest::newRow("doubled replies") << "doubled" << true << "Homing completed";
+        QTest::newRow("stuck") << "stuck" << true << "The printer did not finish its move.\nPlease check the printer.";
+        QTest::newRow("silent") << "silent" << true << silent;
+        QTest::newRow("hang-up") << "hang-up" << true << silent;
+        QTest::newRow("coordinate set not taken") << "full" << true << silent;
     }
     void homingPage()
     {
+        QFETCH(QString, fault);
         QFETCH(bool, buzzer);
+        QFETCH(QString, text);
         SimHarness h;
+        h.link()->setTiming(LinkTiming{100, 20, 300, 300});
         getConfigFile().configFile()->setBuzzerStatus(buzzer);
+        h.sim().movesNeverEnd(fault == "stuck");
+        h.sim().duplicateReplies(fault == "doubled" ? 1000 : 0);
         auto* page = Home::instHome = new Home(nullptr);
         page->show();
         QSignalSpy destroyed(page, &QObject::destroyed);
@@ -61,50 +67,44 @@ private slots:
         QCOMPARE(label(page, "label"), QString("Homing, please wait..."));
         QToolButton* back = page->findChild<QToolButton*>("yes");
         QVERIFY(!back->isEnabled());
+        if (fault == "silent" || fault == "hang-up") {
+            QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().contains("G28 X"); }, 15000));
+            fault == "silent" ? h.sim().dropReplies(1000000) : h.sim().hangUp(3000);
+        } else if (fault == "full") {
+            // Y homes meanwhile; "G90" then finds no free slot.
+            QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().contains("G28 Y"); }, 15000));
+            h.sim().holdBufferFull(2000);
+        }
         QVERIFY(SimHarness::waitUntil([&] { return back->isEnabled(); }, 15000));
-        QCOMPARE(label(page, "label"), QString("Homing completed"));
-        QCOMPARE(withoutPolls(h.sim().transcript()),
-                 QStringList({"M17", "G28 Z", "G28 X", "G28 Y", "G90", "G92 X100 Y102 Z212.00 A0 B0"}));
-        QCOMPARE(notesPlayed(), buzzer ? buzzerPlay::tuneNotes(buzzerPlay::Tune1) : std::vector<std::string>{});
+        QCOMPARE(label(page, "label"), text);
+        if (text == "Homing completed") {
+            QCOMPARE(withoutPolls(h.sim().transcript()),
+                     QStringList({"M17", "G28 Z", "G28 X", "G28 Y", "G90", "G92 X100 Y102 Z212.00 A0 B0"}));
+            QCOMPARE(notesPlayed(), buzzer ? buzzerPlay::tuneNotes(buzzerPlay::Tune1) : std::vector<std::string>{});
+        } else {
+            QVERIFY(!ExecuteReturnHome().isHoming() && notesPlayed().empty());
+            h.sim().dropReplies(0);
+            h.sim().movesNeverEnd(false);
+            // Stop commands a silent controller did not take go out once it answers.
+            QVERIFY(SimHarness::waitUntil([&] {
+                h.link()->serialCheckCode("M105");
+                return h.link()->pendingSafetyCommands() == 0;
+            }, 15000));
+            const QStringList sent = withoutPolls(h.sim().transcript());
+            QVERIFY2(sent.contains("M112") && sent.contains("M104 S0 T0") && sent.contains("M140 S0"),
+                     qPrintable(sent.join(", ")));
+        }
 
         // Two presses in a row: the one-press guard lets the first one through only.
         h.sim().clearTranscript();
-        QVERIFY(back->isVisible());
-        QTest::mouseClick(back, Qt::LeftButton);
+        click(page, "yes");
         QTest::mouseClick(back, Qt::LeftButton);
         QVERIFY(SimHarness::waitUntil([&] { return destroyed.count() == 1; }, 5000));
         QCOMPARE(Home::instHome, nullptr);
         QCOMPARE(withoutPolls(h.sim().transcript()), QStringList({"M112", "M18"}));
-    }
-
-    // Homing that never ends: Back comes back after the time-out with a
-    // message; closing the page then stops the run before "M112" and "M18".
-    void timeoutEnablesBack()
-    {
-        SimHarness h;
-        h.sim().movesNeverEnd(true);
-        Home* page = nullptr;
-        {
-            QScopedValueRollback<int> limit(Home::homingTimeoutMs, 300);
-            page = Home::instHome = new Home(nullptr);
-        }
-        page->show();
-        QSignalSpy destroyed(page, &QObject::destroyed);
-        QToolButton* back = page->findChild<QToolButton*>("yes");
-        QVERIFY(!back->isEnabled());
-        QVERIFY(SimHarness::waitUntil([&] { return back->isEnabled(); }, 5000));
-        QCOMPARE(label(page, "label"), QString("Homing did not finish.\nPlease check the machine."));
-        QVERIFY(ExecuteReturnHome().isHoming());
-
-        click(page, "yes");
-        QVERIFY(SimHarness::waitUntil([&] { return destroyed.count() == 1; }, 5000));
-        QVERIFY(!ExecuteReturnHome().isHoming());
-        QVERIFY(withoutPolls(h.sim().transcript()).join(" ").endsWith("M112 M18"));
-        // The executor's timers are gone with the run: nothing follows the stop.
         const int count = h.sim().transcript().size();
         QTest::qWait(400);
         QCOMPARE(h.sim().transcript().size(), count);
-        QVERIFY(notesPlayed().empty());
     }
 
     // Z only: one call, each axis asked for its end stop before the next one.

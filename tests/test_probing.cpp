@@ -17,12 +17,12 @@
 namespace {
 
 QMutex g_logMutex;
-QStringList g_readings;   // "Z: ..." log lines, written by the worker thread
+QStringList g_readings;   // "Z: ..." and "Completed!" log lines, written by the worker thread
 QtMessageHandler g_previous = nullptr;
 
 void keepReadings(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (message.startsWith("Z: ")) {
+    if (message.startsWith("Z: ") || message == "Completed!") {
         QMutexLocker lock(&g_logMutex);
         g_readings << message;
     }
@@ -51,6 +51,12 @@ ExtruderCalibration* openFromSettings(SimHarness& h, bool flatBed = false)
     return ExtruderCalibration::instExtruderCalibration;
 }
 
+QStringList readings()
+{
+    QMutexLocker lock(&g_logMutex);
+    return g_readings;
+}
+
 QString message(ExtruderCalibration* page) { return PageTools::label(page, "showMessage"); }
 
 }
@@ -67,31 +73,43 @@ private slots:
     void init() { QMutexLocker lock(&g_logMutex); g_readings.clear(); }
     void cleanup() { delete ExtruderCalibration::instExtruderCalibration; }   // after a failure
 
-    // Wait for the line, hold the machine (and silence the controller) and press
-    // Back; a run that reached its park is checked whole first.
+    // Wait for the line, then: hold the machine (and silence the controller) and
+    // press Back; or let a fault stop the run, which names the cause, stops the
+    // machine, stows the probe and offers Back. A run that reached its park is checked whole.
     void probing_data()
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("fault");
-        QTest::newRow("whole run") << "G1 Z215 F300" << "";
-        QTest::newRow("whole run, first M114 unanswered") << "G1 Z215 F300" << "M114";
-        QTest::newRow("whole run, flat bed without a map") << "G1 Z215 F300" << "flat bed";
-        QTest::newRow("Back while homing") << "G28 Z" << "";
-        QTest::newRow("Back while travelling") << "G1 X-80 Y100 F2000" << "";
-        QTest::newRow("Back while descending") << "G1 Z0 F200" << "";
-        QTest::newRow("Back while descending, silent controller") << "G1 Z0 F200" << "silent";
+        QTest::addColumn<QString>("text");   // the fault's message; none: Back at once
+        const QString stuck = "The printer did not finish its move.\nPlease check the printer.";
+        const QString silent = "The printer's controller is not answering.\nPlease check the printer.";
+        QTest::newRow("whole run") << "G1 Z215 F300" << "" << "";
+        QTest::newRow("whole run, first M114 unanswered") << "G1 Z215 F300" << "M114" << "";
+        QTest::newRow("whole run, flat bed without a map") << "G1 Z215 F300" << "flat bed" << "";
+        QTest::newRow("whole run, doubled replies") << "G1 Z215 F300" << "doubled" << "";
+        QTest::newRow("Back while homing") << "G28 Z" << "" << "";
+        QTest::newRow("Back while travelling") << "G1 X-80 Y100 F2000" << "" << "";
+        QTest::newRow("Back while descending") << "G1 Z0 F200" << "" << "";
+        QTest::newRow("Back while descending, silent controller") << "G1 Z0 F200" << "silent" << "";
+        QTest::newRow("stuck while homing") << "G28 Z" << "stuck" << stuck;
+        QTest::newRow("silent while homing") << "G28 X" << "silent" << silent;
+        QTest::newRow("stuck on the way to point 1") << "G1 Z15 F300" << "stuck" << stuck;
+        QTest::newRow("silent while travelling") << "G1 X-80 Y100 F2000" << "silent" << silent;
+        QTest::newRow("hang-up while descending") << "G1 Z0 F200" << "hang-up" << silent;
     }
     void probing()
     {
         QFETCH(QString, line);
         QFETCH(QString, fault);
+        QFETCH(QString, text);
         SimHarness h;
-        if (fault == "M114")
-            h.sim().dropRepliesTo("M114", 2);   // the link asks twice, then reports the failure
+        h.sim().dropRepliesTo("M114", fault == "M114" ? 2 : 0);   // the link asks twice, then reports the failure
+        h.sim().duplicateReplies(fault == "doubled" ? 100000 : 0);
         ExtruderCalibration* page = openFromSettings(h, fault == "flat bed");
         QCOMPARE(page ? message(page) : QString(), QString("Pre-adjusting, please wait..."));
         // The event loop runs meanwhile: homing lives on the GUI thread's timers.
         QVERIFY(SimHarness::waitUntil([&] { return h.sim().transcript().contains(line); }, 30000));
+        int from = 0;
         if (line == "G1 Z215 F300") {
             QVERIFY(SimHarness::waitUntil([&] { return message(page) == "Completed!"; }, 5000));
             QStringList readings, sent = {"M112", "G28 Z", "G28 X", "G28 Y", "M112", "G92 X100 Y102 Z212.00 A0 B0"};
@@ -101,41 +119,42 @@ private slots:
                 sent << "M141 T219" << "G1 Z15 F300" << QString("G1 X%1 Y%2 F2000").arg(kX[i]).arg(kY[i]) << "M112"
                      << "M141 T65" << "G1 Z0 F200" << "M112" << "M114" << "M141 T219";
             }
-            {
-                QMutexLocker lock(&g_logMutex);
-                QCOMPARE(g_readings, readings);
-            }
-            if (fault != "M114")
+            QCOMPARE(::readings(), readings << "Completed!");
+            if (fault.isEmpty() || fault == "flat bed")
                 QCOMPARE(PageTools::withoutPolls(h.sim().transcript()), sent << "G1 X100 Y100 F2000" << "G1 Z215 F300");
         } else {
-            h.sim().movesNeverEnd(true);
-            if (fault == "silent") {
-                h.sim().dropReplies(1000000);
-                QTest::qWait(100);
-            }
+            from = h.sim().transcript().size();
+            h.sim().movesNeverEnd(text.isEmpty() || fault == "stuck");
+            h.sim().dropReplies(fault == "silent" ? 1000000 : 0);
+            if (fault == "hang-up")
+                h.sim().hangUp(3000);
+            QTest::qWait(100);
+            QVERIFY(SimHarness::waitUntil([&] { return text.isEmpty() || message(page) == text; }, 15000));
+            QVERIFY(!readings().contains("Completed!"));
         }
 
-        // Back: the stop follows the worker's end, then nothing moves or is sent. A
+        // Back: the stop follows the worker's end, no move is sent, then nothing at all. A
         // worker caught in an exchange puts the close off; the screen runs on meanwhile.
         QSignalSpy destroyed(page, &QObject::destroyed);
         const int before = h.sim().transcript().size();
         QToolButton* back = page->findChild<QToolButton*>("back");
         PageTools::click(page, "back");
-        if (fault == "silent")
+        if (fault == "silent" && text.isEmpty())
             QVERIFY(destroyed.isEmpty() && !back->isEnabled());
         QVERIFY(SimHarness::waitUntil([&] { return destroyed.count() == 1; }, 30000));
         QCOMPARE(ExtruderCalibration::instExtruderCalibration, nullptr);
         h.sim().dropReplies(0);
         h.sim().movesNeverEnd(false);
         // Stop commands a silent controller did not take go out once it answers.
-        if (fault == "silent")
-            QVERIFY(SimHarness::waitUntil([&] {
-                h.link()->serialCheckCode("M105");
-                return h.link()->pendingSafetyCommands() == 0;
-            }, 30000));
-        QStringList after = PageTools::withoutPolls(h.sim().transcript().mid(before));
-        after.removeDuplicates();   // a silent controller is asked twice
-        QCOMPARE(after.mid(after.size() - 2), QStringList({"M112", "M141 T219"}));
+        QVERIFY(SimHarness::waitUntil([&] {
+            h.link()->serialCheckCode("M105");
+            return h.link()->pendingSafetyCommands() == 0;
+        }, 30000));
+        for (const char* stop : {"M104 S0 T0", "M140 S0"})   // a run that gave up switched the heaters off
+            QVERIFY2(text.isEmpty() || h.sim().transcript().mid(from).contains(stop), stop);
+        const QStringList after = PageTools::withoutPolls(h.sim().transcript().mid(before));
+        QVERIFY2(after.contains("M112") && after.lastIndexOf("M141 T219") == after.size() - 1
+                     && after.filter(QRegularExpression("^G1 ")).isEmpty(), qPrintable(after.join(", ")));
         QVERIFY(!h.sim().moving() && !h.sim().probeArmed());
         const int count = h.sim().transcript().size();
         QTest::qWait(300);

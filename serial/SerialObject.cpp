@@ -302,6 +302,8 @@ struct SerialObject::Impl {
     void windowRelease()
     {
         windowOpen = false;
+        lookalikes = 0;   // every reply read and the line found quiet (or brought back in step)
+        lastWindowReply.clear();
         windowIo.unlock();
         windowFlow.unlock();
     }
@@ -309,6 +311,7 @@ struct SerialObject::Impl {
     SerialPort port;
     std::string frame;         // the command being sent, framed (reused: no allocation per line)
     std::string windowReply;
+    std::string lastWindowReply;          // the reply before it, in this run of lines in flight
     std::unique_ptr<GpioLine> busy;
     FairLock io;               // one exchange at a time
     std::timed_mutex flow;     // one flow-controlled send at a time
@@ -335,9 +338,14 @@ struct SerialObject::Impl {
     int64_t currentLine = 0;              // the file line being sent
     int64_t unprovenFrom = -1;            // the first file line that may not have arrived
     int repeatsSeen = 0;                  // lines to go with two spare slots after a reply came twice
+    // Replies in this run of lines in flight equal to the one before: each may
+    // be a copy, taken for the next line's reply, that makes every later count
+    // a line old until the run ends and the line is seen quiet.
+    int lookalikes = 0;
     // One spare slot absorbs one count taken from a repeated reply; while
-    // repeats come, a second one covers a repeat found a reply late.
-    int spareSlots() const { return repeatsSeen > 0 ? 2 : 1; }
+    // repeats come, a second one covers a repeat found a reply late; every
+    // reply that may be a copy keeps one more.
+    int spareSlots() const { return (repeatsSeen > 0 ? 2 : 1) + lookalikes; }
     std::deque<int64_t> layerStarts;      // the latest layer marks' resume lines
     std::unique_lock<std::timed_mutex> windowFlow{flow, std::defer_lock};
     std::unique_lock<FairLock> windowIo{io, std::defer_lock};
@@ -610,6 +618,9 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
             --inFlight;
             flightHead = (flightHead + 1) % MaxInFlight;
             tookCount(n);
+            if (windowReply == lastWindowReply)
+                ++lookalikes;
+            lastWindowReply = windowReply;
             if (port.linesWaiting() > inFlight) {   // a reply came twice: the counts may be a line old
                 repeatsSeen = RepeatWatchLines;
                 windowResync("more replies than lines");

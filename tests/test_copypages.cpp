@@ -9,7 +9,6 @@
 #include "UI/build.h"
 #include "tests/support/CopyFaults.h"
 #include "tests/support/FilePageDriver.h"
-#include "tests/support/GxWriter.h"
 #include "tests/support/PageTools.h"
 
 #include <atomic>
@@ -26,19 +25,6 @@ QString progressText()
     ProgressDialog* d = ProgressDialog::instProgressDialog;
     auto* l = d && d->isVisible() ? d->findChild<QLabel*>("label") : nullptr;
     return l ? l->text() : QString();
-}
-
-QByteArray printJob(const QString& label)
-{
-    GxWriter::GcodeOptions g;
-    g.layers = 2;
-    g.nozzle = 40;
-    g.bed = 30;
-    GxWriter::GxContent content;
-    content.timeUsed = 60;
-    content.secondImage = GxWriter::drawPicture(label, 120, 120);
-    content.gcode = GxWriter::generateGcode(g);
-    return GxWriter::buildGx(content);
 }
 
 // Faults a test can switch on; all act on the copy thread.
@@ -102,14 +88,6 @@ class TestCopyPages : public FilePageDriver::Fixture {
             io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
             FileCopyJob::setIoForTesting(io);
         }
-    }
-
-    // Selects the files in the given slots of the list's first page.
-    static void selectSlots(ShowTFCard* list, const QList<int>& slotList)
-    {
-        longPress(list, slotList.first());
-        for (int i = 1; i < slotList.size(); ++i)
-            shortPress(list, slotList[i]);
     }
 
     // The slot of the first page showing the entry of that name.
@@ -317,7 +295,7 @@ private slots:
             QByteArray path;
             ~Unmount() { if (!path.isEmpty()) ::umount2(path.constData(), MNT_DETACH); }
         } unmount{small ? QFile::encodeName(to) : QByteArray()};
-        const QByteArray job = shown.isEmpty() ? printJob("model") : CopyFaults::pattern(600000);
+        const QByteArray job = shown.isEmpty() ? printJob(2) : CopyFaults::pattern(600000);
         writeFile(from + "/model.gx", job);
         writeFile(to + "/model.gx", "old model");
         setFault(fault);
@@ -367,7 +345,8 @@ private slots:
         m_faults->slowOnly = "/part.gx";   // the second file is slow enough to watch
 
         ShowTFCard* list = openList(FromUsbDisk);
-        selectSlots(list, {slotOf(list, "model.gx"), slotOf(list, "part.gx")});
+        longPress(list, slotOf(list, "model.gx"));
+        shortPress(list, slotOf(list, "part.gx"));
         shortPress(list, slotOf(list, "sub"));   // a folder opens in select mode
         shortPress(list, 0);
         QCOMPARE(int(list->selectedFiles().size()), 3);
@@ -400,7 +379,7 @@ private slots:
         writeFile(data("/a.gx"), "a");
         setUsb(false);
         ShowTFCard* list = openList(FromMemory);
-        selectSlots(list, {0});
+        longPress(list, 0);
         QVERIFY(button(list, "copyBtn")->isHidden());
         QMetaObject::invokeMethod(list, "on_copyBtn_clicked");   // the stick left as the button was pressed
         QCOMPARE(message(), QString("Please insert USB Disk !"));

@@ -7,6 +7,7 @@
 #include "UI/mainwindow.h"
 #include "UI/resources.h"
 #include "UI/showtfcard.h"
+#include "tests/support/GxWriter.h"
 #include "tests/support/PageTools.h"
 #include "tools/RootPath.h"
 
@@ -65,6 +66,21 @@ inline void longPress(QWidget* list, int slot)
     QTest::qWait(560);
     QCoreApplication::processEvents();   // the 500 ms timer is due by now
     QTest::mouseRelease(b, Qt::LeftButton);
+}
+
+// A print file quick on the simulator: low temperatures, `layers` layers, at least `lines` lines.
+inline QByteArray printJob(int layers, int lines = 0)
+{
+    GxWriter::GcodeOptions g;
+    g.layers = layers;
+    g.lines = lines;
+    g.nozzle = 40;
+    g.bed = 30;
+    GxWriter::GxContent content;
+    content.timeUsed = 60;
+    content.secondImage = GxWriter::drawPicture("job", 120, 120);
+    content.gcode = GxWriter::generateGcode(g);
+    return GxWriter::buildGx(content);
 }
 
 // Answers the next question once it is up, after running whileOpen (which

@@ -78,18 +78,6 @@ class TestCopyPages : public FilePageDriver::Fixture {
         };
     }
 
-    // Switches a fault on for the copies started from now on; "no thread"
-    // keeps the copy thread from starting.
-    void setFault(const QString& fault)
-    {
-        m_faults->fault = fault;
-        if (fault == "no thread") {
-            auto io = hookedIo();
-            io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
-            FileCopyJob::setIoForTesting(io);
-        }
-    }
-
     // The slot of the first page showing the entry of that name.
     static int slotOf(ShowTFCard* list, const QString& name)
     {
@@ -298,7 +286,12 @@ private slots:
         const QByteArray job = shown.isEmpty() ? printJob(2) : CopyFaults::pattern(600000);
         writeFile(from + "/model.gx", job);
         writeFile(to + "/model.gx", "old model");
-        setFault(fault);
+        m_faults->fault = fault;
+        if (fault == "no thread") {   // the copy thread never starts
+            auto io = hookedIo();
+            io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
+            FileCopyJob::setIoForTesting(io);
+        }
         Config* config = getConfigFile().configFile();
         const std::string stamp = config->getModifyTime();
         m_faults->slowSourceMs = shown.isEmpty() ? 150 : 0;   // long enough to see the waiting notice
@@ -320,9 +313,7 @@ private slots:
         QVERIFY(waitFor([&] { return message() == shown; }));
         if (shown == "Copy completed") {
             QCOMPARE(readAll(to + "/model.gx"), job);
-            QCOMPARE(config->getModifyTime() > stamp, fromStick);
-            QVERIFY(!fromStick || QFileInfo(to + "/model.gx").lastModified().toString("yyyyMMddhhmm.ss").toStdString()
-                                      == config->getModifyTime());
+            QCOMPARE(config->getModifyTime() > stamp, fromStick);   // stamped to list first
             return;
         }
         QCOMPARE(list->selectMode(), small && pressed == "copyBtn");   // refused before it began: still selected

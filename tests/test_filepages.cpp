@@ -45,9 +45,7 @@ QByteArray gxFile(const QString& label)
 {
     GxWriter::GxContent content;
     content.timeUsed = 5400;
-    content.materialUsed = 2500;
-    content.layerHeight = 200;
-    content.speed = 60;
+    content.materialUsed = 2500;   // layer height and speed as the writer's defaults
     content.firstImage = GxWriter::drawPicture(label, 80, 40);
     content.secondImage = GxWriter::drawPicture(label, 120, 120);
     content.gcode = plainGcode();

@@ -50,23 +50,17 @@ inline QToolButton* button(QWidget* page, const char* name)
 inline QToolButton* slotButton(QWidget* list, int slot) { return button(list, kSlotNames[slot]); }
 
 // A file button shown on the list, pressed and held for a moment or for longer.
-inline void shortPress(QWidget* list, int slot)
+inline void press(QWidget* list, int slot, bool held)
 {
     QToolButton* b = slotButton(list, slot);
     QVERIFY(b && b->isVisibleTo(list));
     QTest::mousePress(b, Qt::LeftButton);
-    QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(), 20);
-}
-
-inline void longPress(QWidget* list, int slot)
-{
-    QToolButton* b = slotButton(list, slot);
-    QVERIFY(b && b->isVisibleTo(list));
-    QTest::mousePress(b, Qt::LeftButton);
-    QTest::qWait(560);
+    QTest::qWait(held ? 560 : 20);
     QCoreApplication::processEvents();   // the 500 ms timer is due by now
     QTest::mouseRelease(b, Qt::LeftButton);
 }
+inline void shortPress(QWidget* list, int slot) { press(list, slot, false); }
+inline void longPress(QWidget* list, int slot) { press(list, slot, true); }
 
 // A print file quick on the simulator: low temperatures, `layers` layers, at least `lines` lines.
 inline QByteArray printJob(int layers, int lines = 0)

@@ -284,33 +284,6 @@ private slots:
         QVERIFY(page && BuildFileManage::instBuildFileManage == page);
     }
 
-    // The stick pulled while the delete question is up: its pages close, nothing is deleted.
-    void stickPulledDuringDeleteQuestion_data()
-    {
-        QTest::addColumn<bool>("fromList");
-        QTest::newRow("the list's selection") << true;
-        QTest::newRow("the file page") << false;
-    }
-    void stickPulledDuringDeleteQuestion()
-    {
-        QFETCH(bool, fromList);
-        setUsb(true);
-        makeFiles(media(), 2);
-        ShowTFCard* list = openList(FromUsbDisk);
-        (fromList ? longPress : shortPress)(list, 0);
-        answerQuestion(true, [this] {
-            setUsb(false);
-            QVERIFY(waitFor([] { return !ShowTFCard::instShowTFCard; }));
-        });
-        if (fromList)
-            click(list, "delectBtn");
-        else
-            click(BuildFileManage::instBuildFileManage, "deleteFile");
-        QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage && !ShowTFCard::instShowTFCard; }));
-        QVERIFY(!TwoButtonDialog::instTwoButtonDialog);
-        QCOMPARE(allNames(media()), (QStringList{"f0.gx", "f1.gx"}));
-    }
-
     // Time, filament, layer height and speed; figures no print has show as unknown.
     void filePage_figures_data()
     {
@@ -360,29 +333,46 @@ private slots:
         }
     }
 
-    void filePage_deleteRefreshesTheList()
+    // Deleting through a link removes the link, never its target, and the list
+    // is read again; "NO" keeps the file and the page; the stick pulled while
+    // asked closes its pages and deletes nothing, whatever the answer.
+    void deleteQuestion_data()
     {
-        makeFiles(data(), 2);
-        QVERIFY(QFile::link("f0.gx", data("/link.gx")));
-        setTime(data("/link.gx"), kBase + 10);   // (the link's own time; the list shows the target's)
-        ShowTFCard* list = openList(FromMemory);
-        // Deleting through the link removes the link, never its target.
+        QTest::addColumn<bool>("fromList");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("file page, yes") << false << "yes";
+        QTest::newRow("file page, no") << false << "no";
+        QTest::newRow("file page, stick pulled") << false << "pull";
+        QTest::newRow("the list's selection, stick pulled") << true << "pull";
+    }
+    void deleteQuestion()
+    {
+        QFETCH(bool, fromList);
+        QFETCH(QString, answer);
+        const bool pull = answer == "pull";
+        setUsb(pull);
+        const QString folder = pull ? media() : data();
+        makeFiles(folder, 2);
+        QVERIFY(QFile::link("f0.gx", folder + "/link.gx"));
+        setTime(folder + "/link.gx", kBase + 10);   // (the link's own time; the list shows the target's)
+        ShowTFCard* list = openList(pull ? FromUsbDisk : FromMemory);
         const int slot = shownNames(list).indexOf("link.gx");
         QVERIFY(slot >= 0);
-        shortPress(list, slot);
-        answerQuestion(true);
-        click(BuildFileManage::instBuildFileManage, "deleteFile");
-        QVERIFY(waitFor([] { return !BuildFileManage::instBuildFileManage; }));
-        QCOMPARE(allNames(data()), (QStringList{"f0.gx", "f1.gx"}));
-        QCOMPARE(shownNames(list), (QStringList{"f0.gx", "f1.gx"}));
-        // Cancel keeps the file and the page.
-        shortPress(list, 0);
-        BuildFileManage* page = BuildFileManage::instBuildFileManage;
-        answerQuestion(false);
-        click(page, "deleteFile");
+        press(list, slot, fromList);
+        answerQuestion(answer != "no", [this, pull] {
+            if (pull)
+                setUsb(false);
+            QVERIFY(waitFor([pull] { return !pull || !ShowTFCard::instShowTFCard; }));
+        });
+        click(fromList ? static_cast<QWidget*>(list) : BuildFileManage::instBuildFileManage,
+              fromList ? "delectBtn" : "deleteFile");
         settle();
-        QCOMPARE(BuildFileManage::instBuildFileManage, page);
-        QVERIFY(QFile::exists(data("/f0.gx")));
+        QVERIFY(waitFor([&] { return (answer == "no") == (BuildFileManage::instBuildFileManage != nullptr); }));
+        QVERIFY(!TwoButtonDialog::instTwoButtonDialog && (!pull || !ShowTFCard::instShowTFCard));
+        const QStringList kept{"f0.gx", "f1.gx"};
+        QCOMPARE(allNames(folder), answer == "yes" ? kept : kept + QStringList{"link.gx"});
+        if (answer == "yes")
+            QCOMPARE(shownNames(list), kept);
     }
 
     // Odd names: blanks, quotes, shell characters, non-ASCII, 255 bytes, not UTF-8.

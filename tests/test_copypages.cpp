@@ -20,13 +20,6 @@ using PageTools::click;
 
 namespace {
 
-QString progressText()
-{
-    ProgressDialog* d = ProgressDialog::instProgressDialog;
-    auto* l = d && d->isVisible() ? d->findChild<QLabel*>("label") : nullptr;
-    return l ? l->text() : QString();
-}
-
 // Faults a test can switch on; all act on the copy thread.
 struct Faults {
     std::atomic<int> slowSourceMs{0};     // sleep before each source read
@@ -102,6 +95,8 @@ class TestCopyPages : public FilePageDriver::Fixture {
         }
         return list;
     }
+
+    static QString progressText() { return dialogText(ProgressDialog::instProgressDialog); }
 
     static bool noTemporaryFiles(const QString& folder)
     {

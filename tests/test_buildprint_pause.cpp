@@ -246,31 +246,6 @@ private slots:
         // From the saved line on, what an unbroken print would have sent, in the same modes and E.
         QCOMPARE(cmds.mid(start + 1, restore.size() + streamed.size()), restore + streamed);
     }
-
-    // A resume line left by another job never reaches a new one: declining
-    // clears every record, and a fresh job starts from its own first line.
-    void staleResumeLine()
-    {
-        PrintPageRig rig;
-        Config* config = getConfigFile().configFile();
-        config->setPowerOffResumePrintStatus(true);
-        rig.writeJob("a.gcode", makeJob(2, 10, 200, 60));
-        config->setPowerOffResumePrintFileName("/data/a.gcode");
-        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(1128);
-        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumeBuildTime(50);
-        // The main window asks shortly after it starts; the answer is "No".
-        QTimer answer;   // the question runs its own event loop
-        QObject::connect(&answer, &QTimer::timeout, [] { PageTools::answer(false); });
-        answer.start(200);
-        QVERIFY(rig.waitFor([&] { return config->getPowerOffResumePrintFileName().empty(); }, 10000));
-        QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber(), 0);
-        QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumeBuildTime(), 0);
-
-        FILESNAMESPACE::ResumePrintConfigSaveFile().setResumePrintNumber(1128);
-        rig.startJob("b.gcode", makeJob(2, 10, 200, 60));
-        QVERIFY(rig.waitStreaming() && rig.page());
-        QVERIFY(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() < 1128);
-    }
 };
 
 QTEST_MAIN(TestBuildPrintPause)

@@ -903,6 +903,7 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
     // as a lost line: then it counts as lost, as in every other wait of a job.
     const auto silentLimit = std::chrono::milliseconds(d->onPrintThread() ? d->portLostMs.load() : flowMs);
     Clock::time_point silentSince{};
+    bool countAskedAfresh = false;
     for (;;) {
         // Wait for a free slot: the count of the last reply; when it is 0 the
         // busy line tells when to ask again.
@@ -949,10 +950,16 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
         lock.lock();
         if (!d->port.hasStaleInput())
             break;
+        d->port.flushInput();
+        // Once asked afresh with the sync query, whose reply no other reply can
+        // pass for, what follows its reply is a copy of it: the count stands
+        // (a controller that repeats every reply would otherwise be asked for ever).
+        if (countAskedAfresh)
+            break;
         // A reply nobody asked for: an earlier count was taken from the wrong
         // reply. Ask afresh before this command goes out.
         qWarning() << LOG_SRC(kSrc) << "input nobody asked for before" << text(code) << ", resyncing";
-        d->port.flushInput();
+        countAskedAfresh = true;
         if (d->onPrintThread())
             d->repeatsSeen = RepeatWatchLines;
         d->needSync.store(true);

@@ -51,6 +51,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
         std::abort();
     workDir = QString::fromLocal8Bit(tmpl);
     std::atexit(removeWorkDir);
+    // The reader takes only files of internal storage: the work folder is the root.
+    ::setenv("ORLENK_ROOT", tmpl.constData(), 1);
+    if (!QDir(workDir).mkpath("data"))
+        std::abort();
     return 0;
 }
 
@@ -58,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // The last byte chooses the kind, so the same bytes are read both ways.
     const bool gx = size == 0 || (data[size - 1] & 1) == 0;
-    const QString path = workDir + (gx ? "/input.gx" : "/input.gcode");
+    const QString path = workDir + (gx ? "/data/input.gx" : "/data/input.gcode");
     if (!writeAll(path, data, size))
         std::abort();
 

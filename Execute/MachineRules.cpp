@@ -65,6 +65,12 @@ void emergencyStop(SerialObject* link)
     link->stopHalmetIIHeating();
 }
 
+// A reply of the controller's own, not one of the link's error texts.
+static bool controllerAnswered(const QString& reply)
+{
+    return !ControllerProtocol::isLinkError(reply) && ControllerProtocol::freeSlots(reply) >= 0;
+}
+
 void MoveWait::start(int limitMs)
 {
     m_active = true;
@@ -94,7 +100,7 @@ MoveWait::Result MoveWait::poll(SerialObject* link)
         m_active = false;
         return Ended;
     }
-    const bool answered = !ControllerProtocol::isLinkError(reply) && ControllerProtocol::freeSlots(reply) >= 0;
+    const bool answered = controllerAnswered(reply);
     if (answered) {
         m_failing = false;
         // A slot freed since the last poll: a move has ended, so the queue is
@@ -119,8 +125,7 @@ MoveWait::Result MoveWait::poll(SerialObject* link)
 Trouble troubleNow(SerialObject* link)
 {
     const QString reply = link ? link->serialCheckCode("M121") : QString(ControllerProtocol::SendFailed);
-    return ControllerProtocol::isLinkError(reply) || ControllerProtocol::freeSlots(reply) < 0 ? Trouble::Silent
-                                                                                             : Trouble::Stuck;
+    return controllerAnswered(reply) ? Trouble::Stuck : Trouble::Silent;
 }
 
 bool sendConfirmed(SerialObject* link, const QString& command)

@@ -6,6 +6,8 @@
 #include <QDeadlineTimer>
 #include <QString>
 
+#include <functional>
+
 class SerialObject;
 
 // The machine's build volume and where homing leaves the head.
@@ -70,6 +72,15 @@ public:
     bool active() const { return m_active; }
     // Asks "M121" once. GaveUp ends the wait; trouble() tells why.
     Result poll(SerialObject* link);
+    // poll() for a page: true once the moves have ended; on giving up,
+    // gaveUp is told why.
+    bool ended(SerialObject* link, const std::function<void(Trouble)>& gaveUp)
+    {
+        const Result result = poll(link);
+        if (result == GaveUp)
+            gaveUp(m_trouble);
+        return result == Ended;
+    }
     Trouble trouble() const { return m_trouble; }
 
 private:
@@ -85,9 +96,6 @@ private:
 // Whether the controller answers at all: a wait or a homing run that gave up
 // is put down to it (Silent) or to the machine (Stuck).
 Trouble troubleNow(SerialObject* link);
-
-// A page gives up on the machine: "M112", heaters off.
-inline void giveUp(SerialObject* link) { emergencyStop(link); }
 
 // Sends a one-shot step's command; false when the link could not confirm
 // that the controller took it, so the step must not count as done.

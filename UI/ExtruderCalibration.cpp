@@ -154,7 +154,7 @@ void ExtruderCalibration::stopMachine(MachineRules::Trouble why)
     qWarning().noquote() << kSrc << "giving up at point" << m_probePoint.load() << "phase" << m_probePhase.load()
                          << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
     m_failed.store(true);
-    MachineRules::giveUp(m_serial);
+    MachineRules::emergencyStop(m_serial);
     if (m_serial)
         m_serial->serialCheckCode("M141 T219");
     emit sig_gaveUp(int(why));   // queued: shown on the GUI thread

@@ -193,7 +193,7 @@ void PlatformLevel::giveUp(MachineRules::Trouble why)
     qWarning().noquote() << "UI/PlatformLevel" << __func__
                          << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
     ExecuteReturnHome().releaseObject(this);
-    MachineRules::giveUp(m_serial);
+    MachineRules::emergencyStop(m_serial);
     closeWaiting();
     hiddenUI();
     ui->label->setText(why == MachineRules::Trouble::Silent

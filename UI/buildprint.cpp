@@ -1082,7 +1082,7 @@ void BuildPrint::machineStuck(MachineRules::Trouble why)
     m_motionWait.stop();
     qWarning() << LOG_SRC("UI/buildprint.cpp") << "gave up on the machine, printState" << printState
                << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
-    MachineRules::giveUp(m_serial);
+    MachineRules::emergencyStop(m_serial);
     hideNotice();
     showMessage("", MachineTrouble::text(why), "");
     if (printState == 2 && !(waits & WaitStartPosition)) {

@@ -102,10 +102,7 @@ bool ChangFilament::extrude(int mm)
 
 bool ChangFilament::moveEnded()
 {
-    const auto result = m_moveWait.poll(m_serial);
-    if (result == MachineRules::MoveWait::GaveUp)
-        giveUp(m_moveWait.trouble());
-    return result == MachineRules::MoveWait::Ended;
+    return m_moveWait.ended(m_serial, [this](MachineRules::Trouble why) { giveUp(why); });
 }
 
 void ChangFilament::giveUp(MachineRules::Trouble why)
@@ -113,7 +110,7 @@ void ChangFilament::giveUp(MachineRules::Trouble why)
     qWarning() << LOG_SRC("UI/changfilament.cpp") << "gave up on the machine:"
                << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
     m_abnormal = true;
-    MachineRules::giveUp(m_serial);
+    MachineRules::emergencyStop(m_serial);
     ui->tips->setText(MachineTrouble::text(why));
     ui->ok->hide();
     ui->back->show();

@@ -75,7 +75,7 @@ void Home::returnHomeFailed()
 void Home::giveUp(MachineRules::Trouble why)
 {
     qWarning().noquote() << "UI/home" << "giveUp" << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
-    MachineRules::giveUp(m_serial);
+    MachineRules::emergencyStop(m_serial);
     ui->label->setText(MachineTrouble::text(why));
     ui->yes->setEnabled(true);
 }

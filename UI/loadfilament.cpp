@@ -152,10 +152,7 @@ int LoadFilament::performFilamentFeedingProcess()
 
 bool LoadFilament::moveEnded()
 {
-    const auto result = m_moveWait.poll(m_serial);
-    if (result == MachineRules::MoveWait::GaveUp)
-        giveUp(m_moveWait.trouble());
-    return result == MachineRules::MoveWait::Ended;
+    return m_moveWait.ended(m_serial, [this](MachineRules::Trouble why) { giveUp(why); });
 }
 
 void LoadFilament::checkReturnHomeDone()
@@ -186,7 +183,7 @@ void LoadFilament::giveUp(MachineRules::Trouble why)
     m_failed = true;
     m_checkTimer->stop();
     stopHoming();
-    MachineRules::giveUp(m_serial);
+    MachineRules::emergencyStop(m_serial);
     ui->label->setText(MachineTrouble::text(why));
     ui->close->setText(tr("Back"));
 }

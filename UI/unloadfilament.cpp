@@ -86,10 +86,7 @@ void UnloadFilament::showCheckProgress()
 
 bool UnloadFilament::moveEnded()
 {
-    const auto result = m_moveWait.poll(m_serial);
-    if (result == MachineRules::MoveWait::GaveUp)
-        giveUp(m_moveWait.trouble());
-    return result == MachineRules::MoveWait::Ended;
+    return m_moveWait.ended(m_serial, [this](MachineRules::Trouble why) { giveUp(why); });
 }
 
 int UnloadFilament::performChangeFilamentProcess()
@@ -161,7 +158,7 @@ void UnloadFilament::giveUp(MachineRules::Trouble why)
     qWarning().noquote() << kSrc << "giveUp in state" << m_unloadState
                          << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
     m_stalled = true;
-    MachineRules::giveUp(m_serial);
+    MachineRules::emergencyStop(m_serial);
     ui->label->setText(why == MachineRules::Trouble::Silent ? MachineTrouble::text(why)
                                                              : tr("Unloading did not finish.\nPlease check the machine."));
     showBack();

@@ -92,6 +92,19 @@ bool isFolder(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The room that removing the old file at target gives back: a file with a
+// second name or a link frees nothing, and the source itself never goes.
+int64_t oldFileRoom(const std::string& source, const std::string& target)
+{
+    struct stat old;
+    if (::lstat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode) || old.st_nlink != 1)
+        return 0;
+    struct stat from;
+    if (::stat(source.c_str(), &from) == 0 && from.st_dev == old.st_dev && from.st_ino == old.st_ino)
+        return 0;
+    return static_cast<int64_t>(old.st_blocks) * 512;
+}
+
 } // namespace
 
 const char* fileCopyResultName(FileCopyResult result)
@@ -106,6 +119,7 @@ const char* fileCopyResultName(FileCopyResult result)
     case FileCopyResult::SourceMissing: return "source missing";
     case FileCopyResult::TargetMissing: return "target folder missing";
     case FileCopyResult::SameFile: return "same file";
+    case FileCopyResult::TargetNotCreated: return "target not created";
     case FileCopyResult::NameClash: return "same name twice";
     case FileCopyResult::VerifyFailed: return "verification failed";
     case FileCopyResult::ThreadNotCreated: return "thread not created";
@@ -116,6 +130,7 @@ const char* fileCopyResultName(FileCopyResult result)
 FileCopyIo FileCopyIo::system()
 {
     FileCopyIo io;
+    io.open = [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); };
     io.read = [](int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); };
     io.write = [](int fd, const void* buffer, size_t count) { return ::write(fd, buffer, count); };
     io.fsync = [](int fd) { return ::fsync(fd); };
@@ -143,6 +158,7 @@ struct FileCopyJob::State {
     std::vector<Item> items;
     FileCopyIo io;
     std::function<int64_t(const char*)> freeSpace;
+    bool removeOldWhenShort = false;
     bool stampNewest = false;
     std::map<std::string, time_t> stampFloor;   // per target folder, taken once before the first file
     size_t blockSize = DefaultBlockSize;
@@ -157,6 +173,7 @@ struct FileCopyJob::State {
     void finish(FileCopyResult result, int index = 0, const std::string& path = std::string());
     void run();
     FileCopyResult copyOne(const Item& item, std::vector<char>& buffer);
+    bool makeRoom(const std::string& folder, int64_t free, int64_t needed);
     ssize_t fill(int fd, char* buffer, size_t count);
     int writeAll(int fd, const char* data, size_t count);
     struct Digest {
@@ -270,7 +287,7 @@ FileCopyResult FileCopyJob::State::verify(const Item& item, int tempFd, std::vec
         progress.verifying = true;
     }
     // The source is opened again, so a stick pulled since the copy is noticed.
-    Fd source(::open(item.source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    Fd source(io.open(item.source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0));
     if (!source.valid())
         return readFailure(item, errno);
     const auto copyUnreadable = [&](int error) {
@@ -320,7 +337,7 @@ FileCopyResult FileCopyJob::State::verify(const Item& item, int tempFd, std::vec
 FileCopyResult FileCopyJob::State::copyOne(const Item& item, std::vector<char>& buffer)
 {
     // O_NONBLOCK: a FIFO in place of a file must not hang the thread in open().
-    Fd source(::open(item.source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    Fd source(io.open(item.source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0));
     if (!source.valid())
         return readFailure(item, errno);
     struct stat sourceStat;
@@ -340,7 +357,7 @@ FileCopyResult FileCopyJob::State::copyOne(const Item& item, std::vector<char>& 
     struct stat targetLink;
     if (::lstat(item.target.c_str(), &targetLink) == 0 && S_ISDIR(targetLink.st_mode)) {
         qWarning() << LOG_SRC(kSrc) << "target is a folder:" << item.target.c_str();
-        return FileCopyResult::WriteError;
+        return FileCopyResult::TargetNotCreated;
     }
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -365,7 +382,7 @@ FileCopyResult FileCopyJob::State::copyOne(const Item& item, std::vector<char>& 
             if (!g_ownedTemporaries.insert(tempPath).second)
                 continue;
         }
-        temp.reset(::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664));
+        temp.reset(io.open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664));
         if (temp.valid())
             break;
         const int error = errno;
@@ -379,7 +396,11 @@ FileCopyResult FileCopyJob::State::copyOne(const Item& item, std::vector<char>& 
         qWarning() << LOG_SRC(kSrc) << "open destination file error:" << tempPath.c_str() << strerror(error);
         if (error == ENOENT || error == ENOTDIR)
             return FileCopyResult::TargetMissing;
-        return writeFailure(item, error);
+        if (error == ENOSPC || error == EDQUOT)
+            return FileCopyResult::DiskFull;
+        if (!isFolder(folder))
+            return FileCopyResult::TargetMissing;
+        return FileCopyResult::TargetNotCreated;   // read-only, no permission
     }
 
     // From here on every way out removes the temporary file unless it was renamed.
@@ -440,11 +461,37 @@ FileCopyResult FileCopyJob::State::copyOne(const Item& item, std::vector<char>& 
         return writeFailure(item, error);
     }
     guard.keep = true;
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd dir(io.open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
     if (dir.valid() && io.fsync(dir.get()) != 0)
         qWarning() << LOG_SRC(kSrc) << "cannot sync folder" << folder.c_str() << strerror(errno);
     qDebug() << LOG_SRC(kSrc) << "copy" << item.target.c_str() << "complete";
     return FileCopyResult::Done;
+}
+
+// Removes the old files of folder's copies when that gives the room the
+// copies need; false (nothing removed) when even that is not enough.
+bool FileCopyJob::State::makeRoom(const std::string& folder, int64_t free, int64_t needed)
+{
+    if (!removeOldWhenShort || free < 0 || cancelled())
+        return false;
+    int64_t freed = 0;
+    for (const Item& item : items)
+        if (item.folder == folder && !item.nameClash)
+            freed += oldFileRoom(item.source, item.target);
+    if (free + freed < needed)
+        return false;
+    for (const Item& item : items) {
+        if (item.folder != folder || item.nameClash || oldFileRoom(item.source, item.target) == 0)
+            continue;
+        qDebug() << LOG_SRC(kSrc) << "no room beside it, remove file: " << item.target.c_str();
+        if (::unlink(item.target.c_str()) != 0)
+            qWarning() << LOG_SRC(kSrc) << "cannot remove" << item.target.c_str() << strerror(errno);
+    }
+    // The removal on the medium before its room is written to.
+    Fd dir(io.open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    if (dir.valid())
+        io.fsync(dir.get());
+    return true;
 }
 
 void FileCopyJob::State::run()
@@ -473,7 +520,7 @@ void FileCopyJob::State::run()
     if (freeSpace) {
         for (const auto& [folder, bytes] : needed) {
             const int64_t free = freeSpace(folder.c_str());
-            if (free < bytes) {
+            if (free < bytes && !makeRoom(folder, free, bytes)) {
                 qWarning() << LOG_SRC(kSrc) << "not enough space in" << folder.c_str() << ":" << free
                            << "free," << bytes << "needed";
                 finish(FileCopyResult::DiskFull, count > 0 ? 1 : 0, count > 0 ? items[0].source : std::string());
@@ -540,6 +587,7 @@ FileCopyJob::FileCopyJob() : m_state(std::make_shared<State>())
     }
     m_state->io = testIo ? *testIo : FileCopyIo::system();
     const FileCopyIo system = FileCopyIo::system();
+    if (!m_state->io.open) m_state->io.open = system.open;
     if (!m_state->io.read) m_state->io.read = system.read;
     if (!m_state->io.write) m_state->io.write = system.write;
     if (!m_state->io.fsync) m_state->io.fsync = system.fsync;
@@ -548,7 +596,8 @@ FileCopyJob::FileCopyJob() : m_state(std::make_shared<State>())
 
 FileCopyJob::~FileCopyJob()
 {
-    cancel();
+    if (!m_detached)
+        cancel();
 }
 
 std::string FileCopyJob::addFile(const std::string& source, const std::string& targetDir)
@@ -571,6 +620,11 @@ std::string FileCopyJob::addFile(const std::string& source, const std::string& t
 void FileCopyJob::setFreeSpaceQuery(std::function<int64_t(const char*)> query)
 {
     m_state->freeSpace = std::move(query);
+}
+
+void FileCopyJob::setRemoveOldFilesWhenShort(bool on)
+{
+    m_state->removeOldWhenShort = on;
 }
 
 void FileCopyJob::setStampNewest(bool on)
@@ -608,6 +662,11 @@ bool FileCopyJob::start()
 void FileCopyJob::cancel()
 {
     m_state->cancel.store(true);
+}
+
+void FileCopyJob::detach()
+{
+    m_detached = true;
 }
 
 void FileCopyJob::stopBeforeNextFile()
@@ -652,6 +711,14 @@ int64_t FileCopyJob::totalSize(const std::vector<std::string>& paths)
             total += st.st_size;
     }
     return total;
+}
+
+int64_t FileCopyJob::bytesFreedByReplacing(const std::string& source, const std::string& targetDir)
+{
+    std::string folder = targetDir;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return oldFileRoom(source, folder + "/" + fileNameOf(source));
 }
 
 int FileCopyJob::removeStaleTemporaries(const std::string& folder)

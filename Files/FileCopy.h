@@ -26,6 +26,7 @@ enum class FileCopyResult {
     SourceMissing,      // a source is gone (the stick was pulled)
     TargetMissing,      // the target folder is gone (the stick was pulled)
     SameFile,           // a source and its target are the same file
+    TargetNotCreated,   // the copy cannot be made at the target (read-only, no permission, a folder in the way)
     NameClash,          // a source has the name of an earlier one of the job: not copied
     VerifyFailed,       // the copy's MD5 differs from the source's, or the copy cannot be read back
     ThreadNotCreated,   // the worker thread could not be started
@@ -50,6 +51,8 @@ struct FileCopyProgress {
 
 // The system calls the copy makes; tests replace them to inject faults.
 struct FileCopyIo {
+    // open(2): a descriptor, or -1 with errno.
+    std::function<int(const char* path, int flags, mode_t mode)> open;
     std::function<ssize_t(int fd, void* buffer, size_t count)> read;
     std::function<ssize_t(int fd, const void* buffer, size_t count)> write;
     std::function<int(int fd)> fsync;
@@ -78,6 +81,11 @@ public:
     // the job refuses to start writing into a folder with less free space
     // than the files it gets.
     void setFreeSpaceQuery(std::function<int64_t(const char* path)> query);
+    // With a free-space query: a folder that has room for the copies only once
+    // the old files they replace are gone gets those removed before the first
+    // write, rather than the job ending with DiskFull. They are then lost if
+    // the copy fails; with room beside them they stay until each copy is verified.
+    void setRemoveOldFilesWhenShort(bool on);
     // Gives each copy the next "modifyTime" stamp of the settings (copies into
     // internal storage, so they list as the newest files).
     void setStampNewest(bool on);
@@ -96,9 +104,16 @@ public:
     FileCopyResult result() const;
     // Blocks up to timeoutMs (negative: without limit) for the end; true when finished.
     bool wait(int timeoutMs) const;
+    // The thread takes the job to its end (copied, verified, in place) after
+    // this object is gone; otherwise dropping the job cancels it.
+    void detach();
 
     // Sum of the sizes of the regular files among paths (missing ones count 0).
     static int64_t totalSize(const std::vector<std::string>& paths);
+    // Bytes freed by removing the file that a copy of source into targetDir
+    // replaces: only a plain file with no other name that is not the source
+    // itself counts; 0 when there is none.
+    static int64_t bytesFreedByReplacing(const std::string& source, const std::string& targetDir);
     // Removes the hidden temporary files that copies cut short by a power
     // loss or a pulled stick left in folder; never one a running copy of this
     // process owns. The number removed. Every copy does this for its target
@@ -113,4 +128,5 @@ public:
 private:
     std::shared_ptr<State> m_state;
     bool m_started = false;
+    bool m_detached = false;
 };

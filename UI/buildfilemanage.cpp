@@ -14,8 +14,8 @@
 #include "tools/Log.h"
 #include "tools/PagePointer.h"
 #include "tools/RootPath.h"
-#include "wifiDevice/ServerListener.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
@@ -73,8 +73,13 @@ BuildFileManage::~BuildFileManage()
 {
     qDebug() << LOG_SRC("UI/buildfilemanage.cpp");
     instBuildFileManage = nullptr;
-    // A running copy is cancelled, not waited for: its thread removes its
-    // temporary file and ends by itself.
+    // The copy before printing is finished by its thread (nothing abandons
+    // it); any other copy is cancelled, not waited for: its thread removes
+    // its temporary file and ends by itself.
+    if (printCopyRunning()) {
+        m_copyJob->detach();
+        m_copyJob.reset();
+    }
     endCopy();
     if (MainWindow* main = MainWindow::instMainWindow)
         disconnect(main, nullptr, this, nullptr);
@@ -226,9 +231,11 @@ void BuildFileManage::on_buildPrint_clicked()
     }
 
     // A file of the stick is printed from a verified copy in internal storage.
+    // The copy made for an earlier print of it is replaced: its room counts.
     const std::string data = ::rootPath(std::string(PrinterPath::Data));
     const int64_t size = FileCopyJob::totalSize({m_nativePath.toStdString()});
-    if (ServerListener::check_free_space(data.c_str()) < size) {
+    const int64_t free = FilePages::freeSpace(data.c_str());
+    if (free < 0 || free + FileCopyJob::bytesFreedByReplacing(m_nativePath.toStdString(), data) < size) {
         oneButtonDialogShow(tr("Storage space is not enough"));
         return;
     }
@@ -263,7 +270,9 @@ void BuildFileManage::startPrintCopyAttempt()
     ++m_printCopyAttempts;
     auto job = std::make_unique<FileCopyJob>();
     m_printCopyPath = job->addFile(m_nativePath.toStdString(), ::rootPath(std::string(PrinterPath::Data)));
-    job->setFreeSpaceQuery(&ServerListener::check_free_space);
+    job->setFreeSpaceQuery(&FilePages::freeSpace);
+    // With no room beside the copy of an earlier print, that copy goes first.
+    job->setRemoveOldFilesWhenShort(true);
     qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "copy for printing, attempt" << m_printCopyAttempts << "to"
              << FilePages::displayName(m_printCopyPath);
     m_copyJob = std::move(job);
@@ -284,7 +293,7 @@ void BuildFileManage::on_copyFile_clicked()
     }
     const std::string targetDir = ::rootPath(std::string(m_isUsbFile ? PrinterPath::Data : PrinterPath::Media));
     const int64_t size = FileCopyJob::totalSize({m_nativePath.toStdString()});
-    if (ServerListener::check_free_space(targetDir.c_str()) < size) {
+    if (FilePages::freeSpace(targetDir.c_str()) < size) {
         oneButtonDialogShow(tr("Storage space is not enough"));
         return;
     }
@@ -315,7 +324,7 @@ void BuildFileManage::on_copyFile_clicked()
     // The old file at the target stays until the verified copy replaces it.
     auto job = std::make_unique<FileCopyJob>();
     job->addFile(m_nativePath.toStdString(), targetDir);
-    job->setFreeSpaceQuery(&ServerListener::check_free_space);
+    job->setFreeSpaceQuery(&FilePages::freeSpace);
     job->setStampNewest(m_isUsbFile);   // copies into internal storage list first
     m_copyJob = std::move(job);
     m_copyKind = CopyKind::Button;
@@ -403,6 +412,11 @@ bool BuildFileManage::copyBusy() const
     return m_copyJob || m_copyProgress || m_printWait;
 }
 
+bool BuildFileManage::printCopyRunning() const
+{
+    return m_copyJob && m_copyKind == CopyKind::Print;
+}
+
 void BuildFileManage::endCopy()
 {
     if (m_copyTimer)
@@ -427,7 +441,23 @@ void BuildFileManage::on_back_clicked()
     qDebug() << LOG_SRC("UI/buildfilemanage.cpp");
     if (!OneTimesClicked().acceptPagePress(this))
         return;
+    if (printCopyRunning()) {
+        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "the copy before printing runs: no Back";
+        return;
+    }
     close();
+}
+
+void BuildFileManage::closeEvent(QCloseEvent* event)
+{
+    // Only a pulled stick stops the copy before printing (and ends it before
+    // it closes the page): the page stays until the print starts from it.
+    if (printCopyRunning()) {
+        qDebug() << LOG_SRC("UI/buildfilemanage.cpp") << "the copy before printing runs: the page stays";
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void BuildFileManage::on_back_pressed()

@@ -14,6 +14,7 @@ class FileCopyJob;
 enum class FileCopyResult;
 class NoButtonDialog;
 class ProgressDialog;
+class QCloseEvent;
 class QTimer;
 class TwoButtonDialog;
 
@@ -57,6 +58,9 @@ private slots:
     void on_back_pressed();
     void on_back_released();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void copyButtonShow();
     void getPrintFileParam();
@@ -67,6 +71,8 @@ private:
     enum class CopyKind { None, Button, Print };
     // A copy runs, or its dialog is up and it is about to start.
     bool copyBusy() const;
+    // The copy before printing is under way (it is never abandoned).
+    bool printCopyRunning() const;
     // The one-press guard of the action buttons; false when the press must be
     // dropped (the page may be gone then).
     bool actionAllowed();

@@ -2,6 +2,7 @@
 
 #include "Dialog/onebuttondialog.h"
 #include "UI/mainwindow.h"
+#include "wifiDevice/ServerListener.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QTextBoundaryFinder>
 #include <QVariant>
 #include <QWidget>
+#include <mutex>
 
 namespace FilePages {
 
@@ -19,6 +21,24 @@ bool usbMounted()
 
 namespace {
 constexpr const char* kOwner = "filePagesOwner";
+std::mutex g_freeSpaceMutex;
+std::function<int64_t(const char*)> g_freeSpaceForTesting;
+}
+
+int64_t freeSpace(const char* path)
+{
+    std::function<int64_t(const char*)> query;
+    {
+        std::lock_guard<std::mutex> lock(g_freeSpaceMutex);
+        query = g_freeSpaceForTesting;
+    }
+    return query ? query(path) : ServerListener::check_free_space(path);
+}
+
+void setFreeSpaceForTesting(std::function<int64_t(const char*)> query)
+{
+    std::lock_guard<std::mutex> lock(g_freeSpaceMutex);
+    g_freeSpaceForTesting = std::move(query);
 }
 
 void setMessageOwner(OneButtonDialog* dialog, const QWidget* page)

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QPixmap>
 #include <QString>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 class OneButtonDialog;
@@ -12,6 +14,12 @@ namespace FilePages {
 
 // The main window's USB-stick flag; false while there is no main window.
 bool usbMounted();
+
+// Free bytes of the file system holding path, -1 when unknown: the LAN
+// listener's query. Any thread may ask.
+int64_t freeSpace(const char* path);
+// Tests answer it for storages they cannot make small; null restores it.
+void setFreeSpaceForTesting(std::function<int64_t(const char* path)> query);
 
 // The one-button message of the file pages: an open one gets the text (and
 // buttonText when given), otherwise a new one is made (its own "OK" when no

@@ -541,9 +541,9 @@ void ShowTFCard::on_copyBtn_clicked()
             oneButtonDialogShow(tr("Please insert USB Disk !"));
             return;
         }
-        freeSpace = ServerListener::check_free_space(::rootPath(std::string(PrinterPath::Media)).c_str());
+        freeSpace = FilePages::freeSpace(::rootPath(std::string(PrinterPath::Media)).c_str());
     } else {
-        freeSpace = ServerListener::check_free_space(::rootPath(std::string(PrinterPath::Data)).c_str());
+        freeSpace = FilePages::freeSpace(::rootPath(std::string(PrinterPath::Data)).c_str());
     }
     if (freeSpace < selectedBytes) {
         oneButtonDialogShow(tr("Storage space is not enough"));
@@ -602,7 +602,7 @@ void ShowTFCard::TFDiskCopyAllFile()
         const std::string target = job->addFile(source, targetDir);
         qDebug() << LOG_SRC("UI/showtfcard.cpp") << "copy start targetPath:" << FilePages::displayName(target);
     }
-    job->setFreeSpaceQuery(&ServerListener::check_free_space);
+    job->setFreeSpaceQuery(&FilePages::freeSpace);
     job->setStampNewest(m_fromWhere == FromUsbDisk);   // copies into internal storage list first
     m_copyJob = std::move(job);
     // The gate gone: the file being copied is finished, no other is begun.

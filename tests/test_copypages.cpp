@@ -7,10 +7,13 @@
 #include "Dialog/progressdialog.h"
 #include "Files/FileCopy.h"
 #include "UI/build.h"
+#include "UI/filepagehelpers.h"
 #include "tests/support/CopyFaults.h"
 #include "tests/support/FilePageDriver.h"
 #include "tests/support/PageTools.h"
+#include "wifiDevice/ServerListener.h"
 
+#include <QScopeGuard>
 #include <atomic>
 #include <sys/mount.h>
 
@@ -28,6 +31,10 @@ struct Faults {
     std::atomic<bool> sourceGone{false};  // source reads fail as on a pulled stick
     QString fault;                        // "ENOSPC", "write EIO", "corrupt", "corrupt once", "read EIO"
     QString slowOnly;                     // only sources whose path ends so are slow
+    std::atomic<int> refuseCreate{0};     // errno for making a copy's temporary file
+    std::shared_ptr<SmallDisk> disk;      // a small storage faked over a folder
+    QString watched;                      // a file whose presence at the first write is noted
+    std::atomic<int> watchedAtFirstWrite{-1};
 };
 
 } // namespace
@@ -52,9 +59,16 @@ class TestCopyPages : public FilePageDriver::Fixture {
                 ::usleep(static_cast<useconds_t>(f->slowSourceMs.load()) * 1000);   // no Qt state on the copy thread
             return (f->sourceGone || (f->fault == "read EIO" && f->sourceReads == 2)) && fail(EIO, result);
         };
+        h.open = [f](const QString&, FdKind kind, int, int& result) {
+            return kind == FdKind::Temp && f->refuseCreate != 0 && fail(f->refuseCreate, result);
+        };
         h.write = [f](int fd, FdKind kind, const void* buffer, size_t count, ssize_t& result) {
             if (kind != FdKind::Temp)
                 return false;
+            if (!f->watched.isEmpty() && f->watchedAtFirstWrite < 0)
+                f->watchedAtFirstWrite = QFileInfo::exists(f->watched) ? 1 : 0;
+            if (f->disk && f->disk->holds(pathOfFd(fd)) && f->disk->full(count))
+                return fail(ENOSPC, result);
             if (f->fault == "ENOSPC" || f->fault == "write EIO")
                 return fail(f->fault == "ENOSPC" ? ENOSPC : EIO, result);
             if (f->fault == "corrupt" || (f->fault == "corrupt once" && f->tempSyncs == 0)) {
@@ -132,6 +146,7 @@ private slots:
         closeAllPages();
         QVERIFY(waitForCopyThreads());
         hooks().clear();
+        FilePages::setFreeSpaceForTesting(nullptr);
         // Nothing hangs: no progress, waiting or question dialog stays behind.
         QCOMPARE(PageTools::visibleCount<ProgressDialog>() + PageTools::visibleCount<NoButtonDialog>(), 0);
         QVERIFY(!ShowTFCard::instShowTFCard && !BuildFileManage::instBuildFileManage);
@@ -145,10 +160,10 @@ private slots:
     // Interrupted while the second of three files (the file page: its file) is
     // copied. The stick pulled: the list says the copy failed and stays, the
     // file page's message names the cause and outlives the stick's pages, a page
-    // of internal storage stays. Stopped by a Cancel, the page closed, Back from
-    // the print's copy, or the list's hidden dialog gone (which finishes the
-    // file under way): no word. Either way no print, the old file intact, the
-    // first file kept and nothing further begun.
+    // of internal storage stays. Stopped by a Cancel, the page closed, or the
+    // list's hidden dialog gone (which finishes the file under way): no word.
+    // Either way no print, the old file intact, the first file kept and
+    // nothing further begun.
     void interruptedMidCopy_data()
     {
         QTest::addColumn<QString>("pressed");
@@ -161,7 +176,6 @@ private slots:
         QTest::newRow("copy onto the stick, pulled") << "copyFile" << false << "pull";
         QTest::newRow("copy, cancel") << "copyFile" << true << "cancel";
         QTest::newRow("copy, page closed") << "copyFile" << true << "close";
-        QTest::newRow("print, back") << "buildPrint" << true << "back";
         QTest::newRow("list, cancel") << "copyBtn" << true << "cancel";
         QTest::newRow("list, hidden dialog gone") << "copyBtn" << true << "gate";
     }
@@ -190,9 +204,6 @@ private slots:
             click(ProgressDialog::instProgressDialog, "cancel");
         } else if (how == "close") {
             page->close();   // as when the main window clears the screens
-        } else if (how == "back") {
-            QVERIFY(NoButtonDialog::instNoButtonDialog);
-            click(page, "back");
         } else {
             QVERIFY(gate && !gate->isVisible());
             gate->close();
@@ -318,6 +329,154 @@ private slots:
         QVERIFY(!NoButtonDialog::instNoButtonDialog && !ProgressDialog::instProgressDialog);
         QCOMPARE(readAll(to + "/model.gx"), QByteArray("old model"));
         QVERIFY(!small || allNames(to) == QStringList{"model.gx"});
+    }
+
+    // Nothing abandons the copy before printing: Back is not taken and the
+    // page does not close while it runs; the print starts from the verified
+    // copy. A page deleted outright (as when the program ends) leaves the copy
+    // to finish.
+    void printCopyRunsToItsEnd_data()
+    {
+        QTest::addColumn<QString>("how");
+        for (const char* how : {"back", "close", "deleted"})
+            QTest::newRow(how) << QString(how);
+    }
+    void printCopyRunsToItsEnd()
+    {
+        QFETCH(QString, how);
+        const QByteArray job = printJob(2);
+        writeFile(media("/model.gx"), job);
+        writeFile(data("/model.gx"), "old model");
+        m_faults->slowSourceMs = 300;
+        startCopy("buildPrint", true, {"model.gx"});
+        QPointer<BuildFileManage> page = BuildFileManage::instBuildFileManage;
+        QVERIFY(waitFor([&] { return m_faults->sourceReads >= 1; }));
+        QVERIFY(NoButtonDialog::instNoButtonDialog && NoButtonDialog::instNoButtonDialog->isVisible());
+        if (how == "back")
+            click(page, "back");
+        else if (how == "close")
+            page->close();
+        else
+            delete page.data();
+        settle();
+        if (how == "deleted") {
+            QVERIFY(waitForCopyThreads());
+            QCOMPARE(readAll(data("/model.gx")), job);
+            QVERIFY(!BuildPrint::instBuildPrint && !NoButtonDialog::instNoButtonDialog);
+            return;
+        }
+        QVERIFY(page && BuildFileManage::instBuildFileManage == page);
+        QVERIFY(waitFor([] { return BuildPrint::instBuildPrint != nullptr; }));
+        QVERIFY(!NoButtonDialog::instNoButtonDialog);
+        QCOMPARE(readAll(data("/model.gx")), job);
+        QCOMPARE(message(), QString());
+        // Beneath the printing page the file page takes Back again.
+        QVERIFY(page);
+        click(page, "back");
+        QVERIFY(waitFor([&] { return !page; }));
+    }
+
+    // Printing a file of the stick again on a nearly full internal storage
+    // (faked: it cannot be made small here) replaces the copy made for the
+    // earlier print. With room beside it, that copy stays until the new one is
+    // verified; with room only in its place, it goes first; with room neither
+    // way, nothing is touched. A write past the capacity would fail as on a
+    // full disk.
+    void printReplacesItsOldCopy_data()
+    {
+        QTest::addColumn<int>("capacityKiB");
+        QTest::addColumn<int>("oldSize");     // the copy made for the earlier print
+        QTest::addColumn<int>("otherSize");   // another file of internal storage
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("room beside the old copy") << 1500 << 700000 << 0 << "kept while copying";
+        QTest::newRow("room only in its place") << 1200 << 700000 << 0 << "removed first";   // 528,384 bytes free
+        QTest::newRow("no room even in its place") << 1200 << 100000 << 600000 << "refused";
+    }
+    void printReplacesItsOldCopy()
+    {
+        QFETCH(int, capacityKiB);
+        QFETCH(int, oldSize);
+        QFETCH(int, otherSize);
+        QFETCH(QString, outcome);
+        auto disk = std::make_shared<SmallDisk>(SmallDisk{data(), int64_t(capacityKiB) * 1024});
+        FilePages::setFreeSpaceForTesting([disk](const char* path) {
+            return disk->holds(QFile::decodeName(path)) ? disk->freeSpace() : ServerListener::check_free_space(path);
+        });
+        m_faults->disk = disk;
+        m_faults->watched = data("/model.gx");
+        // A job of 700,000 bytes: comments before its closing lines.
+        QByteArray job = printJob(2), padding;
+        for (qsizetype left = 700000 - job.size(); left > 0;) {
+            const qsizetype n = std::min<qsizetype>(left, 80);
+            padding += n == 1 ? QByteArray("\n") : ";" + QByteArray(n - 2, 'x') + "\n";
+            left -= n;
+        }
+        job.insert(job.lastIndexOf("M104 S0 T0"), padding);
+        QCOMPARE(job.size(), 700000);
+        writeFile(media("/model.gx"), job);
+        const QByteArray old = CopyFaults::pattern(oldSize, 7);
+        writeFile(data("/model.gx"), old);
+        if (otherSize)
+            writeFile(data("/other.gx"), CopyFaults::pattern(otherSize, 8));
+        startCopy("buildPrint", true, {"model.gx"});
+        if (outcome == "refused") {
+            QCOMPARE(message(), QString("Storage space is not enough"));
+            QVERIFY(!NoButtonDialog::instNoButtonDialog && !BuildPrint::instBuildPrint);
+            QCOMPARE(readAll(data("/model.gx")), old);
+            QCOMPARE(m_faults->watchedAtFirstWrite.load(), -1);   // nothing written
+            return;
+        }
+        QVERIFY(waitFor([] { return BuildPrint::instBuildPrint != nullptr || !message().isEmpty(); }));
+        QCOMPARE(message(), QString());
+        QVERIFY(BuildPrint::instBuildPrint);
+        QCOMPARE(readAll(data("/model.gx")), job);
+        QCOMPARE(m_faults->watchedAtFirstWrite.load(), outcome == "kept while copying" ? 1 : 0);
+        QVERIFY(disk->used() <= disk->capacity);
+    }
+
+    // A copy of the selection whose target cannot be made ends with Copy
+    // Failed(3), the old file untouched and nothing left behind.
+    void listTargetNotCreated_data()
+    {
+        QTest::addColumn<bool>("fromStick");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("read-only stick") << false << "EROFS";
+        QTest::newRow("no permission") << true << "EACCES";
+        QTest::newRow("a folder in the file's place") << true << "folder";
+        QTest::newRow("the folder's path runs through a file") << true << "through a file";
+    }
+    void listTargetNotCreated()
+    {
+        QFETCH(bool, fromStick);
+        QFETCH(QString, refusal);
+        const QString from = fromStick ? media() : data(), to = fromStick ? data() : media();
+        writeFile(from + "/model.gx", CopyFaults::pattern(300000));
+        // The storage's folder becomes a file (root ignores permissions, not this).
+        const auto restore = qScopeGuard([&] {
+            if (QFileInfo(to).isFile())
+                QVERIFY(QFile::remove(to) && QDir().mkpath(to));
+        });
+        if (refusal == "folder") {
+            QVERIFY(QDir().mkpath(to + "/model.gx"));
+        } else if (refusal == "through a file") {
+            QVERIFY(QDir(to).removeRecursively());
+            writeFile(to, "a file");
+        } else {
+            writeFile(to + "/model.gx", "old model");
+            installFaults(fromStick ? "/media/" : "/data/");
+            m_faults->refuseCreate = refusal == "EROFS" ? EROFS : EACCES;
+        }
+        ShowTFCard* list = startCopy("copyBtn", fromStick, {"model.gx"});
+        QVERIFY(waitFor([] { return !message().isEmpty(); }));
+        QCOMPARE(message(), QString("Copy Failed(3)"));
+        QVERIFY(!list->selectMode());
+        if (refusal == "folder")
+            QVERIFY(QFileInfo(to + "/model.gx").isDir());
+        else if (refusal == "through a file")
+            QCOMPARE(readAll(to), QByteArray("a file"));
+        else
+            QCOMPARE(readAll(to + "/model.gx"), QByteArray("old model"));
+        QCOMPARE(readAll(from + "/model.gx"), CopyFaults::pattern(300000));
     }
 
     void listCopiesTheSelection()

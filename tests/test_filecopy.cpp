@@ -184,6 +184,96 @@ private slots:
         QCOMPARE(FileCopyJob::totalSize({src("src1.gx").toStdString(), src("src2.gx").toStdString()}), 2 * big);
     }
 
+    // A folder short of room for a copy beside the file it replaces: allowed
+    // to, the job removes the old file first when that makes the room, before
+    // it writes; otherwise it ends with DiskFull and touches nothing. With
+    // room beside it the old file stays until the copy takes its place.
+    void oldFileGoesFirstOnlyWithoutRoom_data()
+    {
+        QTest::addColumn<bool>("allowed");
+        QTest::addColumn<QString>("old");        // what lies at the target
+        QTest::addColumn<int>("oldSize");
+        QTest::addColumn<qint64>("free");
+        QTest::addColumn<FileCopyResult>("expected");
+        QTest::newRow("room beside it") << true << "file" << 300000 << qint64(300000) << FileCopyResult::Done;
+        QTest::newRow("room only in its place") << true << "file" << 300000 << qint64(1000) << FileCopyResult::Done;
+        QTest::newRow("not allowed") << false << "file" << 300000 << qint64(1000) << FileCopyResult::DiskFull;
+        QTest::newRow("too small even in its place") << true << "file" << 5000 << qint64(1000) << FileCopyResult::DiskFull;
+        QTest::newRow("free space unknown") << true << "file" << 300000 << qint64(-1) << FileCopyResult::DiskFull;
+        QTest::newRow("a file with a second name") << true << "second name" << 300000 << qint64(1000)
+                                                   << FileCopyResult::DiskFull;
+        QTest::newRow("a link") << true << "link" << 300000 << qint64(1000) << FileCopyResult::DiskFull;
+    }
+    void oldFileGoesFirstOnlyWithoutRoom()
+    {
+        QFETCH(bool, allowed);
+        QFETCH(QString, old);
+        QFETCH(int, oldSize);
+        QFETCH(qint64, free);
+        QFETCH(FileCopyResult, expected);
+        const QByteArray data = pattern(300000), oldData = pattern(oldSize, 2);
+        writeFile(src("model.gx"), data);
+        const QString elsewhere = m_dir->path() + "/elsewhere.gx";
+        if (old == "file") {
+            writeFile(dst("model.gx"), oldData);
+        } else {
+            writeFile(elsewhere, oldData);
+            QVERIFY(old == "link" ? QFile::link(elsewhere, dst("model.gx"))
+                                  : ::link(QFile::encodeName(elsewhere).constData(),
+                                           QFile::encodeName(dst("model.gx")).constData()) == 0);
+        }
+        // What a page asks before it starts: only a plain file of one name frees its room.
+        const int64_t freed = FileCopyJob::bytesFreedByReplacing(src("model.gx").toStdString(), toDir().toStdString());
+        QVERIFY(old == "file" ? freed >= oldSize : freed == 0);
+        QCOMPARE(FileCopyJob::bytesFreedByReplacing(src("model.gx").toStdString(), m_dir->path().toStdString() + "/from/"), 0);
+        std::atomic<int> oldAtFirstWrite{-1};
+        hooks().write = [&](int, FdKind kind, const void*, size_t, ssize_t&) {
+            if (kind == FdKind::Temp && oldAtFirstWrite < 0)
+                oldAtFirstWrite = QFileInfo::exists(dst("model.gx")) ? 1 : 0;
+            return false;
+        };
+        FileCopyJob job;
+        job.setFreeSpaceQuery([free](const char*) { return int64_t(free); });
+        job.setRemoveOldFilesWhenShort(allowed);
+        add(job, {"model.gx"});
+        QCOMPARE(run(job), expected);
+        QCOMPARE(targetNames(), QStringList{"model.gx"});
+        if (expected == FileCopyResult::Done) {
+            QCOMPARE(readAll(dst("model.gx")), data);
+            QCOMPARE(oldAtFirstWrite.load(), free >= 300000 ? 1 : 0);
+        } else {
+            QCOMPARE(readAll(dst("model.gx")), oldData);
+            QCOMPARE(QFileInfo(dst("model.gx")).isSymLink(), old == "link");
+            QCOMPARE(oldAtFirstWrite.load(), -1);
+        }
+        QCOMPARE(readAll(src("model.gx")), data);
+    }
+
+    // A target folder that refuses the copy's file (a read-only stick, no
+    // permission) is told from a full one; the old file stays, nothing is left.
+    void targetThatCannotBeMade_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<FileCopyResult>("expected");
+        QTest::newRow("read-only") << EROFS << FileCopyResult::TargetNotCreated;
+        QTest::newRow("no permission") << EACCES << FileCopyResult::TargetNotCreated;
+        QTest::newRow("not permitted") << EPERM << FileCopyResult::TargetNotCreated;
+        QTest::newRow("no room for a name") << ENOSPC << FileCopyResult::DiskFull;
+    }
+    void targetThatCannotBeMade()
+    {
+        QFETCH(int, error);
+        QFETCH(FileCopyResult, expected);
+        writeFile(src("model.gx"), pattern(5000));
+        writeFile(dst("model.gx"), "old content");
+        hooks().open = [error](const QString&, FdKind kind, int, int& result) {
+            return kind == FdKind::Temp && fail(error, result);
+        };
+        QCOMPARE(copyOne("model.gx"), expected);
+        QCOMPARE(readAll(dst("model.gx")), QByteArray("old content"));
+        QCOMPARE(targetNames(), QStringList{"model.gx"});
+    }
+
     // Cancel, or the stick pulled (the source vanishes), at every point of a two-file copy.
     void interruptedAtEveryPoint_data()
     {
@@ -276,7 +366,7 @@ private slots:
         for (const char* name : {"pipe.gx", "folder.gx", "system.gx"})
             QCOMPARE(copyOne(name, m_dir->path() + "/elsewhere"), FileCopyResult::ReadError);
         QVERIFY(QFile::remove(dst("model.gx")) && QDir().mkpath(dst("model.gx")));   // a folder in the way
-        QCOMPARE(copyOne("model.gx"), FileCopyResult::WriteError);
+        QCOMPARE(copyOne("model.gx"), FileCopyResult::TargetNotCreated);
         QVERIFY(QFileInfo(dst("model.gx")).isDir());
         QCOMPARE(targetNames(), QStringList{"model.gx"});
     }

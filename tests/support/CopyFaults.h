@@ -1,14 +1,16 @@
 #pragma once
-// Hooks on the copy engine's read, write and fsync calls (on the copy thread).
+// Hooks on the copy engine's open, read, write and fsync calls (on the copy thread).
 // A hook returning true has produced the result itself; otherwise the real call
 // runs. Sources are told by a path fragment the test names.
 #include "Files/FileCopy.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QThread>
 #include <QtTest>
 #include <cerrno>
+#include <fcntl.h>
 #include <functional>
 #include <mutex>
 #include <sys/stat.h>
@@ -23,6 +25,7 @@ inline QString pathOfFd(int fd) { return QFile::symLinkTarget(QString("/proc/sel
 struct Hooks {
     std::mutex mutex;
     QString sourceMarker = "/from/";   // a path holding this is a source
+    std::function<bool(const QString& path, FdKind kind, int flags, int& result)> open;
     std::function<bool(int fd, FdKind kind, void* buffer, size_t count, ssize_t& result)> read;
     std::function<bool(int fd, FdKind kind, const void* buffer, size_t count, ssize_t& result)> write;
     std::function<bool(int fd, FdKind kind, int& result)> fsync;
@@ -32,7 +35,13 @@ struct Hooks {
         struct stat st;
         if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
             return FdKind::Folder;
-        const QString path = pathOfFd(fd);
+        return kindOfPath(pathOfFd(fd));
+    }
+    // The same by name, for a file that open() may be about to make.
+    FdKind kindOfPath(const QString& path) const
+    {
+        if (QFileInfo(path).isDir())
+            return FdKind::Folder;
         if (QFileInfo(path).fileName().startsWith(".copy-"))
             return FdKind::Temp;
         return path.contains(sourceMarker) ? FdKind::Source : FdKind::Other;
@@ -40,7 +49,7 @@ struct Hooks {
     void clear()
     {
         std::lock_guard<std::mutex> lock(mutex);
-        read = nullptr, write = nullptr, fsync = nullptr;
+        open = nullptr, read = nullptr, write = nullptr, fsync = nullptr;
     }
 };
 
@@ -58,6 +67,12 @@ inline std::shared_ptr<FileCopyIo> hookedIo()
     const auto take = [](auto Hooks::*member) {
         std::lock_guard<std::mutex> lock(hooks().mutex);
         return hooks().*member;
+    };
+    io->open = [take](const char* path, int flags, mode_t mode) -> int {
+        const auto hook = take(&Hooks::open);
+        const QString name = QFile::decodeName(path);
+        int r = 0;
+        return hook && hook(name, hooks().kindOfPath(name), flags, r) ? r : ::open(path, flags, mode);
     };
     io->read = [take](int fd, void* buffer, size_t count) -> ssize_t {
         const auto hook = take(&Hooks::read);
@@ -78,7 +93,8 @@ inline std::shared_ptr<FileCopyIo> hookedIo()
 }
 
 // Fails a call the way the system does.
-inline bool fail(int error, ssize_t& result)
+template <class Result>
+inline bool fail(int error, Result& result)
 {
     errno = error;
     result = -1;
@@ -102,6 +118,26 @@ inline bool waitForCopyThreads()
         QThread::msleep(1);
     return FileCopyJob::runningThreads() == 0;
 }
+
+// A small storage over a folder, for a test that cannot mount one: its free
+// space is the capacity less what the files under the folder take in whole
+// 4 KiB blocks. A copy's write there is to fail with ENOSPC when full(count).
+struct SmallDisk {
+    QString folder;
+    int64_t capacity = 0;
+
+    bool holds(const QString& path) const { return path == folder || path.startsWith(folder + "/"); }
+    int64_t used() const
+    {
+        int64_t bytes = 0;
+        QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            bytes += (it.nextFileInfo().size() + 4095) / 4096 * 4096;
+        return bytes;
+    }
+    int64_t freeSpace() const { return capacity - used(); }
+    bool full(size_t count) const { return used() + int64_t(count) > capacity; }
+};
 
 // A folder's names, hidden ones included: a leftover temporary file shows.
 inline QStringList allNames(const QString& folder)

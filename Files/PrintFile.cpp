@@ -1,3 +1,4 @@
+#define _FILE_OFFSET_BITS 64   // print files beyond 2 GB on the 32-bit board
 #include "Files/PrintFile.h"
 
 #include "tools/RootPath.h"
@@ -12,8 +13,14 @@
 #include <QtNumeric>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #define PF_LOG qDebug().noquote() << LOG_SRC("Files/PrintFile.cpp")
 #define PF_WARN qWarning().noquote() << LOG_SRC("Files/PrintFile.cpp")
@@ -44,12 +51,41 @@ uint16_t le16(const char* p)
 }
 
 // Only regular files of the storage are read: a FIFO would block the GUI, a
-// device never ends, and a link to a system file is no print file.
+// device never ends, and a link to a system file is no print file. The check
+// and the read are one open, so the file cannot be swapped in between.
 bool openRegular(QFile& file)
 {
-    if (!isStorageFile(file.fileName().toStdString()))
+    StorageFile source;
+    if (source.open(file.fileName().toStdString()) != StorageFile::Status::Open)
         return false;
-    return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    const int fd = source.release();
+    if (file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
+        return true;
+    ::close(fd);
+    return false;
+}
+
+// Where the file behind fd really lies, every link resolved; empty when unknown.
+std::string openedPlace(int fd, const std::string& path, const struct stat& opened)
+{
+    char proc[32];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    std::string place(4096, '\0');
+    const ssize_t n = ::readlink(proc, place.data(), place.size());
+    if (n > 0 && size_t(n) < place.size() && place[0] == '/') {
+        place.resize(size_t(n));
+        return place;
+    }
+    // No /proc: the path, resolved now, must still name the very file opened.
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return {};
+    place = real;
+    std::free(real);
+    struct stat st;
+    if (::stat(place.c_str(), &st) != 0 || st.st_dev != opened.st_dev || st.st_ino != opened.st_ino)
+        return {};
+    return place;
 }
 
 // Bytes up to the first zero byte.
@@ -231,6 +267,71 @@ bool tailHasEndMarker(QFile& file, qint64& bytesRead)
 
 } // namespace
 
+StorageFile::~StorageFile() { close(); }
+
+StorageFile::Status StorageFile::open(const std::string& path)
+{
+    close();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ELOOP)
+            return Status::Link;
+        if (errno == ENOENT || errno == ENOTDIR)
+            return Status::Missing;
+        return Status::Unreadable;
+    }
+    struct stat st;
+    Status status = Status::Open;
+    if (::fstat(fd, &st) != 0)
+        status = Status::Unreadable;
+    else if (!S_ISREG(st.st_mode))
+        status = Status::NotRegular;
+    else if (!isStoragePlace(openedPlace(fd, path, st)))
+        status = Status::OutsideStorage;
+    else {
+        // Reads of a regular file wait for the disk, as they should.
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+            status = Status::Unreadable;
+    }
+    if (status != Status::Open) {
+        ::close(fd);
+        return status;
+    }
+    m_fd = fd;
+    m_size = int64_t(st.st_size);
+    return Status::Open;
+}
+
+void StorageFile::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_size = 0;
+}
+
+int StorageFile::release()
+{
+    const int fd = m_fd;
+    m_fd = -1;
+    m_size = 0;
+    return fd;
+}
+
+const char* StorageFile::describe(Status status)
+{
+    switch (status) {
+    case Status::Open: return "open";
+    case Status::Missing: return "missing";
+    case Status::Link: return "a link";
+    case Status::NotRegular: return "not a regular file";
+    case Status::OutsideStorage: return "outside the storage";
+    case Status::Unreadable: return "unreadable";
+    }
+    return "unreadable";
+}
+
 bool isGxFile(const QString& path)
 {
     const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
@@ -260,6 +361,21 @@ std::optional<Header> readHeader(QIODevice& file)
     if (!file.seek(0))
         return std::nullopt;
     return parseHeader(file.read(HeaderSize));
+}
+
+std::optional<Header> readHeader(int fd)
+{
+    QByteArray bytes(HeaderSize, '\0');
+    int got = 0;
+    while (got < HeaderSize) {
+        const ssize_t n = ::pread(fd, bytes.data() + got, size_t(HeaderSize - got), off_t(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return std::nullopt;
+        got += int(n);
+    }
+    return parseHeader(bytes);
 }
 
 std::optional<Header> readHeader(const QString& path)

@@ -6,6 +6,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 class QIODevice;
 
@@ -38,12 +39,43 @@ struct Header {
 constexpr int32_t MaxPlausibleFigure = 36000000;
 inline bool plausibleFigure(int32_t value) { return value >= 0 && value <= MaxPlausibleFigure; }
 
+// A print file opened once, so that what is checked is what is read: a link
+// as the path's last part is not followed, opening never waits (a FIFO would
+// hold the opener until a writer came), and the file is kept only when what
+// was opened is a regular file whose real place lies in internal storage or
+// on the USB stick. Readers use its descriptor by offset (pread).
+class StorageFile {
+public:
+    enum class Status { Open, Missing, Link, NotRegular, OutsideStorage, Unreadable };
+
+    StorageFile() = default;
+    ~StorageFile();
+    StorageFile(const StorageFile&) = delete;
+    StorageFile& operator=(const StorageFile&) = delete;
+
+    Status open(const std::string& path);
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    // Size when it was opened.
+    int64_t size() const { return m_size; }
+    // Hands the descriptor to the caller, who closes it.
+    int release();
+    static const char* describe(Status status);
+
+private:
+    int m_fd = -1;
+    int64_t m_size = 0;
+};
+
 // ".gx" exactly, from the path alone.
 bool isGxFile(const QString& path);
 // The header when the file has all 60 bytes.
 std::optional<Header> readHeader(const QString& path);
 // The same from an open file (read from offset 0; the position is left after the header).
 std::optional<Header> readHeader(QIODevice& file);
+// The same from a descriptor, read by offset (its position is left alone).
+std::optional<Header> readHeader(int fd);
 // The header from raw bytes; nothing when fewer than 60 are given.
 std::optional<Header> parseHeader(const QByteArray& bytes);
 

@@ -3,6 +3,8 @@
 #include "serial/GcodeFile.h"
 
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -10,7 +12,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
         return 2;
     }
-    const int64_t lines = countGcodeLines(argv[1], 0);
+    const int fd = ::open(argv[1], O_RDONLY | O_CLOEXEC);
+    const int64_t lines = countGcodeLines(fd, 0);
+    if (fd >= 0)
+        ::close(fd);
     if (lines < 0) {
         std::fprintf(stderr, "%s: cannot read %s\n", argv[0], argv[1]);
         return 1;

@@ -4,6 +4,7 @@
 #include "Files/PrintFile.h"
 #include "tests/support/GxWriter.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
@@ -54,7 +55,14 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     qInstallMessageHandler(quiet);
-    QTemporaryDir dir;
+    QTemporaryDir tmp;
+    // Only files of internal storage are print files: the temporary folder is the root.
+    qputenv("ORLENK_ROOT", QFile::encodeName(tmp.path()));
+    const QDir dir(tmp.path() + "/data");
+    if (!tmp.isValid() || !dir.mkpath(".")) {
+        std::fprintf(stderr, "can't make %s\n", qPrintable(dir.path()));
+        return 1;
+    }
 
     // The same slicer-made G-code in a small file and at both ends of a sparse 2 GB one.
     GxWriter::GcodeOptions options;

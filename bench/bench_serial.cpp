@@ -314,7 +314,10 @@ void benchCounting(qint64 megabytes)
     for (int round = 0; round < 3; ++round) {   // best of three, page cache warm
         QElapsedTimer t;
         t.start();
-        ours = countGcodeLines(path.toStdString(), 0);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        ours = countGcodeLines(fd, 0);
+        if (fd >= 0)
+            ::close(fd);
         best = std::min(best, t.nsecsElapsed() / 1e9);
         QProcess wc;
         t.restart();

@@ -1,6 +1,8 @@
 // Arbitrary bytes as a print file: the header, thumbnail and pre-print check
-// readers must neither crash nor read out of bounds.
+// readers must neither crash nor read out of bounds, and the print loop's line
+// reader and counter must agree on the lines of the file it opens.
 #include "Files/PrintFile.h"
+#include "serial/GcodeFile.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -78,5 +80,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     // The decoder's own guard, on the raw bytes.
     (void)PrintFile::decodeThumbnail(bytes);
+
+    // As the print loop reads it: one open, header, count and lines by offset.
+    PrintFile::StorageFile file;
+    if (file.open(path.toStdString()) != PrintFile::StorageFile::Status::Open || file.size() != int64_t(size))
+        std::abort();
+    int64_t start = 0;
+    if (gx) {
+        const auto h = PrintFile::readHeader(file.fd());
+        if (bool(h) != (size >= size_t(PrintFile::HeaderSize)))
+            std::abort();
+        if (h && h->gcodeOffset >= uint32_t(PrintFile::HeaderSize) && int64_t(h->gcodeOffset) <= file.size())
+            start = h->gcodeOffset;
+    }
+    const int64_t total = countGcodeLines(file.fd(), start);
+    GcodeFileReader reader;
+    if (total < 0 || !reader.open(file.fd(), start))
+        std::abort();
+    std::string_view line;
+    int64_t lines = 0;
+    while (reader.next(line))
+        ++lines;
+    if (reader.failed() || lines != total)
+        std::abort();
     return 0;
 }

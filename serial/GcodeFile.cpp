@@ -23,25 +23,20 @@ char* pageAligned(size_t size)
 
 GcodeFileReader::~GcodeFileReader() { close(); }
 
-bool GcodeFileReader::open(const std::string& path, int64_t offset)
+bool GcodeFileReader::open(int fd, int64_t offset)
 {
     close();
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0)
+    if (fd < 0 || offset < 0)
         return false;
-    if (::lseek(m_fd, off_t(offset), SEEK_SET) != off_t(offset)) {
-        close();
-        return false;
-    }
 #ifdef POSIX_FADV_SEQUENTIAL
-    posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
     if (!m_buf)
         m_buf.reset(pageAligned(BufferSize));
-    if (!m_buf) {
-        close();
+    if (!m_buf)
         return false;
-    }
+    m_fd = fd;
+    m_offset = offset;
     m_begin = m_end = 0;
     m_eof = m_failed = m_tooLong = m_skipRest = false;
     return true;
@@ -49,9 +44,7 @@ bool GcodeFileReader::open(const std::string& path, int64_t offset)
 
 void GcodeFileReader::close()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    m_fd = -1;   // the descriptor is the caller's
 }
 
 bool GcodeFileReader::fill()
@@ -62,9 +55,10 @@ bool GcodeFileReader::fill()
         m_begin = 0;
     }
     while (m_end < BufferSize) {
-        const ssize_t n = ::read(m_fd, m_buf.get() + m_end, BufferSize - m_end);
+        const ssize_t n = ::pread(m_fd, m_buf.get() + m_end, BufferSize - m_end, off_t(m_offset));
         if (n > 0) {
             m_end += size_t(n);
+            m_offset += n;
             return true;
         }
         if (n == 0) {
@@ -156,39 +150,31 @@ uint64_t countNewlines(const char* data, size_t size)
     return total;
 }
 
-int64_t countGcodeLines(const std::string& path, int64_t offset)
+int64_t countGcodeLines(int fd, int64_t offset)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0 || offset < 0)
         return -1;
-    if (::lseek(fd, off_t(offset), SEEK_SET) != off_t(offset)) {
-        ::close(fd);
-        return -1;
-    }
 #ifdef POSIX_FADV_SEQUENTIAL
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
     const std::unique_ptr<char, decltype(&std::free)> block(pageAligned(CountBlock), &std::free);
-    if (!block) {
-        ::close(fd);
+    if (!block)
         return -1;
-    }
     char* const buf = block.get();
     int64_t lines = 0;
     char last = '\n';
     for (;;) {
-        const ssize_t n = ::read(fd, buf, CountBlock);
+        const ssize_t n = ::pread(fd, buf, CountBlock, off_t(offset));
         if (n == 0)
             break;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            ::close(fd);
             return -1;
         }
+        offset += n;
         lines += int64_t(countNewlines(buf, size_t(n)));
         last = buf[size_t(n) - 1];
     }
-    ::close(fd);
     return last == '\n' ? lines : lines + 1;
 }

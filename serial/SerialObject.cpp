@@ -1184,26 +1184,33 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
 {
     int64_t start = 0;
     const QString qpath = QString::fromStdString(path);
+    // One open for the whole job: the header, the count and the stream read the
+    // file that was checked, whatever is put at its path meanwhile.
+    PrintFile::StorageFile file;
+    const PrintFile::StorageFile::Status opened = file.open(path);
+    if (opened != PrintFile::StorageFile::Status::Open) {
+        qWarning() << LOG_SRC(kSrc) << "not printed," << PrintFile::StorageFile::describe(opened) << ":" << qpath;
+        return JobEnd::Failed;
+    }
     if (PrintFile::isGxFile(qpath)) {
-        struct stat st;
-        const std::optional<PrintFile::Header> header = PrintFile::readHeader(qpath);
-        if (::stat(path.c_str(), &st) != 0 || !header) {
-            qWarning() << LOG_SRC(kSrc) << "no readable header:" << QString::fromStdString(path);
+        const std::optional<PrintFile::Header> header = PrintFile::readHeader(file.fd());
+        if (!header) {
+            qWarning() << LOG_SRC(kSrc) << "no readable header:" << qpath;
             return JobEnd::Failed;
         }
         // G-code must start after the header and inside the file, or header and
         // image bytes would reach the controller.
         const uint32_t offset = header->gcodeOffset;
-        if (offset < uint32_t(PrintFile::HeaderSize) || int64_t(offset) > int64_t(st.st_size)) {
-            qWarning() << LOG_SRC(kSrc) << "gcodeOffset" << offset << "outside the G-code of"
-                       << QString::fromStdString(path) << "size" << qint64(st.st_size);
+        if (offset < uint32_t(PrintFile::HeaderSize) || int64_t(offset) > file.size()) {
+            qWarning() << LOG_SRC(kSrc) << "gcodeOffset" << offset << "outside the G-code of" << qpath << "size"
+                       << qint64(file.size());
             return JobEnd::Failed;
         }
         start = offset;
     }
-    const int64_t total = countGcodeLines(path, start);
+    const int64_t total = countGcodeLines(file.fd(), start);
     GcodeFileReader reader;
-    if (total < 0 || !reader.open(path, start)) {
+    if (total < 0 || !reader.open(file.fd(), start)) {
         qWarning() << LOG_SRC(kSrc) << "cannot read" << QString::fromStdString(path);
         return JobEnd::Failed;
     }

@@ -6,7 +6,10 @@
 #include "tests/support/PrintPageRig.h"
 
 #include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -255,6 +258,63 @@ private slots:
             QTest::qWait(500);
             QVERIFY(rig.commands(n).isEmpty());
         }
+    }
+
+    // The file is replaced while the machine homes, after the page checked it:
+    // by a link to a file outside the storage, or by a FIFO. Nothing of what
+    // now lies there reaches the controller, the job never ends as completed,
+    // a cancel ends it while the screen keeps running, and the heaters end off.
+    void fileSwappedAfterTheCheck_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("link to a system file") << false;
+        QTest::newRow("fifo, then cancel") << true;
+    }
+    void fileSwappedAfterTheCheck()
+    {
+        QFETCH(bool, fifo);
+        PrintPageRig rig;
+        QByteArray system;
+        for (int i = 0; i < 30; ++i)
+            system += "G1 X111 Y" + QByteArray::number(i) + " F600\n";
+        rig.sandbox().writeFile("/etc/system.gcode", system);
+        const QString path = rig.writeJob("swapped.gcode", makeJob(2, 20, 200, 60));
+        rig.mainWindow->slot_ThreadM23(path);
+        QVERIFY(rig.page());
+        QVERIFY(rig.waitSent("G28 Z"));
+        QVERIFY(QFile::remove(path));
+        if (fifo)
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        else
+            QVERIFY(QFile::link(rig.sandbox().path("/etc/system.gcode"), path));
+        // Should the print thread wait on the FIFO, a writer lets it go once the test is over.
+        struct LetGo {
+            PrintPageRig& rig;
+            QString fifo;
+            ~LetGo()
+            {
+                for (int i = 0; i < 1000 && rig.link()->isPrinting(); ++i) {
+                    const int w = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+                    if (w >= 0)
+                        ::close(w);
+                    QTest::qWait(10);
+                }
+            }
+        } letGo{rig, path};
+
+        QVERIFY(rig.waitStreaming());
+        if (fifo && rig.page())
+            rig.page()->printStop();   // as a LAN or cloud cancel does
+        QVERIFY(rig.waitPageGone());
+        QVERIFY(!rig.link()->isPrinting());
+        const QStringList cmds = rig.commands();
+        QVERIFY2(cmds.filter("X111").isEmpty(), qPrintable(cmds.filter("X111").join(", ")));
+        QVERIFY(!cmds.contains("G92 E0") || cmds.indexOf("G92 E0") > cmds.indexOf("M107"));
+        QVERIFY(PrintPageRig::messageTitle() != "Build Completed");
+        QVERIFY(PrintPageRig::messageText() != "Build completed!");
+        QVERIFY(!rig.cloud->sentUpdates().contains("Complete"));
+        QCOMPARE(rig.sim().nozzleTarget(), 0);
+        QCOMPARE(rig.sim().bedTarget(), 0);
     }
 
     // A ".gx" job: thumbnail and remaining time; 280 C keeps printing, 281 C

@@ -5,9 +5,16 @@
 #include "tests/support/GxWriter.h"
 #include "tests/support/Sandbox.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using PrintFile::CheckResult;
 
@@ -296,7 +303,9 @@ private slots:
         QVERIFY(r.bytesRead <= PrintFile::MaxScanBytes + 128);
     }
 
-    // Only regular files of the storage are print files, whatever a link says.
+    // Only regular files of the storage are print files. A link is not one,
+    // even to a storage file: the job opens its file without following links,
+    // so the check does too.
     void onlyStorageFiles()
     {
         const QByteArray gcode = "M104 S210\n" + filler(20);
@@ -305,10 +314,76 @@ private slots:
         const QString inside = write("inside.gcode", gcode);
         QVERIFY(QFile::link(m_box.path("/etc/passwd"), m_box.path("/data/system.gcode")));
         QVERIFY(QFile::link(inside, m_box.path("/data/link.gcode")));
-        for (const char* p : {"/etc/passwd", "/data/system.gcode", "/data", "/data/none.gcode"})
+        for (const char* p : {"/etc/passwd", "/data/system.gcode", "/data", "/data/none.gcode", "/data/link.gcode"})
             QVERIFY2(!PrintFile::checkPrintFile(m_box.path(p)).passed && PrintFile::readThumbnail(m_box.path(p)).isNull(), p);
-        for (const char* p : {"/data/link.gcode", "/media/on-stick.gcode"})
+        for (const char* p : {"/media/on-stick.gcode"})
             QVERIFY2(PrintFile::checkPrintFile(m_box.path(p)).passed, p);
+    }
+
+    // The job's file is opened once and checked as opened: only a regular file
+    // whose real place is in the storage stays open, a FIFO is refused without
+    // waiting for a writer, and what is read later is what was opened, even
+    // when something else is put at its path.
+    void storageFileOpen_data()
+    {
+        QTest::addColumn<QString>("path");    // printer path opened
+        QTest::addColumn<int>("status");
+        using S = PrintFile::StorageFile::Status;
+        QTest::newRow("regular file") << "/data/open/job.gcode" << int(S::Open);
+        QTest::newRow("file on the stick") << "/media/job.gcode" << int(S::Open);
+        QTest::newRow("link to a system file") << "/data/open/system.gcode" << int(S::Link);
+        QTest::newRow("link to a storage file") << "/data/open/alias.gcode" << int(S::Link);
+        QTest::newRow("fifo") << "/data/open/pipe.gcode" << int(S::NotRegular);
+        QTest::newRow("directory") << "/data/open/folder.gcode" << int(S::NotRegular);
+        QTest::newRow("file outside the storage") << "/etc/passwd" << int(S::OutsideStorage);
+        QTest::newRow("through a folder link outside") << "/data/open/etc/passwd" << int(S::OutsideStorage);
+        QTest::newRow("missing file") << "/data/open/none.gcode" << int(S::Missing);
+        QTest::newRow("below a file") << "/data/open/job.gcode/x" << int(S::Missing);
+    }
+    void storageFileOpen()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, status);
+        Sandbox box;
+        const QByteArray job = "M104 S210\nG1 X1\n", other = "G1 X999 Y999\n";
+        box.writeFile("/data/open/job.gcode", job);
+        box.writeFile("/media/job.gcode", job);
+        box.writeFile("/etc/passwd", other);
+        QDir().mkpath(box.path("/data/open/folder.gcode"));
+        QVERIFY(QFile::link(box.path("/etc/passwd"), box.path("/data/open/system.gcode")));
+        QVERIFY(QFile::link("job.gcode", box.path("/data/open/alias.gcode")));
+        QVERIFY(QFile::link(box.path("/etc"), box.path("/data/open/etc")));
+        QCOMPARE(::mkfifo(QFile::encodeName(box.path("/data/open/pipe.gcode")).constData(), 0644), 0);
+        const int descriptors = QDir("/proc/self/fd").count();
+
+        // On a thread of its own: an open that waits for a FIFO's writer fails the test instead of hanging it.
+        auto file = std::make_unique<PrintFile::StorageFile>();
+        std::atomic<int> got{-1};
+        std::thread opener([&] { got = int(file->open(box.path(path).toStdString())); });
+        const bool returned = QTest::qWaitFor([&] { return got.load() >= 0; }, 10000);
+        if (!returned) {   // let it go: a writer comes
+            const int w = ::open(QFile::encodeName(box.path(path)).constData(), O_WRONLY | O_NONBLOCK);
+            if (w >= 0)
+                ::close(w);
+        }
+        opener.join();
+        QVERIFY2(returned, "the open waited");
+        QCOMPARE(got.load(), status);
+        QCOMPARE(file->isOpen(), status == int(PrintFile::StorageFile::Status::Open));
+        if (file->isOpen()) {
+            QCOMPARE(file->size(), qint64(job.size()));
+            // Something else put at the path: the descriptor still reads the file checked.
+            QVERIFY(QFile::remove(box.path(path)));
+            QVERIFY(QFile::link(box.path("/etc/passwd"), box.path(path)));
+            QByteArray read(64, '\0');
+            const ssize_t n = ::pread(file->fd(), read.data(), size_t(read.size()), 0);
+            QCOMPARE(read.left(int(n)), job);
+            QVERIFY((::fcntl(file->fd(), F_GETFL) & O_NONBLOCK) == 0);
+        } else {
+            QCOMPARE(file->fd(), -1);
+        }
+        file.reset();
+        QCOMPARE(QDir("/proc/self/fd").count(), descriptors);   // nothing left open
     }
 
     // A line whose adjusted form would not fit the controller goes out as

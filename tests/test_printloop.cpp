@@ -2,6 +2,7 @@
 // the simulator, progress, layers, "M25", pause, resume, quit, overrides,
 // power-off resume bookkeeping and files it must refuse.
 #include "Config/Config.h"
+#include "Files/PrintFile.h"
 #include "Files/ResumePrintConfig.h"
 #include "serial/ControllerProtocol.h"
 #include "serial/GcodeFile.h"
@@ -15,7 +16,10 @@
 #include <QtTest>
 #include <atomic>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace StreamCheck;
 
@@ -156,9 +160,10 @@ private slots:
         for (const auto& [content, longLines] : files) {
             const QString name = "/data/r" + QString::number(i++) + ".g";
             box.writeFile(name, content);
-            const std::string path = box.path(name).toStdString();
+            PrintFile::StorageFile file;
+            QVERIFY(file.open(box.path(name).toStdString()) == PrintFile::StorageFile::Status::Open);
             GcodeFileReader reader;
-            QVERIFY(reader.open(path, 0));
+            QVERIFY(reader.open(file.fd(), 0));
             std::string_view line;
             int64_t n = 0;
             int tooLong = 0;
@@ -168,10 +173,10 @@ private slots:
                 QVERIFY(line.find('\n') == std::string_view::npos);
             }
             QVERIFY(!reader.failed());
-            QCOMPARE(n, countGcodeLines(path, 0));
+            QCOMPARE(n, countGcodeLines(file.fd(), 0));
             QCOMPARE(tooLong, longLines);
         }
-        QCOMPARE(countGcodeLines(box.path("/data/none.g").toStdString(), 0), int64_t(-1));
+        QCOMPARE(countGcodeLines(-1, 0), int64_t(-1));
         const char block[] = "a\nb\n\n\nccccccccccccccccccccccccccccccc\n";
         QCOMPARE(countNewlines(block, std::strlen(block)), uint64_t(5));
     }
@@ -237,6 +242,54 @@ private slots:
             QVERIFY(rec.progress[i] >= 0.f && (i == 0 || rec.progress[i] > rec.progress[i - 1]));
         QCOMPARE(rec.progress.last(), 1.f);
         QCOMPARE(run.link()->printingPersent(), 1.f);
+    }
+
+    // What lies at the job's path when the print thread opens it is checked
+    // there: a link to a file outside the storage (or a folder link leading
+    // there) and a FIFO are not streamed, the open does not wait for a
+    // writer, and the job ends as one that could not read its file.
+    void streamsOnlyAStorageFile_data()
+    {
+        QTest::addColumn<QString>("swap");
+        for (const char* w : {"link outside", "folder link outside", "fifo"})
+            QTest::newRow(w) << QString(w);
+    }
+    void streamsOnlyAStorageFile()
+    {
+        QFETCH(QString, swap);
+        Run run;
+        Sandbox& box = run.h.sandbox();
+        const QByteArray system = makeMoves(40, 10, 1.0, "G1 X111 Y111\n");
+        box.writeFile("/etc/system.g", system);
+        QString name = "/data/job.g";
+        if (swap == "link outside") {
+            QVERIFY(QFile::link(box.path("/etc/system.g"), box.path(name)));
+        } else if (swap == "folder link outside") {
+            QVERIFY(QFile::link(box.path("/etc"), box.path("/data/jobs")));
+            name = "/data/jobs/system.g";
+        } else {
+            QCOMPARE(::mkfifo(QFile::encodeName(box.path(name)).constData(), 0644), 0);
+        }
+        run.start(name, QByteArray());
+        // Should the open wait for a writer, one comes once the test is over, so it ends.
+        struct LetGo {
+            Run& run;
+            QString fifo;
+            ~LetGo()
+            {
+                for (int i = 0; i < 1000 && !run.t->done.load(); ++i) {
+                    const int w = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+                    if (w >= 0)
+                        ::close(w);
+                    QTest::qWait(10);
+                }
+            }
+        } letGo{run, box.path(name)};
+        QVERIFY(run.t->wait(15000));
+        QCOMPARE(run.t->result.load(), -1);
+        QCOMPARE(run.sent(), QStringList({"M107"}));   // nothing of the other file
+        QCOMPARE(std::make_tuple(run.rec->starts, run.rec->overs, run.rec->quits), std::make_tuple(1, 0, 1));
+        QVERIFY(!run.link()->isPrinting());
     }
 
     void m25PausesAtTheMark()

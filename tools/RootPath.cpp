@@ -63,6 +63,11 @@ bool isStorageFile(const std::string& path)
     struct stat st;
     if (real.empty() || ::stat(real.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
+    return isStoragePlace(real);
+}
+
+bool isStoragePlace(const std::string& real)
+{
     for (const char* storage : {PrinterPath::Data, PrinterPath::Media}) {
         std::string folder = realPath(rootPath(std::string(storage)));
         if (folder.empty())

@@ -34,3 +34,6 @@ QString printerPath(const QString& sandboxedPath);
 // Whether path names a regular file whose real place, links resolved, lies in
 // internal storage or on the USB stick: only such files are printed or copied.
 bool isStorageFile(const std::string& path);
+// Whether a path with every link already resolved lies inside internal
+// storage or on the USB stick.
+bool isStoragePlace(const std::string& realPath);

@@ -327,6 +327,40 @@ private slots:
         QCOMPARE(rig.sent(from), QStringList());
     }
 
+    // A position reply that reads only some axes shows those; the others keep
+    // what the page showed before.
+    void partialPosition_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("whole") << "X:1.00 Y:2.00 Z:3.00 E:0.00" << QStringList{"X: 1.00", "Y: 2.00", "Z: 3.00"};
+        QTest::newRow("X only") << "X:5.00" << QStringList{"X: 5.00", "Y: 20.00", "Z: 30.00"};
+        QTest::newRow("no Z") << "X:5.00 Y:6.50 E:0.00" << QStringList{"X: 5.00", "Y: 6.50", "Z: 30.00"};
+        QTest::newRow("Z no number") << "X:5.00 Y:6.50 Z:abc E:0.00" << QStringList{"X: 5.00", "Y: 6.50", "Z: 30.00"};
+        QTest::newRow("no X") << "Y:6.50 Z:7.25" << QStringList{"X: 12.50", "Y: 6.50", "Z: 7.25"};
+    }
+    void partialPosition()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QStringList, shown);
+        Rig rig(1);
+        rig.h->link()->setTiming({200, 20, 1000, 1000});
+        rig.h->link()->serialSendCode("G92 X12.5 Y20 Z30");
+        QPointer<QWidget> page = new Manual(nullptr);
+        page->show();
+        const auto labels = [&] {
+            return QStringList{child(page, "labelX")->text(), child(page, "labelY")->text(),
+                               child(page, "labelZ")->text()};
+        };
+        QCOMPARE(labels(), QStringList({"X: 12.50", "Y: 20.00", "Z: 30.00"}));
+        rig.sim().overrideRepliesTo("M114", reply);
+        const int from = rig.mark();
+        press(page, "Xp");
+        QTest::mouseRelease(child(page, "Xp"), Qt::LeftButton);
+        QCOMPARE(rig.sent(from), QStringList({"G1 X1000 F2000", "M112", "M114"}));
+        QCOMPARE(labels(), shown);
+    }
+
     // An arrow held past the guard is stopped; so is one whose release is lost
     // because a print job closed the page, before the job and never after.
     void guard()

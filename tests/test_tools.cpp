@@ -104,6 +104,38 @@ private slots:
         QVERIFY(gone(menu, Long) && !Control::instControl);
     }
 
+    // The tool buttons' texts follow the language installed when the menu sets
+    // them again; Back's icon is 24 x 48.
+    void menuTexts_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("chinese");
+        QTest::newRow("preheat") << "showPreheat" << "Preheat" << QString::fromUtf8("预热");
+        QTest::newRow("move") << "showManualControl" << "Move" << QString::fromUtf8("移动");
+        QTest::newRow("home") << "showHome" << "Home" << QString::fromUtf8("归零");
+        QTest::newRow("load") << "showLoad" << "Load" << QString::fromUtf8("进料");
+        QTest::newRow("unload") << "showUnload" << "Unload" << QString::fromUtf8("退料");
+        QTest::newRow("level") << "showLeveling" << "Level" << QString::fromUtf8("调平");
+    }
+    void menuTexts()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, english);
+        QFETCH(QString, chinese);
+        Rig rig;
+        click(rig.mw.get(), "showControl");
+        QPointer<QWidget> menu = Control::instControl;
+        QVERIFY(menu);
+        QCOMPARE(child(menu, "back")->iconSize(), QSize(24, 48));
+        QCOMPARE(child(menu, button)->text(), english);
+        QVERIFY(installOrlenkTranslator("chinese"));
+        const bool set = QMetaObject::invokeMethod(menu, "initView");
+        QVERIFY(installOrlenkTranslator(""));
+        QVERIFY(set);
+        QCOMPARE(child(menu, button)->text(), chinese);
+    }
+
     // A tap changes nothing, even with its release already waiting when the
     // press is handled (the press guard runs pending events); held, one step per 120 ms up to the
     // limit, which disables the button.

@@ -35,6 +35,7 @@ Control::Control(QWidget* parent)
     qCritical().noquote() << "UI/control" << "Control";
     ui->setupUi(this);
     FilePages::setupPage(this);
+    initView();
 }
 
 Control::~Control()
@@ -61,6 +62,17 @@ void Control::on_back_clicked()
 }
 void Control::on_back_pressed() { showLook(ui->back, "Back", true); }
 void Control::on_back_released() { showLook(ui->back, "Back", false); }
+
+// The tool buttons' texts in the language installed now.
+void Control::initView()
+{
+    ui->showPreheat->setText(tr("Preheat"));
+    ui->showManualControl->setText(tr("Move"));
+    ui->showHome->setText(tr("Home"));
+    ui->showLoad->setText(tr("Load"));
+    ui->showUnload->setText(tr("Unload"));
+    ui->showLeveling->setText(tr("Level"));
+}
 
 void Control::on_showPreheat_clicked()
 {

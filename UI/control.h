@@ -16,6 +16,7 @@ private slots:
     void on_back_clicked();
     void on_back_pressed();
     void on_back_released();
+    void initView();
     void on_showPreheat_clicked();
     void on_showPreheat_pressed();
     void on_showPreheat_released();

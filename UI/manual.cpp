@@ -160,15 +160,17 @@ void Manual::showCoordinate() const
     if (!m_serial)
         return;
     const QString reply = m_serial->serialCheckCode("M114");
-    // A failed or unreadable answer keeps the position last shown.
-    const auto pos = ControllerProtocol::parseM114(reply);
-    if (!pos) {
-        qWarning().noquote() << "UI/manual" << "no position:" << reply;
-        return;
-    }
-    ui->labelX->setText("X: " + QString::number(pos->x, 'f', 2));
-    ui->labelY->setText("Y: " + QString::number(pos->y, 'f', 2));
-    ui->labelZ->setText("Z: " + QString::number(pos->z, 'f', 2));
+    // Each axis the answer reads is shown; one it lacks, or a failed answer,
+    // keeps the position last shown.
+    const auto pos = ControllerProtocol::readM114(reply);
+    if (!(pos.x && pos.y && pos.z))
+        qWarning().noquote() << "UI/manual" << "position not fully read:" << reply;
+    if (pos.x)
+        ui->labelX->setText("X: " + QString::number(pos.at.x, 'f', 2));
+    if (pos.y)
+        ui->labelY->setText("Y: " + QString::number(pos.at.y, 'f', 2));
+    if (pos.z)
+        ui->labelZ->setText("Z: " + QString::number(pos.at.z, 'f', 2));
 }
 
 void Manual::on_back_clicked()

@@ -76,6 +76,7 @@ int main(int argc, char** argv)
 
     std::vector<double> ls, entryList, list, pageOpen;
     size_t listed = 0;
+    int pageFiles = 0;
     // The page opens with the program's log on, as on the printer.
     Log::instance().open(rootPath(std::string(PrinterPath::LogDir)), "bench.log");
     Log::installMessageHandler();
@@ -104,6 +105,7 @@ int main(int argc, char** argv)
         t.restart();
         auto* page = new ShowTFCard(FromMemory, nullptr);
         pageOpen.push_back(t.nsecsElapsed() / 1e6);
+        pageFiles = page->fileCount();
         delete page;
         logBytes = QFileInfo(logFile).size() - logBefore;
     }
@@ -118,8 +120,12 @@ int main(int argc, char** argv)
     row("entry list (stat, sort)", median(entryList), "");
     row("file list", median(list), "");
     row("file list page opened, log on", median(pageOpen), " (target <= 1.5)");
-    printf("  %zu entries listed; log bytes per opening: %lld (the log rotates at %lld)\n", listed,
-           (long long)logBytes, (long long)Log::MaxFileSize);
+    printf("  %zu entries listed, %d on the page; log bytes per opening: %lld (the log rotates at %lld)\n", listed,
+           pageFiles, (long long)logBytes, (long long)Log::MaxFileSize);
+    // A time is only worth something when the work behind it was done.
+    QStringList failed;
+    if (listed != size_t(files) || pageFiles != files)
+        failed << QString("%1 print files, %2 listed, %3 on the page").arg(files).arg(listed).arg(pageFiles);
 
     // Page turns with four ".gx" thumbnails each.
     QDir(QString::fromStdString(folder)).removeRecursively();
@@ -132,11 +138,18 @@ int main(int argc, char** argv)
         content.firstImage = GxWriter::drawPicture("small", 80, 80);
         content.secondImage = GxWriter::drawPicture(QString("part %1").arg(i), 300, 300);
         content.gcode = GxWriter::generateGcode(g);
-        writeWithTime(QByteArray::fromStdString(folder) + "/thumb" + QByteArray::number(i) + ".gx",
-                      GxWriter::buildGx(content), 1700000000 - i);
+        const QByteArray path = QByteArray::fromStdString(folder) + "/thumb" + QByteArray::number(i) + ".gx";
+        if (!writeWithTime(path, GxWriter::buildGx(content), 1700000000 - i)) {
+            fprintf(stderr, "cannot write %s\n", path.constData());
+            return 1;
+        }
+        if (ShowTFCard::readFileGetPixmap(QString::fromUtf8(path), 100, 130).isNull())
+            failed << QString("no thumbnail read from %1").arg(QString::fromUtf8(path));
     }
     auto* page = new ShowTFCard(FromMemory, nullptr);
     page->show();
+    if (page->pageCount() != 2)
+        failed << QString("%1 pages of thumbnails, not 2").arg(page->pageCount());
     QToolButton* down = page->findChild<QToolButton*>("down");
     QToolButton* up = page->findChild<QToolButton*>("up");
     std::vector<double> turns;
@@ -148,8 +161,12 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents();
         turns.push_back(t.nsecsElapsed() / 1e6);
         QTest::mouseRelease(b, Qt::LeftButton);
+        if (page->currentPage() != (r % 2 == 0 ? 1 : 0) && failed.size() < 10)
+            failed << QString("turn %1 left the list on page %2").arg(r + 1).arg(page->currentPage());
     }
     printf("  page turn, 4 thumbnails (300 x 300 PNG) %8.2f ms\n", median(turns));
     delete page;
-    return 0;
+    for (const QString& f : failed)
+        printf("FAILED: %s\n", qPrintable(f));
+    return failed.isEmpty() ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -109,5 +110,18 @@ int main(int argc, char** argv)
                 double(sent) / seconds);
     std::printf("GUI thread CPU: %.3f s = %.2f %% of one core, %.2f us per streamed line\n", cpu,
                 cpu * 100.0 / seconds, sent > 0 ? cpu * 1e6 / double(sent) : 0.0);
+    // The figures hold only for a job that streamed its file to the end.
+    if (rig.page() && rig.page()->getPrintState() != 3) {
+        std::printf("FAILED: the job had not ended after %.0f s\n", seconds);
+        return 1;
+    }
+    const QStringList received = rig.sim().transcript();
+    const auto moves = std::count_if(received.begin(), received.end(),
+                                     [](const QString& l) { return l.startsWith("G1 X") && l.endsWith(" F6000"); });
+    if (moves != lines) {
+        std::printf("FAILED: the controller received %lld of the file's %d moves\n", static_cast<long long>(moves),
+                    lines);
+        return 1;
+    }
     return 0;
 }

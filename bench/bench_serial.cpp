@@ -62,6 +62,16 @@ struct Placement {
 
 cpu_set_t g_allowed;   // the process's own set at start
 
+// Set when a part's work failed (lines missing, a file not written or not
+// counted): its figures measure nothing.
+bool g_failed = false;
+
+void fail(const char* what)
+{
+    std::printf("  FAILED: %s\n", what);
+    g_failed = true;
+}
+
 void pinThisThread(int cpu)
 {
     if (cpu < 0) {
@@ -251,6 +261,10 @@ void benchStreaming(qint64 lines, const std::vector<Placement>& places)
                     floor > 0 ? r.rate(g.commands) / floor : 0.0, (long long)r.received,
                     r.linkCpu / double(g.commands) * 1e6, r.received < g.commands ? "  LINES MISSING" : "");
         std::fflush(stdout);
+        if (r.received < g.commands)
+            fail("the print loop lost lines");
+        if (floor <= 0)
+            fail("the ping-pong did not get through its lines");
     }
     std::printf("  (goals: >= 20000/s on two cores; >= 3x the one-line-in-flight rate on one core)\n");
 }
@@ -262,9 +276,12 @@ void benchLayers(qint64 lines)
     s.keepResumeLine = true;
     // Alternating pairs; the median of the pair ratios holds when the machine's speed drifts.
     std::vector<double> with, without, ratios;
+    bool missing = false;
     for (int round = 0; round < 5; ++round) {
-        with.push_back(stream(marked, s).rate(lines));
-        without.push_back(stream(plain, s).rate(lines));
+        const Run a = stream(marked, s), b = stream(plain, s);
+        missing = missing || a.received < lines || b.received < lines;
+        with.push_back(a.rate(lines));
+        without.push_back(b.rate(lines));
         ratios.push_back(with.back() / without.back());
     }
     auto median = [](std::vector<double> v) {
@@ -274,6 +291,8 @@ void benchLayers(qint64 lines)
     std::printf("\nlayer mark every 50 lines, power-off resume on, %lld commands, 5 pairs\n", (long long)lines);
     std::printf("  with marks %.0f/s, without %.0f/s (medians): cost %.1f %% (median of pairs; goal <= 3 %%)\n",
                 median(with), median(without), (1.0 - median(ratios)) * 100.0);
+    if (missing)
+        fail("the print loop lost lines");
 }
 
 void benchBaud(qint64 lines)
@@ -291,6 +310,8 @@ void benchBaud(qint64 lines)
     std::printf("  print loop %.0f/s = %.1f %% of the line's limit %.0f/s (goal >= 95 %%); "
                 "one line in flight allows %.0f/s; received %lld\n",
                 r.rate(g.commands), r.rate(g.commands) / limit * 100.0, limit, oneInFlight, (long long)r.received);
+    if (r.received < g.commands)
+        fail("the print loop lost lines");
 }
 
 void benchCounting(qint64 megabytes)
@@ -302,10 +323,18 @@ void benchCounting(qint64 megabytes)
         // 1 MB of G-code, repeated.
         const Gcode chunk = makeGcode(30000, 1000);
         QFile f(path);
-        if (!dir.isValid() || !f.open(QIODevice::WriteOnly))
+        if (!dir.isValid() || !f.open(QIODevice::WriteOnly)) {
+            std::printf("\ncounting the lines of a big file\n");
+            fail(qPrintable("cannot write " + path));
             return;
-        for (qint64 written = 0; written < megabytes * 1000 * 1000; written += chunk.text.size())
-            f.write(chunk.text);
+        }
+        for (qint64 written = 0; written < megabytes * 1000 * 1000; written += chunk.text.size()) {
+            if (f.write(chunk.text) != chunk.text.size()) {
+                std::printf("\ncounting the lines of a big file\n");
+                fail(qPrintable("cannot write " + path));
+                return;
+            }
+        }
     }
     std::printf("\ncounting the lines of a %lld-byte file\n", (long long)QFile(path).size());
     double best = 1e9, bestWc = 1e9;
@@ -329,6 +358,8 @@ void benchCounting(qint64 megabytes)
     std::printf("  print loop counter: %lld lines in %.3f s\n", (long long)ours, best);
     std::printf("  wc -l:              %s in %.3f s\n", wcOut.trimmed().split(' ').value(0).constData(), bestWc);
     std::printf("  ratio %.2f (target <= 1.5)\n", best / bestWc);
+    if (ours < 0 || QByteArray::number(ours) != wcOut.trimmed().split(' ').value(0))
+        fail("the print loop counter and wc -l disagree");
 }
 
 }
@@ -375,5 +406,5 @@ int main(int argc, char** argv)
     benchLayers(lines / 5);
     benchBaud(baudLines);
     benchCounting(megabytes);
-    return same ? 0 : 1;
+    return same && !g_failed ? 0 : 1;
 }

@@ -23,6 +23,17 @@
 
 namespace {
 
+// Set when a run's work failed (a job that never streamed, a page that did
+// not close): its stall measures nothing.
+bool g_failed = false;
+
+void fail(const char* what, const QString& why)
+{
+    std::printf("FAILED: %s: %s\n", what, qPrintable(why));
+    std::fflush(stdout);
+    g_failed = true;
+}
+
 void report(const char* what, qint64 gap, const QString& note = QString())
 {
     std::printf("%-26s longest GUI stall %6lld ms  (exchange limit %d ms) %s\n", what, (long long)gap,
@@ -78,6 +89,10 @@ void toolPage(const char* name, const std::function<QWidget*(PrintPageRig&)>& op
     report(name, meter.longest(),
            QString("Back after %1 ms, page %2, nozzle %3, bed %4")
                .arg(offered).arg(gone ? "closed" : "still open").arg(rig.sim().nozzleTarget()).arg(rig.sim().bedTarget()));
+    if (!back)
+        fail(name, "no Back offered");
+    else if (!gone)
+        fail(name, "the page stayed open after Back");
     delete page.data();
 }
 
@@ -91,7 +106,10 @@ int main(int argc, char** argv)
     for (const char* fault : {"print, silent", "print, cancel in silence", "print, buffer held full"}) {
         PrintPageRig rig;
         rig.mainWindow->slot_ThreadM23(rig.writeJob("stall.gcode", makeJob(20, 2000, 200, 60)));
-        rig.waitFor([&] { return rig.page() && rig.page()->getPrinterFileSendStatus(); }, 60000);
+        if (!rig.waitFor([&] { return rig.page() && rig.page()->getPrinterFileSendStatus(); }, 60000)) {
+            fail(fault, "the job did not start streaming");
+            continue;
+        }
         rig.waitFor([] { return false; }, 1000);
         const std::string f = fault;
         if (f == "print, buffer held full")
@@ -104,7 +122,8 @@ int main(int argc, char** argv)
         if (f == "print, cancel in silence") {
             rig.waitFor([] { return false; }, 500);
             rig.cancelFromScreen(true);
-            rig.waitPageGone(120000);
+            if (!rig.waitPageGone(120000))
+                fail(fault, "the page stayed open after Cancel");
         } else {
             rig.waitFor([] { return false; }, seconds * 1000);
         }
@@ -116,7 +135,8 @@ int main(int argc, char** argv)
         rig.sim().dropReplies(0);
         if (rig.page())
             rig.page()->printStop();
-        rig.waitPageGone(120000);
+        if (!rig.waitPageGone(120000))
+            fail(fault, "the job could not be stopped after the fault");
     }
     const auto show = [](QWidget* w) { w->show(); return w; };
     toolPage("preheat Back", [&](PrintPageRig&) { return show(Preheat::instPreheat = new Preheat(nullptr)); },
@@ -144,5 +164,5 @@ int main(int argc, char** argv)
         rig.waitFor([] { return false; }, seconds * 1000);
         report("idle main window", meter.longest(), QString("after the silence is known: %1 ms").arg(later.longest()));
     }
-    return 0;
+    return g_failed ? 1 : 0;
 }

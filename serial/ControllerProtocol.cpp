@@ -120,7 +120,7 @@ QString formatM114(const Position& p)
         .arg(p.x, 0, 'f', 2).arg(p.y, 0, 'f', 2).arg(p.z, 0, 'f', 2).arg(p.e, 0, 'f', 2);
 }
 
-std::optional<Position> parseM114(const QString& reply)
+PositionReading readM114(const QString& reply)
 {
     // "<n> X:<x> Y:<y> Z:<z> E:<e>": each axis read by its name, blanks allowed
     // around the colon; E may be missing.
@@ -136,9 +136,18 @@ std::optional<Position> parseM114(const QString& reply)
         values[axis] = m.captured(2).toDouble(&ok);
         seen[axis] = ok && std::isfinite(values[axis]);
     }
-    if (!(seen[0] && seen[1] && seen[2]))
+    PositionReading r;
+    r.at = Position{values[0], values[1], values[2], values[3]};
+    r.x = seen[0], r.y = seen[1], r.z = seen[2];
+    return r;
+}
+
+std::optional<Position> parseM114(const QString& reply)
+{
+    const PositionReading r = readM114(reply);
+    if (!(r.x && r.y && r.z))
         return std::nullopt;
-    return Position{values[0], values[1], values[2], values[3]};
+    return r.at;
 }
 
 QString formatM121(bool movesEnded) { return movesEnded ? "F" : "B"; }
@@ -206,10 +215,12 @@ static bool queryReplyFits(std::string_view word, std::string_view payload)
     if (word == "M105")
         return starts(payload, "T:");
     if (word == "M114") {
-        // An end-stop reply ("X:0 Y:1 Z:0") is no position.
+        // A reply that reads only some axes is still this query's answer: of
+        // the other replies only the end stops' ("X:0 Y:1 Z:0") name an axis
+        // with a number, and that one is no position.
         static const QRegularExpression endStops(R"(^X:[01] Y:[01] Z:[01]$)");
         const QString text = QString::fromUtf8(payload.data(), int(payload.size()));
-        return parseM114(text).has_value() && !endStops.match(text).hasMatch();
+        return readM114(text).any() && !endStops.match(text).hasMatch();
     }
     if (word == "M119")
         return starts(payload, "X:") && payload.find(" E:") == std::string_view::npos;

@@ -66,7 +66,16 @@ std::optional<Temperatures> parseM105(const QString& reply);
 
 struct Position { double x = 0, y = 0, z = 0, e = 0; };
 QString formatM114(const Position& p);
+// The whole position: X, Y and Z all read, or nothing.
 std::optional<Position> parseM114(const QString& reply);
+// The same reply axis by axis: an axis the reply lacks, or gives no number
+// for, is not read (and stays 0 in at).
+struct PositionReading {
+    Position at;
+    bool x = false, y = false, z = false;
+    bool any() const { return x || y || z; }
+};
+PositionReading readM114(const QString& reply);
 
 // The motion-end rule every page uses: second field, split at single blanks and trimmed, is "F".
 QString formatM121(bool movesEnded);

@@ -183,6 +183,8 @@ struct ControllerSimulator::Impl {
     std::string dropPrefix;
     int dropPrefixCount = 0;
     bool dropForPrefix(std::string_view line);
+    std::string overridePrefix, overridePayload;
+    int overrideCount = 0;
 
     int dropCount = 0, duplicateCount = 0, garbleCount = 0, partialCount = 0, delayCount = 0, delayMs = 0;
     Clock::time_point holdUntil{};
@@ -586,7 +588,10 @@ void ControllerSimulator::Impl::handleLine(std::string_view line, Clock::time_po
     }
     if (dropForPrefix(line))
         return;
-    ControllerProtocol::replyInto(out, free(now), payload);
+    const bool overridden = overrideCount > 0 && line.substr(0, overridePrefix.size()) == overridePrefix;
+    if (overridden)
+        --overrideCount;
+    ControllerProtocol::replyInto(out, free(now), overridden ? overridePayload : payload);
     if (duplicateCount > 0) {
         // The same reply twice in one write: the copy is there before the next command.
         --duplicateCount;
@@ -828,6 +833,14 @@ void ControllerSimulator::dropRepliesTo(const QString& prefix, int count)
     std::lock_guard<std::mutex> lock(d->m);
     d->dropPrefix = prefix.toStdString();
     d->dropPrefixCount = prefix.isEmpty() ? 0 : count;
+}
+
+void ControllerSimulator::overrideRepliesTo(const QString& prefix, const QString& payload, int count)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->overridePrefix = prefix.toStdString();
+    d->overridePayload = payload.toStdString();
+    d->overrideCount = prefix.isEmpty() ? 0 : count;
 }
 
 int ControllerSimulator::nozzleTarget() const

@@ -79,6 +79,9 @@ public:
     void movesNeverEnd(bool on);                 // M121 keeps answering "B"
     // Answer nothing to the next count commands that begin with prefix (e.g. "M114").
     void dropRepliesTo(const QString& prefix, int count);
+    // Answer the next count commands that begin with prefix with payload in place
+    // of their own reply (the free count stays the controller's).
+    void overrideRepliesTo(const QString& prefix, const QString& payload, int count = 1);
 
 private:
     struct Impl;

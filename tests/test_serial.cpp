@@ -176,6 +176,38 @@ private slots:
         QVERIFY(replyFits("M113", "3 Fail") && !replyFits("G1 X10 F3000", "3 F") && replyFits("G1 X10 F3000", "3 ok\r\n"));
     }
 
+    // A position reply read axis by axis; the whole position only when X, Y and Z
+    // all read. A reply that reads any axis is the query's answer, never a late
+    // one, so the page gets to show what it holds.
+    void positionReading_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("read");   // x y z, "-" for an axis not read
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("all") << "3 X:1.00 Y:-2.50 Z:0.31 E:7.00\n" << "1 -2.5 0.31" << true << true;
+        QTest::newRow("no E") << "3 X:1.00 Y:2.00 Z:0.31" << "1 2 0.31" << true << true;
+        QTest::newRow("no Z") << "3 X:1.00 Y:2.00 E:0.00" << "1 2 -" << false << true;
+        QTest::newRow("Z no number") << "3 X:1.00 Y:2.00 Z:abc" << "1 2 -" << false << true;
+        QTest::newRow("Y only") << "3 Y:4.5" << "- 4.5 -" << false << true;
+        QTest::newRow("E only") << "3 E:4.5" << "- - -" << false << false;
+        QTest::newRow("end stops") << "3 X:0 Y:1 Z:0" << "0 1 0" << true << false;
+        QTest::newRow("temperatures") << "3 T:25/0 B:25/0" << "- - -" << false << false;
+        QTest::newRow("link error") << ControllerProtocol::SendFailed << "- - -" << false << false;
+    }
+    void positionReading()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, read);
+        QFETCH(bool, whole);
+        QFETCH(bool, fits);
+        const auto r = ControllerProtocol::readM114(reply);
+        const auto axis = [](bool seen, double v) { return seen ? QString::number(v) : QString("-"); };
+        QCOMPARE(QStringList({axis(r.x, r.at.x), axis(r.y, r.at.y), axis(r.z, r.at.z)}).join(' '), read);
+        QCOMPARE(ControllerProtocol::parseM114(reply).has_value(), whole);
+        QCOMPARE(ControllerProtocol::replyFits("M114", reply.toStdString()), fits);
+    }
+
     // A controller that reads but no longer answers: a screen-side call waits at
     // most one exchange limit, and once the silence is known (the first failed
     // call, or a job that ended for it) a quarter of a second with one try at

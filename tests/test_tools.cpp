@@ -104,6 +104,38 @@ private slots:
         QVERIFY(gone(menu, Long) && !Control::instControl);
     }
 
+    // The tool buttons' texts follow the language installed when the menu sets
+    // them again; Back's icon is 24 x 48.
+    void menuTexts_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("chinese");
+        QTest::newRow("preheat") << "showPreheat" << "Preheat" << QString::fromUtf8("预热");
+        QTest::newRow("move") << "showManualControl" << "Move" << QString::fromUtf8("移动");
+        QTest::newRow("home") << "showHome" << "Home" << QString::fromUtf8("归零");
+        QTest::newRow("load") << "showLoad" << "Load" << QString::fromUtf8("进料");
+        QTest::newRow("unload") << "showUnload" << "Unload" << QString::fromUtf8("退料");
+        QTest::newRow("level") << "showLeveling" << "Level" << QString::fromUtf8("调平");
+    }
+    void menuTexts()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, english);
+        QFETCH(QString, chinese);
+        Rig rig;
+        click(rig.mw.get(), "showControl");
+        QPointer<QWidget> menu = Control::instControl;
+        QVERIFY(menu);
+        QCOMPARE(child(menu, "back")->iconSize(), QSize(24, 48));
+        QCOMPARE(child(menu, button)->text(), english);
+        QVERIFY(installOrlenkTranslator("chinese"));
+        const bool set = QMetaObject::invokeMethod(menu, "initView");
+        QVERIFY(installOrlenkTranslator(""));
+        QVERIFY(set);
+        QCOMPARE(child(menu, button)->text(), chinese);
+    }
+
     // A tap changes nothing, even with its release already waiting when the
     // press is handled (the press guard runs pending events); held, one step per 120 ms up to the
     // limit, which disables the button.
@@ -325,6 +357,40 @@ private slots:
         from = rig.mark();
         QTest::qWait(100);
         QCOMPARE(rig.sent(from), QStringList());
+    }
+
+    // A position reply that reads only some axes shows those; the others keep
+    // what the page showed before.
+    void partialPosition_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("whole") << "X:1.00 Y:2.00 Z:3.00 E:0.00" << QStringList{"X: 1.00", "Y: 2.00", "Z: 3.00"};
+        QTest::newRow("X only") << "X:5.00" << QStringList{"X: 5.00", "Y: 20.00", "Z: 30.00"};
+        QTest::newRow("no Z") << "X:5.00 Y:6.50 E:0.00" << QStringList{"X: 5.00", "Y: 6.50", "Z: 30.00"};
+        QTest::newRow("Z no number") << "X:5.00 Y:6.50 Z:abc E:0.00" << QStringList{"X: 5.00", "Y: 6.50", "Z: 30.00"};
+        QTest::newRow("no X") << "Y:6.50 Z:7.25" << QStringList{"X: 12.50", "Y: 6.50", "Z: 7.25"};
+    }
+    void partialPosition()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QStringList, shown);
+        Rig rig(1);
+        rig.h->link()->setTiming({200, 20, 1000, 1000});
+        rig.h->link()->serialSendCode("G92 X12.5 Y20 Z30");
+        QPointer<QWidget> page = new Manual(nullptr);
+        page->show();
+        const auto labels = [&] {
+            return QStringList{child(page, "labelX")->text(), child(page, "labelY")->text(),
+                               child(page, "labelZ")->text()};
+        };
+        QCOMPARE(labels(), QStringList({"X: 12.50", "Y: 20.00", "Z: 30.00"}));
+        rig.sim().overrideRepliesTo("M114", reply);
+        const int from = rig.mark();
+        press(page, "Xp");
+        QTest::mouseRelease(child(page, "Xp"), Qt::LeftButton);
+        QCOMPARE(rig.sent(from), QStringList({"G1 X1000 F2000", "M112", "M114"}));
+        QCOMPARE(labels(), shown);
     }
 
     // An arrow held past the guard is stopped; so is one whose release is lost

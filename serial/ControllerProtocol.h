@@ -30,6 +30,9 @@ constexpr const char* SendFailed = "send failed.";
 constexpr const char* FlowTimeout = "flow control timeout.";
 // The command's bytes went out but no reply proved that the controller took it.
 constexpr const char* Unconfirmed = "not confirmed.";
+// The controller had no room (or the caller no time) for the command: it is
+// kept, in order, and sent as soon as a slot frees. Not an error.
+constexpr const char* Queued = "queued.";
 // One of the link's own error texts above, not a reply of the controller:
 // the command may not have reached the controller.
 bool isLinkError(const QString& reply);

@@ -14,7 +14,10 @@
 #include "tools/Log.h"
 #include "tools/RootPath.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -55,6 +58,10 @@ constexpr size_t MaxPending = 8;        // safety commands kept while the line i
 constexpr int SilentCallMs = 250;       // what a screen-side call may cost once the controller is known silent
 constexpr int MaxInFlight = 64;
 constexpr int RepeatWatchLines = 500;   // lines sent with a second spare slot after a reply came twice
+constexpr int SurplusLimit = 2;         // replies nobody asked for in one job before it goes one line at a time
+constexpr int MaxOwed = 8;              // replies given up on that may still come
+constexpr int QueuedTickMs = 100;       // kept commands are tried again this often
+constexpr int BurstGapMs = 10;          // screen calls closer than this belong to one event
 
 constexpr const char* kSrc = "serial/SerialObject.cpp";
 
@@ -63,24 +70,55 @@ constexpr const char* kSrc = "serial/SerialObject.cpp";
 // did not use. waitSpent adds up what this thread's waits used, for tests.
 thread_local int64_t callLeftMs = -1;   // -1: no limit (the print thread)
 thread_local int64_t waitSpent = 0;
+// The calls one screen event makes one after another share one budget, so an
+// event that asks several things never waits several limits.
+thread_local int64_t burstStartMs = 0, burstEndMs = INT64_MIN / 2, burstLeftMs = 0;
+thread_local const void* burstLink = nullptr;
+
+int64_t steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+}
+
+bool onGuiThread()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
 
 class CallLimit {
 public:
-    CallLimit(bool applies, int ms) : m_owner(applies && callLeftMs < 0)
+    // spanMs: how long one screen event's calls may go on sharing a budget.
+    CallLimit(const void* link, bool applies, int ms, int spanMs)
+        : m_owner(applies && callLeftMs < 0), m_burst(m_owner && onGuiThread())
     {
-        if (m_owner)
+        if (!m_owner)
+            return;
+        const int64_t now = steadyMs();
+        if (m_burst && link == burstLink && now - burstEndMs < BurstGapMs && now - burstStartMs < spanMs) {
+            callLeftMs = std::min<int64_t>(ms, burstLeftMs);
+        } else {
+            burstStartMs = now;
+            burstLink = link;
             callLeftMs = ms;
+        }
     }
     ~CallLimit()
     {
-        if (m_owner)
-            callLeftMs = -1;
+        if (!m_owner)
+            return;
+        if (m_burst) {
+            burstLeftMs = callLeftMs;
+            burstEndMs = steadyMs();
+        }
+        callLeftMs = -1;
     }
     CallLimit(const CallLimit&) = delete;
     CallLimit& operator=(const CallLimit&) = delete;
 
 private:
     bool m_owner;
+    bool m_burst;
 };
 
 // One wait of at most `want` ms, out of the call's budget.
@@ -234,14 +272,62 @@ struct SerialObject::Impl {
     const char* countQuery() const { return needSync.load() ? ControllerProtocol::SyncQuery : "M117"; }
     // Kept safety commands not yet written go to the line now (I/O lock held).
     void writeKeptAtOnce();
-    static int64_t nowMs()
+    static int64_t nowMs() { return steadyMs(); }
+    // The one judgement of the controller. Any line it sends, late or not,
+    // proves it alive; silent once a reply has been awaited for the late limit
+    // with nothing heard at all.
+    bool silentNow() const
     {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+        const int64_t since = awaitingSince.load();
+        return since != 0 && nowMs() - std::max(since, lastHeard.load()) > lateMs();
     }
-    // A screen-side call that could not get the line for a whole reply wait
-    // found the print thread in an exchange the controller does not answer:
-    // for one exchange limit the controller counts as silent to the screen.
-    bool quiet() const { return silent.load() || nowMs() - starvedAt.load() < exchangeLimitMs(); }
+    bool quiet() const { return silent.load() || silentNow(); }
+    // A reply later than this counts as missing: one exchange limit.
+    int lateMs() const { return exchangeLimitMs() - silentCallMs(); }
+    void heard()
+    {
+        lastHeard.store(nowMs());
+        silent.store(false);
+    }
+    void awaiting()
+    {
+        int64_t none = 0;
+        awaitingSince.compare_exchange_strong(none, nowMs());
+    }
+    void answered() { awaitingSince.store(0); }
+    // Input nobody was waiting for, dropped: replies given up on earlier that
+    // came late are matched to them; what is left over proves a surplus reply.
+    int dropStale()
+    {
+        const int lines = port.dropWaiting();
+        if (lines > 0)
+            heard();
+        const int late = std::min(owed.load(), lines);
+        owed.fetch_sub(late);
+        if (lines == 0)
+            return owed.load() > 0 ? 0 : 1;   // a piece of a line: late if one was given up on
+        return lines - late;
+    }
+    void giveUpReply()
+    {
+        if (owed.load() < MaxOwed)
+            ++owed;
+    }
+    // A reply nobody asked for: the counts taken may be a line old. Once a
+    // job has seen a few, the controller is taken for one that repeats
+    // replies and the job goes on one line at a time.
+    void foundSurplus(const char* where)
+    {
+        qWarning() << LOG_SRC(kSrc) << "a reply nobody asked for" << where;
+        if (!onPrintThread())
+            return;
+        repeatsSeen = RepeatWatchLines;
+        if (++surplusInJob >= SurplusLimit && !oneAtATime) {
+            oneAtATime = true;
+            qWarning() << LOG_SRC(kSrc) << "the controller keeps sending replies nobody asked for:"
+                       << "one line at a time for the rest of the job";
+        }
+    }
     // What one screen-side call may cost: a quarter of a second (less with short
     // test timings) once the controller is known silent, else one exchange limit
     // less that, so the call that finds the silence and one try after it (in
@@ -254,10 +340,8 @@ struct SerialObject::Impl {
         const Wait w(replyMs.load());
         if (lock.try_lock_until(w.until()))
             return true;
-        if (w.ms >= replyMs.load()) {   // counts as the silent try of this exchange limit
-            starvedAt.store(nowMs());
+        if (quiet())   // counts as the silent try of this exchange limit
             lastSilentTry.store(nowMs());
-        }
         return false;
     }
 
@@ -288,7 +372,7 @@ struct SerialObject::Impl {
     bool othersWant() const
     {
         return othersWaiting.load(std::memory_order_relaxed) > 0 || io.contended()
-            || pendingCount.load(std::memory_order_relaxed) > 0;
+            || pendingCount.load(std::memory_order_relaxed) > 0 || outboxCount.load(std::memory_order_relaxed) > 0;
     }
     // A reply's free count: the controller answers and, with room, takes commands again.
     void tookCount(int n)
@@ -302,8 +386,7 @@ struct SerialObject::Impl {
     void windowRelease()
     {
         windowOpen = false;
-        lookalikes = 0;   // every reply read and the line found quiet (or brought back in step)
-        lastWindowReply.clear();
+        answered();
         windowIo.unlock();
         windowFlow.unlock();
     }
@@ -311,15 +394,62 @@ struct SerialObject::Impl {
     SerialPort port;
     std::string frame;         // the command being sent, framed (reused: no allocation per line)
     std::string windowReply;
-    std::string lastWindowReply;          // the reply before it, in this run of lines in flight
     std::unique_ptr<GpioLine> busy;
     FairLock io;               // one exchange at a time
     std::timed_mutex flow;     // one flow-controlled send at a time
     std::atomic<int> freeSlots{0};   // 0 until the controller has told us: ask first
     std::atomic<std::thread::id> printThread{};
-    std::atomic<bool> silent{false};      // the last query got no reply at all
+    std::atomic<bool> silent{false};      // a reply was awaited for the late limit with nothing heard
     std::atomic<int64_t> lastSilentTry{0};
-    std::atomic<int64_t> starvedAt{INT64_MIN / 2};
+    std::atomic<int64_t> lastHeard{0};    // the last line the controller sent, of any kind
+    std::atomic<int64_t> awaitingSince{0};   // a reply has been awaited since; 0: none
+    std::atomic<int> owed{0};             // replies given up on that may still come late
+    std::atomic<bool> unreadable{false};  // a line that was no reply came since the last check
+    // Commands from outside the print thread that found no slot (or no time)
+    // within the caller's bound: kept in order and sent as slots free.
+    std::mutex outboxMutex;
+    std::deque<std::string> outbox;
+    std::atomic<int> outboxCount{0};
+    std::atomic<bool> outboxTickArmed{false};
+    void queue(std::string_view code)
+    {
+        std::lock_guard<std::mutex> l(outboxMutex);
+        outbox.emplace_back(code);
+        outboxCount.store(int(outbox.size()));
+        qDebug() << LOG_SRC(kSrc) << "kept until a slot frees:" << text(code);
+    }
+    bool takeQueued(std::string& code)
+    {
+        std::lock_guard<std::mutex> l(outboxMutex);
+        if (outbox.empty())
+            return false;
+        code = std::move(outbox.front());
+        outbox.pop_front();
+        outboxCount.store(int(outbox.size()));
+        return true;
+    }
+    void putBack(std::string code)
+    {
+        std::lock_guard<std::mutex> l(outboxMutex);
+        outbox.push_front(std::move(code));
+        outboxCount.store(int(outbox.size()));
+    }
+    // Only a silent controller, a lost line or a stop ends what is kept.
+    void giveUpQueued(const char* why)
+    {
+        std::lock_guard<std::mutex> l(outboxMutex);
+        for (const std::string& c : outbox)
+            qWarning() << LOG_SRC(kSrc) << why << "not sent:" << text(c);
+        outbox.clear();
+        outboxCount.store(0);
+    }
+    // A command from outside the print thread goes out only while the call
+    // can still wait a late reply out; otherwise it is kept, so a late reply
+    // never leaves it unconfirmed.
+    bool timeToSend() const
+    {
+        return callLeftMs < 0 || callLeftMs >= lateMs() - std::min(100, lateMs() / 4);
+    }
     std::atomic<bool> congested{false};   // a send outside the print thread found no slot in time
     std::atomic<bool> needSync{false};    // a fault left the count in doubt: ask with the sync query
     mutable std::mutex pendingMutex;
@@ -338,14 +468,11 @@ struct SerialObject::Impl {
     int64_t currentLine = 0;              // the file line being sent
     int64_t unprovenFrom = -1;            // the first file line that may not have arrived
     int repeatsSeen = 0;                  // lines to go with two spare slots after a reply came twice
-    // Replies in this run of lines in flight equal to the one before: each may
-    // be a copy, taken for the next line's reply, that makes every later count
-    // a line old until the run ends and the line is seen quiet.
-    int lookalikes = 0;
+    int surplusInJob = 0;                 // replies nobody asked for, this job
+    bool oneAtATime = false;              // the job no longer keeps lines in flight
     // One spare slot absorbs one count taken from a repeated reply; while
-    // repeats come, a second one covers a repeat found a reply late; every
-    // reply that may be a copy keeps one more.
-    int spareSlots() const { return (repeatsSeen > 0 ? 2 : 1) + lookalikes; }
+    // repeats come, a second one covers a repeat found a reply late.
+    int spareSlots() const { return repeatsSeen > 0 ? 2 : 1; }
     std::deque<int64_t> layerStarts;      // the latest layer marks' resume lines
     std::unique_lock<std::timed_mutex> windowFlow{flow, std::defer_lock};
     std::unique_lock<FairLock> windowIo{io, std::defer_lock};
@@ -402,13 +529,11 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
     }
     // Input nobody asked for (a late or repeated reply) would be taken for this
     // command's answer, with a stale free-slot count: drop it first, always.
-    if (port.hasStaleInput()) {
-        qDebug() << LOG_SRC(kSrc) << "dropping stale input";
-        port.flushInput();
+    // Late replies we gave up on are expected; anything more is a surplus.
+    if (port.hasStaleInput() && dropStale() > 0) {
         if (ControllerProtocol::answersOk(command))
             needSync.store(true);
-        if (onPrintThread())
-            repeatsSeen = RepeatWatchLines;
+        foundSurplus("before a command");
     }
     ControllerProtocol::frameInto(frame, command);
     const int timeout = replyMs.load();
@@ -418,21 +543,35 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         port.reopen();
         return Outcome::NotWritten;
     }
+    awaiting();
     if (written < frame.size()) {
         port.reopen();
         return Outcome::Unconfirmed;
     }
-    const Wait replyWait(timeout);
+    // A late reply is still this command's: it is waited for up to the late
+    // limit (less when the caller's budget is smaller).
+    const Wait replyWait(lateMs());
     const auto deadline = replyWait.until();
     SerialPort::Read r;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        r = port.readLine(reply, int(std::max<long long>(left, 1)), MaxReplyLength);
+        r = port.readLine(reply, int(std::clamp<long long>(left, 1, timeout)), MaxReplyLength);
+        if (r == SerialPort::Read::Timeout && Clock::now() < deadline && !port.hasPartialLine())
+            continue;   // late, not lost: nothing of it yet
+        if (r == SerialPort::Read::Line || r == SerialPort::Read::TooLong || port.hasPartialLine())
+            heard();
+        if (r == SerialPort::Read::Timeout && port.hasPartialLine()) {
+            // A reply whose line end was lost: unreadable, not late.
+            r = SerialPort::Read::TooLong;
+            break;
+        }
         if (r != SerialPort::Read::Line || ControllerProtocol::freeSlots(std::string_view(reply)) < 0
             || ControllerProtocol::replyFits(command, reply))
             break;
         // A late answer to an earlier command: skip it and wait for our own.
         qWarning() << LOG_SRC(kSrc) << "dropping a late reply before the reply to" << text(command);
+        if (owed.load() > 0)
+            --owed;
         if (Clock::now() >= deadline) {
             r = SerialPort::Read::Timeout;
             break;
@@ -442,20 +581,24 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         const int n = ControllerProtocol::freeSlots(std::string_view(reply));
         if (n >= 0) {
             tookCount(n);
+            answered();
             return Outcome::Replied;
         }
         qWarning() << LOG_SRC(kSrc) << "unreadable reply to" << text(command);
+        unreadable.store(true);
     } else if (r == SerialPort::Read::Timeout) {
         qWarning() << LOG_SRC(kSrc) << "no reply to" << text(command);
+        giveUpReply();
     } else if (r == SerialPort::Read::TooLong) {
-        qWarning() << LOG_SRC(kSrc) << "over-long reply to" << text(command);
+        qWarning() << LOG_SRC(kSrc) << "over-long or cut reply to" << text(command);
+        unreadable.store(true);
     } else {
         qWarning() << LOG_SRC(kSrc) << "line hung up";
     }
     needSync.store(true);
     if (port.broken()) {
         port.reopen();
-    } else if (!forProof) {
+    } else if (!forProof && r != SerialPort::Read::Timeout) {
         const Wait w(timeout);
         port.drainUntilQuiet(quietMs.load(), w.ms);
     }
@@ -465,17 +608,26 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
 QString SerialObject::Impl::query(std::string_view command, int tries)
 {
     std::string reply;
-    for (int attempt = 0; attempt < tries; ++attempt) {
+    const int64_t asked = nowMs();
+    for (int attempt = 0; attempt < tries && !callSpent(); ++attempt) {
         if (transact(command, reply) == Outcome::Replied) {
-            if (command == ControllerProtocol::SyncQuery)
+            if (command == ControllerProtocol::SyncQuery) {
                 needSync.store(false);
+                owed.store(0);   // every earlier reply lies before this one
+            }
             return QString::fromLatin1(reply.data(), int(reply.size()));
         }
     }
     qWarning() << LOG_SRC(kSrc) << ControllerProtocol::SendFailed
                << text(command);
-    silent.store(true);
-    port.reopen();
+    // Silent only when nothing at all came meanwhile and the late limit has
+    // passed; a late or garbled answer is a controller that answers.
+    if (lastHeard.load() < asked && silentNow())
+        silent.store(true);
+    if (silent.load() || port.broken() || !port.isOpen()) {
+        owed.store(0);   // a reopened line brings nothing old back
+        port.reopen();
+    }
     return QString::fromLatin1(ControllerProtocol::SendFailed);
 }
 
@@ -485,6 +637,7 @@ bool SerialObject::Impl::prove(int unanswered)
     needSync.store(true);
     int oks = 0;
     std::string line;
+    const int64_t asked = nowMs();
     for (int attempt = 0; attempt < 2; ++attempt) {
         if ((!port.isOpen() || port.broken()) && !port.reopen())
             break;
@@ -493,23 +646,39 @@ bool SerialObject::Impl::prove(int unanswered)
             port.reopen();
             continue;
         }
+        awaiting();
         // Every reply still on its way lies before the sync answer; each line
-        // read gives the next one its own wait.
+        // read gives the next one its own wait, up to the late limit, so a
+        // late answer is never taken for the one asked again.
         for (;;) {
-            const Wait w(replyMs.load());
+            const Wait w(lateMs());
             const SerialPort::Read r = port.readLine(line, w.ms, MaxReplyLength);
-            if (r == SerialPort::Read::Timeout)
+            if (r == SerialPort::Read::Timeout) {
+                giveUpReply();   // asked again: this query's answer may still come
                 break;
+            }
             if (r == SerialPort::Read::HangUp) {
                 port.reopen();
                 break;
             }
-            if (r != SerialPort::Read::Line)
+            heard();
+            if (r != SerialPort::Read::Line) {
+                unreadable.store(true);
                 continue;
+            }
             bool sync = false;
-            oks += ControllerProtocol::okRepliesIn(line, &sync);
+            const int n = ControllerProtocol::okRepliesIn(line, &sync);
+            if (n == 0 && !sync && ControllerProtocol::freeSlots(std::string_view(line)) < 0)
+                unreadable.store(true);
+            oks += n;
+            if (sync && oks < unanswered && owed.load() > 0) {
+                --owed;   // an earlier query's late answer: the oks may still follow
+                continue;
+            }
             if (sync) {
                 tookCount(std::max(0, ControllerProtocol::freeSlots(std::string_view(line))));
+                answered();
+                owed.store(0);
                 needSync.store(false);
                 if (oks < unanswered)
                     qWarning() << LOG_SRC(kSrc) << oks << "of" << unanswered << "commands proven to have arrived";
@@ -518,7 +687,8 @@ bool SerialObject::Impl::prove(int unanswered)
         }
     }
     qWarning() << LOG_SRC(kSrc) << "no answer to the sync query";
-    silent.store(true);
+    if (lastHeard.load() < asked && silentNow())
+        silent.store(true);
     return unanswered == 0;
 }
 
@@ -555,6 +725,9 @@ bool SerialObject::Impl::windowSend(std::string_view line)
             return false;
         }
         if (!windowOpen) {
+            // A reply given up on may still come: it would pass for a line's.
+            if (oneAtATime || owed.load() > 0)
+                return false;
             if (freeSlots.load() < 1 + spareSlots() || !port.isOpen() || port.broken())
                 return false;
             if (!windowFlow.try_lock())
@@ -565,12 +738,10 @@ bool SerialObject::Impl::windowSend(std::string_view line)
             }
             windowOpen = true;
             inFlight = 0;
-            if (port.hasStaleInput()) {
+            if (port.hasStaleInput() && dropStale() > 0) {
                 // Nothing is in flight: a reply nobody asked for means earlier
                 // replies were taken for the wrong lines. Ask the count afresh.
-                qWarning() << LOG_SRC(kSrc) << "input nobody asked for, resyncing";
-                port.flushInput();
-                repeatsSeen = RepeatWatchLines;
+                foundSurplus("before a line");
                 windowResync("input nobody asked for");
                 return false;
             }
@@ -598,7 +769,7 @@ bool SerialObject::Impl::windowSend(std::string_view line)
             windowClose();
             return false;
         }
-        if (takeReply(replyMs.load()) == Take::Fault)
+        if (takeReply(lateMs()) == Take::Fault)
             return false;
     }
 }
@@ -612,22 +783,23 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
     const SerialPort::Read r = port.readLine(windowReply, timeoutMs, MaxReplyLength);
     if (r == SerialPort::Read::Timeout && timeoutMs == 0)
         return Take::Nothing;
+    if (r == SerialPort::Read::Line || r == SerialPort::Read::TooLong)
+        heard();
     if (r == SerialPort::Read::Line) {
         const int n = ControllerProtocol::freeSlots(std::string_view(windowReply));
         if (n >= 0 && ControllerProtocol::replyFits("G1", windowReply)) {
             --inFlight;
             flightHead = (flightHead + 1) % MaxInFlight;
             tookCount(n);
-            if (windowReply == lastWindowReply)
-                ++lookalikes;
-            lastWindowReply = windowReply;
             if (port.linesWaiting() > inFlight) {   // a reply came twice: the counts may be a line old
-                repeatsSeen = RepeatWatchLines;
+                foundSurplus("with lines in flight");
                 windowResync("more replies than lines");
                 return Take::Fault;
             }
             return Take::Reply;
         }
+        if (n < 0)
+            unreadable.store(true);
         // Replies run together by a lost line end still answer their lines.
         bool sync = false;
         for (int oks = ControllerProtocol::okRepliesIn(windowReply, &sync); oks > 0 && inFlight > 0; --oks) {
@@ -662,10 +834,11 @@ void SerialObject::Impl::windowClose()
     if (!windowOpen)
         return;
     while (inFlight > 0) {
-        if (takeReply(replyMs.load()) == Take::Fault)
+        if (takeReply(lateMs()) == Take::Fault)
             return;
     }
-    if (port.hasStaleInput()) {   // a reply came twice: the counts taken may be one line old
+    if (port.hasStaleInput() && dropStale() > 0) {   // a reply came twice: the counts taken may be one line old
+        foundSurplus("after the lines in flight");
         windowResync("more replies than lines");
         return;
     }
@@ -731,17 +904,28 @@ QString SerialObject::serialCheckCode(const QString& code)
 {
     const std::string command = code.toStdString();
     const bool printThread = d->onPrintThread();
-    const CallLimit limit(!printThread, d->callLimitMs());
-    if (printThread)
+    const CallLimit limit(d, !printThread, d->callLimitMs(), d->exchangeLimitMs());
+    if (command == "M112")
+        d->giveUpQueued("stopped:");
+    if (printThread) {
         d->windowClose();
-    else
+    } else {
         deliverPending();
+        deliverQueued();
+        // Commands keep their order behind what is kept; queries need not.
+        if (d->outboxCount.load() > 0 && ControllerProtocol::answersOk(command) && !isSafetyCommand(command)) {
+            d->queue(command);
+            armQueuedTick();
+            return QString::fromLatin1(ControllerProtocol::Queued);
+        }
+    }
     std::unique_lock<FairLock> lock(d->io, std::defer_lock);
     if (printThread) {
         lock.lock();
         if (d->silent.load())
             d->writeKeptAtOnce();
     } else if (d->skipWhileSilent()) {
+        d->giveUpQueued("the controller is not answering,");
         keepAndWrite(command);
         return QString::fromLatin1(ControllerProtocol::SendFailed);
     }
@@ -759,7 +943,63 @@ QString SerialObject::serialCheckCode(const QString& code)
     const QString reply = d->query(command, !printThread && (waited || d->silent.load()) ? 1 : 2);
     if (reply == QLatin1String(ControllerProtocol::SendFailed))
         keepIfSafety(command);
+    // Moves still kept here have not even begun.
+    if (!printThread && d->outboxCount.load() > 0 && command == "M121" && ControllerProtocol::motionEnded(reply))
+        return QString::number(ControllerProtocol::freeSlots(reply)) + ' ' + ControllerProtocol::formatM121(false);
     return reply;
+}
+
+void SerialObject::deliverQueued()
+{
+    std::string code;
+    while (d->outboxCount.load() > 0 && d->timeToSend()) {
+        if (d->quiet()) {
+            d->giveUpQueued("the controller is not answering,");
+            return;
+        }
+        if (!d->takeQueued(code))
+            return;
+        const int flowMs = d->congested.load() ? 0 : std::min(d->flowMs.load(), d->exchangeLimitMs());
+        QString reply;
+        const SendStatus st = sendFlowControlled(code, flowMs, AbortOn::Nothing, &reply);
+        if (st == SendStatus::Sent)
+            continue;
+        if (st == SendStatus::Unconfirmed) {
+            qWarning() << LOG_SRC(kSrc) << "kept command not confirmed:" << text(code);
+            continue;
+        }
+        d->putBack(std::move(code));
+        if (st == SendStatus::FlowTimeout)
+            d->congested.store(true);
+        return;
+    }
+}
+
+// Kept commands go out on their own too, once a slot frees, whether or not
+// a page calls again.
+void SerialObject::armQueuedTick()
+{
+    if (d->outboxTickArmed.exchange(true))
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        QTimer::singleShot(QueuedTickMs, this, [this] {
+            d->outboxTickArmed.store(false);
+            if (d->outboxCount.load() == 0)
+                return;
+            // While the print thread streams it sends them itself.
+            if (d->flow.try_lock()) {
+                d->flow.unlock();
+                const CallLimit limit(d, true, d->callLimitMs(), d->exchangeLimitMs());
+                deliverPending();
+                if (d->skipWhileSilent())
+                    d->giveUpQueued("the controller is not answering,");
+                else
+                    deliverQueued();
+            }
+            if (d->outboxCount.load() > 0)
+                armQueuedTick();
+        });
+    }, Qt::QueuedConnection);
 }
 
 int SerialObject::pendingSafetyCommands() const { return d->pendingCount.load(); }
@@ -809,6 +1049,7 @@ void SerialObject::keepAndWrite(std::string_view code)
 
 void SerialObject::stopAtOnce()
 {
+    d->giveUpQueued("stopped:");
     for (const char* c : {"M112", "M104 S0 T0", "M140 S0", "M107", "M18"})
         keepIfSafety(c);
     keepAndWrite("M112");
@@ -916,6 +1157,8 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
             if ((now >= deadline || callSpent()) && asked)
                 return SendStatus::FlowTimeout;
             const int busy = d->busy ? d->busy->value() : -1;
+            if (busy == 1 && flowMs == 0)
+                return SendStatus::FlowTimeout;   // no wait granted, and the line says full
             // A free (or unreadable) line is followed by a query at once, then at a
             // modest rate; while the line reads busy the controller is asked only
             // now and then, in case the line is stuck.
@@ -948,9 +1191,21 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
                 return SendStatus::FlowTimeout;
         }
         lock.lock();
-        if (!d->port.hasStaleInput())
-            break;
-        d->port.flushInput();
+        if (!d->port.hasStaleInput() || d->dropStale() == 0) {
+            // A command kept for another thread goes first, each in its turn;
+            // this one waits for the next slot.
+            std::string queued;
+            if (!d->onPrintThread() || !d->takeQueued(queued))
+                break;
+            deliverPendingLocked();
+            QString queuedReply;
+            if (sendNow(queued, &queuedReply) == SendStatus::PortDown) {
+                d->putBack(std::move(queued));
+                break;
+            }
+            lock.unlock();
+            continue;
+        }
         // Once asked afresh with the sync query, whose reply no other reply can
         // pass for, what follows its reply is a copy of it: the count stands
         // (a controller that repeats every reply would otherwise be asked for ever).
@@ -958,16 +1213,20 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
             break;
         // A reply nobody asked for: an earlier count was taken from the wrong
         // reply. Ask afresh before this command goes out.
-        qWarning() << LOG_SRC(kSrc) << "input nobody asked for before" << text(code) << ", resyncing";
+        d->foundSurplus("before a command, resyncing");
         countAskedAfresh = true;
-        if (d->onPrintThread())
-            d->repeatsSeen = RepeatWatchLines;
         d->needSync.store(true);
         d->freeSlots.store(0);
         lock.unlock();
     }
 
     deliverPendingLocked();
+    return sendNow(code, reply);
+}
+
+// The command goes out now: a slot is free and both locks are held.
+SerialObject::SendStatus SerialObject::sendNow(std::string_view code, QString* reply)
+{
     if (d->onPrintThread() && d->repeatsSeen > 0)
         --d->repeatsSeen;
     std::string answer;
@@ -1003,19 +1262,39 @@ QString SerialObject::serialSendCode(const QString& code)
     QString reply;
     const std::string command = code.toStdString();
     const bool printThread = d->onPrintThread();
-    const CallLimit limit(!printThread, d->callLimitMs());
+    const CallLimit limit(d, !printThread, d->callLimitMs(), d->exchangeLimitMs());
     int flowMs = d->flowMs.load();
+    const bool safety = isSafetyCommand(command);
+    if (command == "M112")
+        d->giveUpQueued("stopped:");
     if (!printThread) {
         // No other thread waits on the controller longer than one exchange, and
         // after one such wait has failed not at all until a slot is seen again.
         deliverPending();
         if (d->skipWhileSilent()) {
+            d->giveUpQueued("the controller is not answering,");
             keepAndWrite(command);
             return QString::fromLatin1(ControllerProtocol::SendFailed);
+        }
+        // What the controller cannot take now is kept, in order, never dropped;
+        // safety commands go ahead of it.
+        if (!safety && !d->quiet()) {
+            deliverQueued();
+            if (d->outboxCount.load() > 0 || !d->timeToSend()) {
+                d->queue(command);
+                armQueuedTick();
+                return QString::fromLatin1(ControllerProtocol::Queued);
+            }
         }
         flowMs = d->congested.load() ? 0 : std::min(flowMs, d->exchangeLimitMs());
     }
     const SendStatus st = sendFlowControlled(command, flowMs, AbortOn::Nothing, &reply);
+    if (!printThread && !safety && st == SendStatus::FlowTimeout && !d->quiet()) {
+        d->congested.store(true);
+        d->queue(command);
+        armQueuedTick();
+        return QString::fromLatin1(ControllerProtocol::Queued);
+    }
     if (st == SendStatus::FlowTimeout || st == SendStatus::PortDown) {
         if (!printThread)
             d->congested.store(st == SendStatus::FlowTimeout);
@@ -1223,6 +1502,8 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
     } closeWindow{d};
     d->adjuster.reset();
     d->unprovenFrom = -1;
+    d->surplusInJob = 0;
+    d->oneAtATime = false;
     d->layerStarts.clear();
     d->lastSavedLine = skip;
     d->keepResumeLine = getConfigFile().configFile()->getPowerOffResumePrintStatus();

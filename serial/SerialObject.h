@@ -118,6 +118,10 @@ private:
     enum class SendStatus { Sent, Unconfirmed, FlowTimeout, Aborted, PortDown };
     enum class AbortOn { Nothing, Quit, PauseOrQuit };
     SendStatus sendFlowControlled(std::string_view code, int flowMs, AbortOn abortOn, QString* reply);
+    SendStatus sendNow(std::string_view code, QString* reply);
+    // Kept commands of other threads go out in order, within the caller's bound.
+    void deliverQueued();
+    void armQueuedTick();
     enum class JobEnd { Finished, Quit, Failed };
     JobEnd streamFile(const std::string& path);
     enum class Step { Done, Quit, Lost, Paused };

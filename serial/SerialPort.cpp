@@ -202,6 +202,22 @@ void SerialPort::flushInput()
     }
 }
 
+int SerialPort::dropWaiting()
+{
+    int lines = 0;
+    if (m_fd >= 0) {
+        char buf[512];
+        ssize_t n;
+        while ((n = ::read(m_fd, buf, sizeof buf)) > 0)
+            m_in.append(buf, size_t(n));
+        if (n == 0)
+            m_broken = true;
+    }
+    lines = int(std::count(m_in.begin(), m_in.end(), '\n'));
+    m_in.clear();
+    return lines;
+}
+
 void SerialPort::drainUntilQuiet(int quietMs, int maxMs)
 {
     m_in.clear();

@@ -30,10 +30,14 @@ public:
     bool hasStaleInput();
     // True when a whole line has been read ahead (readLine returns it without waiting).
     bool hasLine() const { return m_in.find('\n') != std::string::npos; }
+    // Part of a line has arrived, without its end.
+    bool hasPartialLine() const { return !m_in.empty() && !hasLine(); }
     // Whole lines read ahead (replies waiting to be taken).
     int linesWaiting() const;
     // Drops everything already received.
     void flushInput();
+    // Drops everything already received and returns how many whole lines it held.
+    int dropWaiting();
     // Reads and drops input until the line has been quiet for quietMs, at most maxMs.
     void drainUntilQuiet(int quietMs, int maxMs);
 

@@ -187,6 +187,8 @@ struct ControllerSimulator::Impl {
     int overrideCount = 0;
 
     int dropCount = 0, duplicateCount = 0, garbleCount = 0, partialCount = 0, delayCount = 0, delayMs = 0;
+    int duplicateGapMs = 0;                // > 0: a copy follows its reply this much later, on its own
+    std::deque<std::pair<Clock::time_point, std::string>> laterCopies;
     Clock::time_point holdUntil{};
     bool hangPending = false;
     bool hanging = false;                  // replying no more, the line closes when input stops
@@ -252,6 +254,7 @@ void ControllerSimulator::Impl::closeLine()
     ::unlink(linkPath.c_str());
     inbuf.clear();
     delayed = false;
+    laterCopies.clear();
     toController.clear();
     toLink.clear();
 }
@@ -592,7 +595,10 @@ void ControllerSimulator::Impl::handleLine(std::string_view line, Clock::time_po
     if (overridden)
         --overrideCount;
     ControllerProtocol::replyInto(out, free(now), overridden ? overridePayload : payload);
-    if (duplicateCount > 0) {
+    if (duplicateCount > 0 && duplicateGapMs > 0) {
+        --duplicateCount;
+        laterCopies.emplace_back(now + std::chrono::milliseconds(duplicateGapMs), out);
+    } else if (duplicateCount > 0) {
         // The same reply twice in one write: the copy is there before the next command.
         --duplicateCount;
         out += out;
@@ -670,6 +676,10 @@ void ControllerSimulator::Impl::run()
             delayed = false;
             sendBytes(delayedBytes);
         }
+        while (!laterCopies.empty() && now >= laterCopies.front().first) {
+            sendBytes(laterCopies.front().second);
+            laterCopies.pop_front();
+        }
         if (nfds > 1 && (fds[1].revents & POLLIN) && masterFd == fd && !delayed) {
             // One read per wake-up; poll tells when there is more.
             char buf[4096];
@@ -712,6 +722,8 @@ void ControllerSimulator::Impl::run()
             timeout = 5;
         if (delayed)
             timeout = std::min(timeout, until(delayedAt));
+        if (!laterCopies.empty())
+            timeout = std::min(timeout, until(laterCopies.front().first));
         if (reconnectPending)
             timeout = std::min(timeout, until(reconnectAt));
         if (hanging)
@@ -912,10 +924,11 @@ void ControllerSimulator::delayReplies(int ms, int count)
     d->delayCount = count;
 }
 
-void ControllerSimulator::duplicateReplies(int count)
+void ControllerSimulator::duplicateReplies(int count, int gapMs)
 {
     std::lock_guard<std::mutex> lock(d->m);
     d->duplicateCount = count;
+    d->duplicateGapMs = gapMs;
 }
 
 void ControllerSimulator::garbleReplies(int count)

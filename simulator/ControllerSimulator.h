@@ -65,7 +65,9 @@ public:
     // Fault injection.
     void dropReplies(int count);                 // answer nothing to the next count commands
     void delayReplies(int ms, int count);        // answer late
-    void duplicateReplies(int count);            // answer twice, the copy right behind the reply
+    // Answer twice: the copy right behind the reply, or gapMs later on its own
+    // (the next command may be taken before it).
+    void duplicateReplies(int count, int gapMs = 0);
     void garbleReplies(int count);               // answer with unreadable bytes
     void partialReplies(int count);              // answer without the final "\n"
     void holdBufferFull(int ms);                 // report 0 free slots and hold the busy line

@@ -1,4 +1,6 @@
 #include "UI/home.h"
+
+#include <QTimer>
 #include "ui_home.h"
 
 #include "Config/Config.h"
@@ -14,6 +16,7 @@
 #include <QIcon>
 #include <QPalette>
 #include <QPixmap>
+#include <QTimer>
 
 Home* Home::instHome = nullptr;
 
@@ -56,6 +59,20 @@ void Home::checkReturnHomeDone()
     qCritical().noquote() << "UI/home" << "checkReturnHomeDone";
     if (!sendHomedCoordinates(m_serial, true)) {
         giveUp(MachineRules::Trouble::Silent);
+        return;
+    }
+    completeWhenSent();
+}
+
+void Home::completeWhenSent()
+{
+    if (m_serial->keptCommands() > 0) {
+        // A busy controller takes the coordinate set once a slot frees.
+        if (MachineRules::troubleNow(m_serial) == MachineRules::Trouble::Silent && m_serial->keptCommands() == 0) {
+            giveUp(MachineRules::Trouble::Silent);
+            return;
+        }
+        QTimer::singleShot(100, this, &Home::completeWhenSent);
         return;
     }
     ui->label->setText(tr("Homing completed"));

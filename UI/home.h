@@ -26,6 +26,8 @@ private slots:
 private:
     Ui::Home* ui;
     void giveUp(MachineRules::Trouble why);
+    // "Homing completed" only once the coordinate set has reached the controller.
+    void completeWhenSent();
 
     SerialObject* m_serial = nullptr;
 };

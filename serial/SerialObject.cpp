@@ -73,7 +73,8 @@ thread_local int64_t waitSpent = 0;
 // The calls one screen event makes one after another share one budget, so an
 // event that asks several things never waits several limits.
 thread_local int64_t burstStartMs = 0, burstEndMs = INT64_MIN / 2, burstLeftMs = 0;
-thread_local const void* burstLink = nullptr;
+thread_local uint64_t burstLink = 0;
+std::atomic<uint64_t> linkSerial{0};
 
 int64_t steadyMs()
 {
@@ -89,7 +90,7 @@ bool onGuiThread()
 class CallLimit {
 public:
     // spanMs: how long one screen event's calls may go on sharing a budget.
-    CallLimit(const void* link, bool applies, int ms, int spanMs)
+    CallLimit(uint64_t link, bool applies, int ms, int spanMs)
         : m_owner(applies && callLeftMs < 0), m_burst(m_owner && onGuiThread())
     {
         if (!m_owner)
@@ -262,7 +263,8 @@ struct SerialObject::Impl {
 
     enum class Outcome { Replied, Unconfirmed, NotWritten };
     // forProof: on a fault the line is left as it is, for prove() to read.
-    Outcome transact(std::string_view command, std::string& reply, bool forProof = false);
+    // waitMs: how long a missing reply is waited for; the late limit unless less is asked.
+    Outcome transact(std::string_view command, std::string& reply, bool forProof = false, int waitMs = -1);
     QString query(std::string_view command, int tries = 2);
     // After a fault with `unanswered` commands whose replies were not read:
     // the sync query, unanswered replies read up to its answer. True when
@@ -391,6 +393,7 @@ struct SerialObject::Impl {
         windowFlow.unlock();
     }
 
+    const uint64_t serial = ++linkSerial;   // tells links apart, even at one address
     SerialPort port;
     std::string frame;         // the command being sent, framed (reused: no allocation per line)
     std::string windowReply;
@@ -434,14 +437,13 @@ struct SerialObject::Impl {
         outbox.push_front(std::move(code));
         outboxCount.store(int(outbox.size()));
     }
-    // Only a silent controller, a lost line or a stop ends what is kept.
-    void giveUpQueued(const char* why)
+    std::deque<std::string> takeAllQueued()
     {
         std::lock_guard<std::mutex> l(outboxMutex);
-        for (const std::string& c : outbox)
-            qWarning() << LOG_SRC(kSrc) << why << "not sent:" << text(c);
-        outbox.clear();
+        std::deque<std::string> all;
+        all.swap(outbox);
         outboxCount.store(0);
+        return all;
     }
     // A command from outside the print thread goes out only while the call
     // can still wait a late reply out; otherwise it is kept, so a late reply
@@ -521,7 +523,8 @@ struct SerialObject::RestorePoint {
     }
 };
 
-SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view command, std::string& reply, bool forProof)
+SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view command, std::string& reply, bool forProof,
+                                                          int waitMs)
 {
     if (!port.isOpen() || port.broken()) {
         if (!port.reopen())
@@ -550,7 +553,7 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
     }
     // A late reply is still this command's: it is waited for up to the late
     // limit (less when the caller's budget is smaller).
-    const Wait replyWait(lateMs());
+    const Wait replyWait(waitMs >= 0 ? waitMs : lateMs());
     const auto deadline = replyWait.until();
     SerialPort::Read r;
     for (;;) {
@@ -610,7 +613,11 @@ QString SerialObject::Impl::query(std::string_view command, int tries)
     std::string reply;
     const int64_t asked = nowMs();
     for (int attempt = 0; attempt < tries && !callSpent(); ++attempt) {
-        if (transact(command, reply) == Outcome::Replied) {
+        // A query may be asked again after one reply wait: either answer,
+        // the late one or the repeat's, tells the same, and the other is
+        // expected as a late reply.
+        const bool again = attempt + 1 < tries;
+        if (transact(command, reply, false, again ? replyMs.load() : -1) == Outcome::Replied) {
             if (command == ControllerProtocol::SyncQuery) {
                 needSync.store(false);
                 owed.store(0);   // every earlier reply lies before this one
@@ -904,16 +911,16 @@ QString SerialObject::serialCheckCode(const QString& code)
 {
     const std::string command = code.toStdString();
     const bool printThread = d->onPrintThread();
-    const CallLimit limit(d, !printThread, d->callLimitMs(), d->exchangeLimitMs());
+    const CallLimit limit(d->serial, !printThread, d->callLimitMs(), d->exchangeLimitMs());
     if (command == "M112")
-        d->giveUpQueued("stopped:");
+        giveUpQueued("stopped:");
     if (printThread) {
         d->windowClose();
     } else {
         deliverPending();
         deliverQueued();
         // Commands keep their order behind what is kept; queries need not.
-        if (d->outboxCount.load() > 0 && ControllerProtocol::answersOk(command) && !isSafetyCommand(command)) {
+        if (d->outboxCount.load() > 0 && ControllerProtocol::answersOk(command) && command != "M112") {
             d->queue(command);
             armQueuedTick();
             return QString::fromLatin1(ControllerProtocol::Queued);
@@ -925,7 +932,7 @@ QString SerialObject::serialCheckCode(const QString& code)
         if (d->silent.load())
             d->writeKeptAtOnce();
     } else if (d->skipWhileSilent()) {
-        d->giveUpQueued("the controller is not answering,");
+        giveUpQueued("the controller is not answering,");
         keepAndWrite(command);
         return QString::fromLatin1(ControllerProtocol::SendFailed);
     }
@@ -949,12 +956,31 @@ QString SerialObject::serialCheckCode(const QString& code)
     return reply;
 }
 
+// Only a silent controller, a lost line or a stop ends what is kept; a
+// safety command among it is still written at once.
+void SerialObject::giveUpQueued(const char* why)
+{
+    if (d->outboxCount.load() == 0)
+        return;
+    bool safety = false;
+    for (const std::string& c : d->takeAllQueued()) {
+        if (isSafetyCommand(c)) {
+            keepIfSafety(c);
+            safety = true;
+        } else {
+            qWarning() << LOG_SRC(kSrc) << why << "not sent:" << text(c);
+        }
+    }
+    if (safety)
+        writeKeptNow();
+}
+
 void SerialObject::deliverQueued()
 {
     std::string code;
     while (d->outboxCount.load() > 0 && d->timeToSend()) {
         if (d->quiet()) {
-            d->giveUpQueued("the controller is not answering,");
+            giveUpQueued("the controller is not answering,");
             return;
         }
         if (!d->takeQueued(code))
@@ -989,10 +1015,10 @@ void SerialObject::armQueuedTick()
             // While the print thread streams it sends them itself.
             if (d->flow.try_lock()) {
                 d->flow.unlock();
-                const CallLimit limit(d, true, d->callLimitMs(), d->exchangeLimitMs());
+                const CallLimit limit(d->serial, true, d->callLimitMs(), d->exchangeLimitMs());
                 deliverPending();
                 if (d->skipWhileSilent())
-                    d->giveUpQueued("the controller is not answering,");
+                    giveUpQueued("the controller is not answering,");
                 else
                     deliverQueued();
             }
@@ -1003,6 +1029,8 @@ void SerialObject::armQueuedTick()
 }
 
 int SerialObject::pendingSafetyCommands() const { return d->pendingCount.load(); }
+
+int SerialObject::keptCommands() const { return d->outboxCount.load(); }
 
 int64_t SerialObject::takeWaitSpentMs()
 {
@@ -1039,6 +1067,11 @@ void SerialObject::keepAndWrite(std::string_view code)
     if (!isSafetyCommand(code))
         return;
     keepIfSafety(code);
+    writeKeptNow();
+}
+
+void SerialObject::writeKeptNow()
+{
     std::unique_lock<FairLock> lock(d->io, std::defer_lock);
     if (d->onPrintThread())
         lock.lock();
@@ -1049,7 +1082,7 @@ void SerialObject::keepAndWrite(std::string_view code)
 
 void SerialObject::stopAtOnce()
 {
-    d->giveUpQueued("stopped:");
+    giveUpQueued("stopped:");
     for (const char* c : {"M112", "M104 S0 T0", "M140 S0", "M107", "M18"})
         keepIfSafety(c);
     keepAndWrite("M112");
@@ -1262,25 +1295,26 @@ QString SerialObject::serialSendCode(const QString& code)
     QString reply;
     const std::string command = code.toStdString();
     const bool printThread = d->onPrintThread();
-    const CallLimit limit(d, !printThread, d->callLimitMs(), d->exchangeLimitMs());
+    const CallLimit limit(d->serial, !printThread, d->callLimitMs(), d->exchangeLimitMs());
     int flowMs = d->flowMs.load();
     const bool safety = isSafetyCommand(command);
     if (command == "M112")
-        d->giveUpQueued("stopped:");
+        giveUpQueued("stopped:");
     if (!printThread) {
         // No other thread waits on the controller longer than one exchange, and
         // after one such wait has failed not at all until a slot is seen again.
         deliverPending();
         if (d->skipWhileSilent()) {
-            d->giveUpQueued("the controller is not answering,");
+            giveUpQueued("the controller is not answering,");
             keepAndWrite(command);
             return QString::fromLatin1(ControllerProtocol::SendFailed);
         }
-        // What the controller cannot take now is kept, in order, never dropped;
-        // safety commands go ahead of it.
-        if (!safety && !d->quiet()) {
+        // What the controller cannot take now is kept, in order, never dropped.
+        // A safety command goes behind what is kept too (a kept "heat" must not
+        // follow it), but never waits to be written; only a stop ends the queue.
+        if (command != "M112" && !d->quiet()) {
             deliverQueued();
-            if (d->outboxCount.load() > 0 || !d->timeToSend()) {
+            if (d->outboxCount.load() > 0 || (!safety && !d->timeToSend())) {
                 d->queue(command);
                 armQueuedTick();
                 return QString::fromLatin1(ControllerProtocol::Queued);

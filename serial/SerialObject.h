@@ -54,6 +54,8 @@ public:
     QString serialCheckCode(const QString& code);
     // Safety commands still waiting for the line (tests and the log).
     int pendingSafetyCommands() const;
+    // Commands kept in order until the controller has room for them.
+    int keptCommands() const;
     // Milliseconds the calling thread's calls spent waiting on a link since the
     // last call, as the link accounts them against each call's limit; for tests.
     static int64_t takeWaitSpentMs();
@@ -134,6 +136,8 @@ private:
     Step restoreJob(const RestorePoint& at, bool pauseStops);
     void keepIfSafety(std::string_view code);
     void keepAndWrite(std::string_view code);
+    void writeKeptNow();
+    void giveUpQueued(const char* why);
     void stopAtOnce();
     Step lostLines();
     void deliverPending();

@@ -63,7 +63,9 @@ bool SerialPort::open()
         ::close(fd);
         return false;
     }
-    tcflush(fd, TCIOFLUSH);
+    // Old input only: what was written before a reopen (a stop written at once)
+    // must still reach the controller.
+    tcflush(fd, TCIFLUSH);
     m_fd = fd;
     m_broken = false;
     m_in.clear();

@@ -352,7 +352,9 @@ private slots:
         // A silent controller that still reads gets the stop all the same.
         if (fault != "hangup") {
             QVERIFY(SimHarness::waitUntil([&] { return rig.sent(from).contains("M18"); }, Long));
-            QCOMPARE(rig.sent(from), QStringList({"M112", "M18"}));
+            QStringList stop = rig.sent(from);
+            stop.removeDuplicates();   // a stop asked for again is written again
+            QCOMPARE(stop, QStringList({"M112", "M18"}));
         }
         from = rig.mark();
         QTest::qWait(100);

@@ -9,6 +9,7 @@
 #include "gpio/Gpio.h"
 #include "serial/ControllerProtocol.h"
 #include "serial/GcodeFile.h"
+#include "serial/MachineProgress.h"
 #include "serial/PrintLineAdjuster.h"
 #include "serial/SerialPort.h"
 #include "tools/Log.h"
@@ -309,6 +310,7 @@ struct SerialObject::Impl {
     }
 
     SerialPort port;
+    MachineProgress progress;  // every command written and reply taken
     std::string frame;         // the command being sent, framed (reused: no allocation per line)
     std::string windowReply;
     std::string lastWindowReply;          // the reply before it, in this run of lines in flight
@@ -418,6 +420,7 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         port.reopen();
         return Outcome::NotWritten;
     }
+    progress.commandSent(command);
     if (written < frame.size()) {
         port.reopen();
         return Outcome::Unconfirmed;
@@ -442,6 +445,7 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         const int n = ControllerProtocol::freeSlots(std::string_view(reply));
         if (n >= 0) {
             tookCount(n);
+            progress.replyTaken(command, reply);
             return Outcome::Replied;
         }
         qWarning() << LOG_SRC(kSrc) << "unreadable reply to" << text(command);
@@ -588,6 +592,7 @@ bool SerialObject::Impl::windowSend(std::string_view line)
                 windowClose();
                 return false;
             }
+            progress.commandSent(line);
             flight[(flightHead + inFlight) % MaxInFlight] = currentLine;
             ++inFlight;
             if (written < frame.size())
@@ -618,6 +623,7 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
             --inFlight;
             flightHead = (flightHead + 1) % MaxInFlight;
             tookCount(n);
+            progress.replyTaken({}, windowReply);
             if (windowReply == lastWindowReply)
                 ++lookalikes;
             lastWindowReply = windowReply;
@@ -718,6 +724,8 @@ void SerialObject::close()
     std::lock_guard<FairLock> lock(d->io);
     d->port.close();
 }
+
+MachineProgress& SerialObject::progress() { return d->progress; }
 
 void SerialObject::setTiming(const LinkTiming& t)
 {

@@ -921,7 +921,8 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
             if (aborted())
                 return SendStatus::Aborted;
             const auto now = Clock::now();
-            if ((now >= deadline || callSpent()) && asked)
+            // The print thread counts only time without progress (a dwell, a heat wait).
+            if ((now >= deadline || callSpent()) && asked && (!d->onPrintThread() || d->progress.quietFor(flowMs)))
                 return SendStatus::FlowTimeout;
             const int busy = d->busy ? d->busy->value() : -1;
             // A free (or unreadable) line is followed by a query at once, then at a
@@ -1414,7 +1415,7 @@ private:
 SerialObject::Step SerialObject::waitMotionEnd()
 {
     // The controller's queue holds at most a buffer of moves; it has to empty
-    // within the flow limit, as a slot has to free up within it.
+    // within the flow limit of time without progress, as a slot has to free up.
     SilenceWatch silence(d->portLostMs.load());
     const auto until = Clock::now() + std::chrono::milliseconds(d->flowMs.load());
     for (;;) {
@@ -1427,7 +1428,7 @@ SerialObject::Step SerialObject::waitMotionEnd()
             m_lostController.store(true);
             return Step::Lost;
         }
-        if (Clock::now() >= until) {
+        if (Clock::now() >= until && d->progress.quietFor(d->flowMs.load())) {
             qWarning() << LOG_SRC(kSrc) << "the moves do not end, pausing anyway";
             return Step::Done;
         }

@@ -2,6 +2,8 @@
 
 #include "Execute/CExecuteGetSerialObject.h"
 #include "serial/ControllerProtocol.h"
+#include "serial/MachineProgress.h"
+#include "serial/SerialObject.h"
 #include "tools/Log.h"
 
 #include <QDebug>
@@ -53,9 +55,10 @@ void CExecuteReturnHome::step(unsigned run)
     if (!m_commandSent) {
         link->serialSendCode(ControllerProtocol::homeCommand(axis));
         m_commandSent = true;
-        m_axisDeadline.setRemainingTime(ControllerProtocol::homingLimitMs());
-    } else if (m_axisDeadline.hasExpired()) {
-        // The end stop never triggered (or the controller does not answer).
+        m_axisDeadline.setRemainingTime(ControllerProtocol::homingLimitMs(axis));
+    } else if (m_axisDeadline.hasExpired() && link->progress().quietFor(ControllerProtocol::homingLimitMs(axis))) {
+        // The end stop never triggered (or the controller does not answer),
+        // and nothing it holds has shown progress for as long.
         m_running = false;
         qWarning() << LOG_SRC(kSrc) << "axis" << axis << "not home in time";
         if (m_listener)

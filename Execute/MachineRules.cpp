@@ -2,6 +2,7 @@
 
 #include "Config/Config.h"
 #include "serial/ControllerProtocol.h"
+#include "serial/MachineProgress.h"
 #include "serial/SerialObject.h"
 
 #include <algorithm>
@@ -76,8 +77,8 @@ void MoveWait::start(int limitMs)
     m_active = true;
     m_failing = false;
     m_limitMs = limitMs;
-    m_lastFree = -1;
-    m_deadline.setRemainingTime(limitMs);
+    m_floor = Clock::now() + std::chrono::milliseconds(limitMs);
+    m_nextLook = {};
 }
 
 void MoveWait::extend(int limitMs)
@@ -87,8 +88,7 @@ void MoveWait::extend(int limitMs)
         return;
     }
     m_limitMs = std::max(m_limitMs, limitMs);
-    if (m_deadline.remainingTime() < limitMs)
-        m_deadline.setRemainingTime(limitMs);
+    m_floor = std::max(m_floor, Clock::now() + std::chrono::milliseconds(limitMs));
 }
 
 MoveWait::Result MoveWait::poll(SerialObject* link)
@@ -100,24 +100,35 @@ MoveWait::Result MoveWait::poll(SerialObject* link)
         m_active = false;
         return Ended;
     }
-    const bool answered = controllerAnswered(reply);
-    if (answered) {
+    if (controllerAnswered(reply)) {
         m_failing = false;
-        // A slot freed since the last poll: a move has ended, so the queue is
-        // moving on however many moves it still holds.
-        const int free = ControllerProtocol::freeSlots(reply);
-        if (m_lastFree >= 0 && free > m_lastFree && m_deadline.remainingTime() < m_limitMs)
-            m_deadline.setRemainingTime(m_limitMs);
-        m_lastFree = free;
-    } else if (!m_failing) {
+        // Every slot the reply shows freed is progress; the link has seen it.
+        const MachineProgress& progress = link->progress();
+        const auto stuckAt = [&] { return std::max(m_floor, progress.stuckAfter(m_limitMs)); };
+        const auto now = Clock::now();
+        if (now >= m_nextLook && now > stuckAt() - std::chrono::milliseconds(m_limitMs / 2)) {
+            // Nothing has shown progress for half the limit: a long move shows
+            // it in the position, a heat wait in its heater.
+            m_nextLook = now + std::chrono::milliseconds(m_limitMs / 4);
+            link->serialCheckCode("M114");
+            if (progress.heatWaitPending())
+                link->serialCheckCode("M105");
+        }
+        if (Clock::now() <= stuckAt())
+            return Moving;
+        m_trouble = Trouble::Stuck;
+        m_active = false;
+        return GaveUp;
+    }
+    // A controller that does not answer is judged by the silence alone.
+    if (!m_failing) {
         m_failing = true;
         // No answer for the margin of a move's limit: the controller is gone.
         m_silentSince.setRemainingTime(ControllerProtocol::moveLimitMs(0, 1));
     }
-    // A controller that does not answer is judged by the silence alone.
-    if (m_failing ? !m_silentSince.hasExpired() : !m_deadline.hasExpired())
+    if (!m_silentSince.hasExpired())
         return Moving;
-    m_trouble = m_failing ? Trouble::Silent : Trouble::Stuck;
+    m_trouble = Trouble::Silent;
     m_active = false;
     return GaveUp;
 }

@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 class SerialObject;
@@ -57,10 +58,14 @@ void emergencyStop(SerialObject* link);
 enum class Trouble { Stuck, Silent };
 
 // A wait on moves, limited by the moves' own time plus a margin
-// (ControllerProtocol::moveLimitMs). Stuck once the limit has passed with the
-// controller still reporting motion and no buffer slot freed meanwhile (every
-// slot freed starts the limit again); silent once every poll has failed for
-// the margin alone, however long the moves.
+// (ControllerProtocol::moveLimitMs), counting only time without progress:
+// stuck once the limit has passed since the wait started, since the machine
+// last showed progress (SerialObject::progress(): a slot freed, a new
+// position, a heater nearing the target of a heat wait) and since the dwells
+// and heat waits it was sent may have ended, with the controller still
+// reporting motion. While nothing shows progress for half the limit, the poll
+// also asks the position (and the heaters during a heat wait). Silent once
+// every poll has failed for the margin alone, however long the moves.
 class MoveWait {
 public:
     enum Result { Moving, Ended, GaveUp };
@@ -84,11 +89,12 @@ public:
     Trouble trouble() const { return m_trouble; }
 
 private:
+    using Clock = std::chrono::steady_clock;
     bool m_active = false;
-    QDeadlineTimer m_deadline;
+    Clock::time_point m_floor;      // never stuck before: the limit from the start
+    Clock::time_point m_nextLook;   // when the poll may ask position and heaters again
     QDeadlineTimer m_silentSince;   // running while polls fail
     int m_limitMs = 0;
-    int m_lastFree = -1;            // free slots at the last answered poll
     bool m_failing = false;
     Trouble m_trouble = Trouble::Stuck;
 };

@@ -233,17 +233,27 @@ static bool queryReplyFits(std::string_view word, std::string_view payload)
 
 
 namespace {
-std::atomic<double> machineTimeScale{1.0};
+std::atomic<double> machineTimeScale_{1.0};
 }
 
-void setMachineTimeScale(double scale) { machineTimeScale.store(scale > 0 ? scale : 1.0); }
+void setMachineTimeScale(double scale) { machineTimeScale_.store(scale > 0 ? scale : 1.0); }
 
 int moveLimitMs(double mm, double feedMmPerMin)
 {
     const double moveMs = feedMmPerMin > 0 ? std::fabs(mm) / feedMmPerMin * 60000.0 : 0.0;
-    return int((2.0 * moveMs + 10000.0) / machineTimeScale.load());
+    return int((2.0 * moveMs + 10000.0) / machineTimeScale_.load());
 }
 
-int homingLimitMs() { return moveLimitMs(230.0, 600.0); }
+double machineTimeScale() { return machineTimeScale_.load(); }
+
+// Homing: Z travels at most from the bed to its homed height of 215 mm plus the
+// nozzle offset's range, 230 mm; X and Y less. The slowest plausible homing
+// speeds are 600 mm/min for X and Y and 120 mm/min for Z (half the slowest
+// usual for a lead-screw Z axis); the limit is twice that time and 10 s more.
+int homingLimitMs(char axis)
+{
+    constexpr double TravelMm = 230.0;
+    return moveLimitMs(TravelMm, axis == 'Z' ? 120.0 : 600.0);
+}
 
 }

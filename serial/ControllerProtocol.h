@@ -100,9 +100,11 @@ QString homeCommand(char axis);                           // "G28 Z"
 // How long a wait on a move of mm millimetres at feed mm/min may last before
 // the machine counts as stuck: twice the move's own time and 10 s more.
 int moveLimitMs(double mm, double feedMmPerMin);
-// Homing one axis from anywhere (230 mm at 600 mm/min), as a limit.
-int homingLimitMs();
+// Homing one axis ('X', 'Y' or 'Z') from anywhere, as a limit: the longest
+// travel to an end stop at the slowest plausible homing speed (X, Y 56 s; Z 240 s).
+int homingLimitMs(char axis);
 // Machine seconds per real second; the simulator's time scale in tests.
 void setMachineTimeScale(double scale);
+double machineTimeScale();
 
 }

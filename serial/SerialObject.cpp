@@ -9,6 +9,7 @@
 #include "gpio/Gpio.h"
 #include "serial/ControllerProtocol.h"
 #include "serial/GcodeFile.h"
+#include "serial/MachineProgress.h"
 #include "serial/PrintLineAdjuster.h"
 #include "serial/SerialPort.h"
 #include "tools/Log.h"
@@ -395,6 +396,7 @@ struct SerialObject::Impl {
 
     const uint64_t serial = ++linkSerial;   // tells links apart, even at one address
     SerialPort port;
+    MachineProgress progress;  // every command written and reply taken
     std::string frame;         // the command being sent, framed (reused: no allocation per line)
     std::string windowReply;
     std::unique_ptr<GpioLine> busy;
@@ -547,6 +549,7 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         return Outcome::NotWritten;
     }
     awaiting();
+    progress.commandSent(command);
     if (written < frame.size()) {
         port.reopen();
         return Outcome::Unconfirmed;
@@ -585,6 +588,7 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         if (n >= 0) {
             tookCount(n);
             answered();
+            progress.replyTaken(command, reply);
             return Outcome::Replied;
         }
         qWarning() << LOG_SRC(kSrc) << "unreadable reply to" << text(command);
@@ -766,6 +770,7 @@ bool SerialObject::Impl::windowSend(std::string_view line)
                 windowClose();
                 return false;
             }
+            progress.commandSent(line);
             flight[(flightHead + inFlight) % MaxInFlight] = currentLine;
             ++inFlight;
             if (written < frame.size())
@@ -798,6 +803,7 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
             --inFlight;
             flightHead = (flightHead + 1) % MaxInFlight;
             tookCount(n);
+            progress.replyTaken({}, windowReply);
             if (port.linesWaiting() > inFlight) {   // a reply came twice: the counts may be a line old
                 foundSurplus("with lines in flight");
                 windowResync("more replies than lines");
@@ -898,6 +904,8 @@ void SerialObject::close()
     std::lock_guard<FairLock> lock(d->io);
     d->port.close();
 }
+
+MachineProgress& SerialObject::progress() { return d->progress; }
 
 void SerialObject::setTiming(const LinkTiming& t)
 {
@@ -1187,7 +1195,8 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
             if (aborted())
                 return SendStatus::Aborted;
             const auto now = Clock::now();
-            if ((now >= deadline || callSpent()) && asked)
+            // The print thread counts only time without progress (a dwell, a heat wait).
+            if ((now >= deadline || callSpent()) && asked && (!d->onPrintThread() || d->progress.quietFor(flowMs)))
                 return SendStatus::FlowTimeout;
             const int busy = d->busy ? d->busy->value() : -1;
             if (busy == 1 && flowMs == 0)
@@ -1728,7 +1737,7 @@ private:
 SerialObject::Step SerialObject::waitMotionEnd()
 {
     // The controller's queue holds at most a buffer of moves; it has to empty
-    // within the flow limit, as a slot has to free up within it.
+    // within the flow limit of time without progress, as a slot has to free up.
     SilenceWatch silence(d->portLostMs.load());
     const auto until = Clock::now() + std::chrono::milliseconds(d->flowMs.load());
     for (;;) {
@@ -1741,7 +1750,7 @@ SerialObject::Step SerialObject::waitMotionEnd()
             m_lostController.store(true);
             return Step::Lost;
         }
-        if (Clock::now() >= until) {
+        if (Clock::now() >= until && d->progress.quietFor(d->flowMs.load())) {
             qWarning() << LOG_SRC(kSrc) << "the moves do not end, pausing anyway";
             return Step::Done;
         }

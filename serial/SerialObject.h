@@ -10,6 +10,7 @@
 #include <string_view>
 
 class SerialPort;
+class MachineProgress;
 
 struct PrintingAdjust {
     int speed = 100;      // percent, scales feed rates
@@ -81,6 +82,8 @@ public:
     void endPrintForExit();
 
     void setTiming(const LinkTiming& timing);
+    // Whether the machine gets on with its work, from every command written and reply taken.
+    MachineProgress& progress();
 
     void setInitPrintingPersent();
     float printingPersent() const { return m_persent.load(); }

@@ -27,9 +27,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr double UnknownTravel = 200.0;       // mm an axis may have to go to reach home before its first homing
-constexpr double HomingSpeedXY = 50.0;        // mm/s
-constexpr double HomingSpeedZ = 10.0;         // mm/s
 constexpr double DefaultFeed = 3000.0;        // mm/min
 
 struct Word {
@@ -442,8 +439,8 @@ std::string ControllerSimulator::Impl::execute(const Words& words)
                 continue;
             e.homeAxis[a] = true;
             atHome[a] = false;   // the end stop reads clear until the axis is back
-            const double travel = homed[a] ? std::fabs(planned[a]) : UnknownTravel;
-            e.duration = std::max(e.duration, travel / (a == 2 ? HomingSpeedZ : HomingSpeedXY));
+            const double travel = homed[a] ? std::fabs(planned[a]) : opt.unhomedTravel;
+            e.duration = std::max(e.duration, travel / std::max(opt.homingSpeed[a], 0.001));
             e.to[a] = 0;
             planned[a] = 0;
             shift[a] = 0;

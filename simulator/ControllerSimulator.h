@@ -21,6 +21,8 @@ public:
         bool probeFitted = true;
         bool keepTranscript = true;      // off for long benchmark runs (receivedCount() still counts)
         double lineBytesPerSecond = 0;   // serial line speed each way (11520 = 115200 baud 8N1); 0: instant
+        double homingSpeed[3] = {50.0, 50.0, 10.0};   // mm/s of a G28 move, X, Y, Z
+        double unhomedTravel = 200.0;    // mm an axis travels to its end stop before its first homing
     };
     ControllerSimulator();
     explicit ControllerSimulator(const Options& options);

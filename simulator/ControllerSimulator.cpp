@@ -185,7 +185,16 @@ struct ControllerSimulator::Impl {
 
     int dropCount = 0, duplicateCount = 0, garbleCount = 0, partialCount = 0, delayCount = 0, delayMs = 0;
     int duplicateGapMs = 0;                // > 0: a copy follows its reply this much later, on its own
-    std::deque<std::pair<Clock::time_point, std::string>> laterCopies;
+    std::deque<std::pair<Clock::time_point, std::string>> laterCopies;   // replies due later, by time
+    void sendAt(Clock::time_point at, const std::string& bytes)
+    {
+        const auto pos = std::upper_bound(laterCopies.begin(), laterCopies.end(), at,
+                                          [](Clock::time_point t, const auto& e) { return t < e.first; });
+        laterCopies.emplace(pos, at, bytes);
+    }
+    int latencyMinMs = 0, latencyMaxMs = 0;   // every reply this late, in order; input still taken
+    Clock::time_point lastDue{};
+    uint32_t latencySeed = 12345;
     Clock::time_point holdUntil{};
     bool hangPending = false;
     bool hanging = false;                  // replying no more, the line closes when input stops
@@ -592,9 +601,16 @@ void ControllerSimulator::Impl::handleLine(std::string_view line, Clock::time_po
     if (overridden)
         --overrideCount;
     ControllerProtocol::replyInto(out, free(now), overridden ? overridePayload : payload);
+    Clock::time_point due = now;
+    if (latencyMaxMs > 0) {
+        latencySeed = latencySeed * 1103515245u + 12345u;
+        const int span = latencyMaxMs - latencyMinMs + 1;
+        due = std::max(lastDue, now + std::chrono::milliseconds(latencyMinMs + int((latencySeed >> 8) % uint32_t(span))));
+        lastDue = due;
+    }
     if (duplicateCount > 0 && duplicateGapMs > 0) {
         --duplicateCount;
-        laterCopies.emplace_back(now + std::chrono::milliseconds(duplicateGapMs), out);
+        sendAt(due + std::chrono::milliseconds(duplicateGapMs), out);
     } else if (duplicateCount > 0) {
         // The same reply twice in one write: the copy is there before the next command.
         --duplicateCount;
@@ -611,6 +627,10 @@ void ControllerSimulator::Impl::handleLine(std::string_view line, Clock::time_po
         delayed = true;
         delayedBytes = out;
         delayedAt = now + std::chrono::milliseconds(delayMs);
+        return;
+    }
+    if (latencyMaxMs > 0) {
+        sendAt(due, out);
         return;
     }
     sendBytes(out);
@@ -926,6 +946,13 @@ void ControllerSimulator::duplicateReplies(int count, int gapMs)
     std::lock_guard<std::mutex> lock(d->m);
     d->duplicateCount = count;
     d->duplicateGapMs = gapMs;
+}
+
+void ControllerSimulator::replyLatency(int minMs, int maxMs)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->latencyMinMs = std::max(0, minMs);
+    d->latencyMaxMs = std::max(d->latencyMinMs, maxMs);
 }
 
 void ControllerSimulator::garbleReplies(int count)

@@ -70,6 +70,9 @@ public:
     // Answer twice: the copy right behind the reply, or gapMs later on its own
     // (the next command may be taken before it).
     void duplicateReplies(int count, int gapMs = 0);
+    // A slow controller: every reply comes minMs..maxMs late, in order, while
+    // commands are still taken and carried out (0, 0 turns it off).
+    void replyLatency(int minMs, int maxMs);
     void garbleReplies(int count);               // answer with unreadable bytes
     void partialReplies(int count);              // answer without the final "\n"
     void holdBufferFull(int ms);                 // report 0 free slots and hold the busy line

@@ -120,6 +120,12 @@ MoveWait::Result MoveWait::poll(SerialObject* link)
         m_active = false;
         return GaveUp;
     }
+    // A poll that got nothing while the link still hears the controller (a
+    // late reply, a screen event out of time) tells nothing new.
+    if (link && !link->controllerSilent()) {
+        m_failing = false;
+        return Moving;
+    }
     // A controller that does not answer is judged by the silence alone.
     if (!m_failing) {
         m_failing = true;
@@ -136,7 +142,7 @@ MoveWait::Result MoveWait::poll(SerialObject* link)
 Trouble troubleNow(SerialObject* link)
 {
     const QString reply = link ? link->serialCheckCode("M121") : QString(ControllerProtocol::SendFailed);
-    return controllerAnswered(reply) ? Trouble::Stuck : Trouble::Silent;
+    return controllerAnswered(reply) || (link && !link->controllerSilent()) ? Trouble::Stuck : Trouble::Silent;
 }
 
 bool sendConfirmed(SerialObject* link, const QString& command)

@@ -55,7 +55,8 @@ void emergencyStop(SerialObject* link);
 
 // Why a wait on the machine gave up: the controller says it still moves, or
 // it does not answer (or did not confirm a command).
-enum class Trouble { Stuck, Silent };
+// Or its replies could not be read.
+enum class Trouble { Stuck, Silent, Unreadable };
 
 // A wait on moves, limited by the moves' own time plus a margin
 // (ControllerProtocol::moveLimitMs), counting only time without progress:

@@ -1125,6 +1125,7 @@ void BuildPrint::endForLostController()
     m_parking = false;
     m_resuming = false;
     m_motionWaits = 0;
+    const SerialObject::EndCause cause = m_serial->jobEndCause();
     // Kept until the line is back, then delivered first.
     m_serial->serialCheckCode("M112");
     m_serial->stopHalmetIIHeating();
@@ -1133,7 +1134,10 @@ void BuildPrint::endForLostController()
     if (PolarClient* client = cloud())
         client->sendCancelStatus();
     hideNotice();
-    showMessage("", MachineTrouble::text(MachineRules::Trouble::Silent), "");
+    // A stop of the program's own has shown its reason already.
+    if (cause != SerialObject::EndCause::Stopped)
+        showMessage("", MachineTrouble::text(cause == SerialObject::EndCause::Unreadable ? MachineRules::Trouble::Unreadable
+                                                                                       : MachineRules::Trouble::Silent), "");
     close();
 }
 

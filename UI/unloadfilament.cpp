@@ -159,8 +159,8 @@ void UnloadFilament::giveUp(MachineRules::Trouble why)
                          << (why == MachineRules::Trouble::Silent ? "silent" : "stuck");
     m_stalled = true;
     MachineRules::emergencyStop(m_serial);
-    ui->label->setText(why == MachineRules::Trouble::Silent ? MachineTrouble::text(why)
-                                                             : tr("Unloading did not finish.\nPlease check the machine."));
+    ui->label->setText(why != MachineRules::Trouble::Stuck ? MachineTrouble::text(why)
+                                                            : tr("Unloading did not finish.\nPlease check the machine."));
     showBack();
 }
 

@@ -381,6 +381,8 @@ struct SerialObject::Impl {
     void tookCount(int n)
     {
         freeSlots.store(n);
+        if (n > maxFree.load())
+            maxFree.store(n);
         silent.store(false);
         if (n > 0)
             congested.store(false);
@@ -410,6 +412,21 @@ struct SerialObject::Impl {
     std::atomic<int64_t> awaitingSince{0};   // a reply has been awaited since; 0: none
     std::atomic<int> owed{0};             // replies given up on that may still come late
     std::atomic<bool> unreadable{false};  // a line that was no reply came since the last check
+    // The program itself stopped the controller ("M112") while job moves may
+    // still have been queued: the job cannot go on as if they had run.
+    std::atomic<bool> stoppedByUs{false};
+    std::atomic<bool> jobSettled{false};  // a pause saw every job move end: a stop drops none
+    std::atomic<int> maxFree{0};          // the most free slots seen: the buffer's size
+    static constexpr int SentRing = 256;
+    int64_t sentLines[SentRing] = {};     // the latest file lines written, print thread only
+    int64_t sentTotal = 0;
+    void noteSent(int64_t line) { sentLines[sentTotal++ % SentRing] = line; }
+    // The oldest line the controller may still have held: a buffer's worth back.
+    int64_t firstMaybeQueued() const
+    {
+        const int64_t back = std::min<int64_t>({sentTotal, int64_t(std::max(maxFree.load(), 1)) + 1, SentRing});
+        return back == 0 ? 1 : sentLines[(sentTotal - back) % SentRing];
+    }
     // Commands from outside the print thread that found no slot (or no time)
     // within the caller's bound: kept in order and sent as slots free.
     std::mutex outboxMutex;
@@ -920,8 +937,10 @@ QString SerialObject::serialCheckCode(const QString& code)
     const std::string command = code.toStdString();
     const bool printThread = d->onPrintThread();
     const CallLimit limit(d->serial, !printThread, d->callLimitMs(), d->exchangeLimitMs());
-    if (command == "M112")
+    if (command == "M112") {
         giveUpQueued("stopped:");
+        noteOwnStop();
+    }
     if (printThread) {
         d->windowClose();
     } else {
@@ -983,6 +1002,27 @@ void SerialObject::giveUpQueued(const char* why)
         writeKeptNow();
 }
 
+// "M112" from a page empties the controller's queue: while job moves may be
+// in it, the job must end rather than carry on as if they had run. A pause
+// that saw every move end, and the user's own cancel, lose nothing.
+void SerialObject::noteOwnStop()
+{
+    if (d->onPrintThread() || !m_printing.load() || d->jobSettled.load() || d->quitRequest.load())
+        return;
+    if (!d->stoppedByUs.exchange(true))
+        qWarning() << LOG_SRC(kSrc) << "the controller was stopped during the job: its queued moves are lost";
+}
+
+// The print thread's answer to a stop of the program's own: the job ends,
+// its resume record before the first line the stop may have dropped.
+SerialObject::Step SerialObject::stoppedJob()
+{
+    const int64_t first = d->firstMaybeQueued();
+    if (d->unprovenFrom < 0 || first < d->unprovenFrom)
+        d->unprovenFrom = first;
+    return lostLines();
+}
+
 void SerialObject::deliverQueued()
 {
     std::string code;
@@ -1039,6 +1079,8 @@ void SerialObject::armQueuedTick()
 int SerialObject::pendingSafetyCommands() const { return d->pendingCount.load(); }
 
 int SerialObject::keptCommands() const { return d->outboxCount.load(); }
+
+bool SerialObject::controllerSilent() const { return d->quiet(); }
 
 int64_t SerialObject::takeWaitSpentMs()
 {
@@ -1307,8 +1349,10 @@ QString SerialObject::serialSendCode(const QString& code)
     const CallLimit limit(d->serial, !printThread, d->callLimitMs(), d->exchangeLimitMs());
     int flowMs = d->flowMs.load();
     const bool safety = isSafetyCommand(command);
-    if (command == "M112")
+    if (command == "M112") {
         giveUpQueued("stopped:");
+        noteOwnStop();
+    }
     if (!printThread) {
         // No other thread waits on the controller longer than one exchange, and
         // after one such wait has failed not at all until a slot is seen again.
@@ -1450,6 +1494,10 @@ int SerialObject::serialPrint(QString path)
     }
     d->printThread.store(std::this_thread::get_id());
     m_lostController.store(false);
+    m_endCause.store(int(EndCause::None));
+    d->stoppedByUs.store(false);
+    d->jobSettled.store(false);
+    d->unreadable.store(false);
     qDebug() << LOG_SRC(kSrc) << path;
     const int result = printFile(path.toStdString());
     d->printThread.store(std::thread::id());
@@ -1484,16 +1532,29 @@ int SerialObject::printFile(const std::string& path)
     case JobEnd::Failed:
         // A job that could not stream its file ends like a quit, never as a finished print.
         qDebug() << LOG_SRC(kSrc) << (end == JobEnd::Quit ? "quit" : "failed");
-        if (!m_lostController.load() && !d->silent.load()) {
+        if (m_lostController.load())
+            m_endCause.store(int(d->stoppedByUs.load()   ? EndCause::Stopped
+                                 : d->unreadable.load() ? EndCause::Unreadable
+                                                        : EndCause::Silent));
+        if (d->stoppedByUs.load() && !d->quiet()) {
+            // Stopped by a page while the controller answers: it needs no
+            // second stop, only its heaters, fan and motors off.
+            for (const char* c : {"M104 S0 T0", "M140 S0", "M107", "M18"}) {
+                const SendStatus st = sendFlowControlled(c, 1000, AbortOn::Nothing, nullptr);
+                if (st != SendStatus::Sent)
+                    keepIfSafety(c);
+            }
+        } else if (!m_lostController.load() && !d->silent.load()) {
             // Fan off; bounded, so a controller that holds its buffer full cannot hold up the end.
             const SendStatus fan = sendFlowControlled("M107", 1000, AbortOn::Nothing, nullptr);
             if (fan == SendStatus::FlowTimeout || fan == SendStatus::PortDown)
                 keepIfSafety("M107");
         }
-        if (m_lostController.load() || d->silent.load()) {
+        if ((m_lostController.load() || d->silent.load()) && !(d->stoppedByUs.load() && !d->quiet())) {
             // The controller does not answer: stop it without waiting for it,
             // and tell the page why the job ended.
-            m_lostController.store(true);
+            if (!m_lostController.exchange(true))
+                m_endCause.store(int(EndCause::Silent));
             stopAtOnce();
         }
         emit printQuit();
@@ -1547,6 +1608,7 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
     d->unprovenFrom = -1;
     d->surplusInJob = 0;
     d->oneAtATime = false;
+    d->sentTotal = 0;
     d->layerStarts.clear();
     d->lastSavedLine = skip;
     d->keepResumeLine = getConfigFile().configFile()->getPowerOffResumePrintStatus();
@@ -1627,8 +1689,12 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
         // A line that may not have arrived ends the job before the next goes out.
         Step st = Step::Done;
         d->currentLine = lineNo;
-        if (d->quitRequest.load() || d->pauseRequest.load() || !d->windowSend(res.text))
+        if (d->stoppedByUs.load())
+            st = stoppedJob();
+        else if (d->quitRequest.load() || d->pauseRequest.load() || !d->windowSend(res.text))
             st = d->unprovenFrom >= 0 ? lostLines() : sendJobCommand(res.text, AbortOn::PauseOrQuit);
+        if (st == Step::Done)
+            d->noteSent(lineNo);
         if (st == Step::Done && d->unprovenFrom >= 0)
             st = lostLines();
         if (st == Step::Quit)
@@ -1650,6 +1716,10 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
     if (d->quitRequest.load())
         return JobEnd::Quit;
     d->windowClose();
+    if (d->stoppedByUs.load()) {
+        stoppedJob();
+        return JobEnd::Failed;
+    }
     if (d->unprovenFrom >= 0) {
         lostLines();
         return JobEnd::Failed;
@@ -1667,6 +1737,8 @@ SerialObject::Step SerialObject::sendJobCommand(std::string_view code, AbortOn a
     for (;;) {
         if (d->quitRequest.load())
             return Step::Quit;
+        if (d->stoppedByUs.load())
+            return stoppedJob();
         if (abortOn == AbortOn::PauseOrQuit && d->pauseRequest.load()) {
             const Step st = pauseJob();
             if (st != Step::Done)
@@ -1743,9 +1815,13 @@ SerialObject::Step SerialObject::waitMotionEnd()
     for (;;) {
         if (d->quitRequest.load())
             return Step::Quit;
+        if (d->stoppedByUs.load())
+            return stoppedJob();
         const QString reply = serialCheckCode("M121");
-        if (ControllerProtocol::motionEnded(reply))
+        if (ControllerProtocol::motionEnded(reply)) {
+            d->jobSettled.store(true);
             return Step::Done;
+        }
         if (silence.lost(reply)) {
             m_lostController.store(true);
             return Step::Lost;
@@ -1777,6 +1853,8 @@ SerialObject::Step SerialObject::waitJobHeaters(int nozzle, int bed, bool pauseS
             return Step::Quit;
         if (pauseStops && d->pauseRequest.load())
             return Step::Paused;
+        if (d->stoppedByUs.load())
+            return stoppedJob();
         const QString reply = serialCheckCode("M105");
         const auto t = ControllerProtocol::parseM105(reply);
         if (t && (nozzle <= 0 || t->nozzle >= nozzle - 2) && (bed <= 0 || t->bed >= bed - 2))
@@ -1859,10 +1937,13 @@ SerialObject::Step SerialObject::pauseJob()
             return st;
         m_paused.store(true);
         emit printPause();
-        while (d->pauseRequest.load() && !d->quitRequest.load())
+        while (d->pauseRequest.load() && !d->quitRequest.load() && !d->stoppedByUs.load())
             sleepMs(20);
         if (d->quitRequest.load())
             return Step::Quit;
+        if (d->stoppedByUs.load())
+            return stoppedJob();
+        d->jobSettled.store(false);   // the restore's moves are the job's again
         st = restoreJob(at, true);
         if (st != Step::Paused)
             break;

@@ -77,6 +77,13 @@ public:
     // The last job ended because the controller stopped answering or the line
     // was lost; its resume records are kept.
     bool jobLostController() const { return m_lostController.load(); }
+    // Why a job that lost its controller ended: no answer, replies that could
+    // not be read, or a stop of the program's own (the page that sent it says why).
+    enum class EndCause { None, Silent, Unreadable, Stopped };
+    EndCause jobEndCause() const { return EndCause(m_endCause.load()); }
+    // The link's judgement: nothing at all has come for the late limit while a
+    // reply was awaited. A late or garbled answer is a controller that answers.
+    bool controllerSilent() const;
     // Program exit: ends a running stream (keeping its resume records) and
     // returns once the print thread has left the link.
     void endPrintForExit();
@@ -143,6 +150,8 @@ private:
     void giveUpQueued(const char* why);
     void stopAtOnce();
     Step lostLines();
+    Step stoppedJob();
+    void noteOwnStop();
     void deliverPending();
     void deliverPendingLocked();
     void saveResumeLine(int64_t line);
@@ -151,6 +160,7 @@ private:
     std::atomic<bool> m_printing{false};
     std::atomic<bool> m_paused{false};
     std::atomic<bool> m_lostController{false};
+    std::atomic<int> m_endCause{0};
     std::atomic<int> m_nozzleTarget{0};
     std::atomic<int> m_platformTarget{0};
 };

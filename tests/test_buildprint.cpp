@@ -190,7 +190,9 @@ private slots:
     // The controller goes silent, the line is lost (and comes back later), or
     // moves never end, in mid-job or in a pause's park. The screen keeps running,
     // the job ends with a message naming the cause, heaters off, and the resume
-    // records stay when the controller was lost.
+    // records stay when the controller was lost. A pause that gives up on moves
+    // that never end stops the controller: the moves it held are lost, so the
+    // job ends too, never resumed as if they had run.
     void foulWeather_data()
     {
         QTest::addColumn<QString>("fault");
@@ -200,6 +202,10 @@ private slots:
         QTest::newRow("line back later") << "hangUpBack" << "The printer's controller is not answering.\nPlease check the printer.";
         QTest::newRow("moves never end") << "stuck" << "The printer did not finish its move.\nPlease check the printer.";
         QTest::newRow("pause, moves never end") << "stuckPause" << "The printer did not finish its move.\nPlease check the printer.";
+        // A reply that cannot be read among lines in flight proves nothing: the
+        // job ends, and says so rather than that the controller is silent.
+        QTest::newRow("garbled reply") << "garbled"
+                                       << "The printer's controller sent a reply that could not be read.\nPlease check the printer.";
     }
     void foulWeather()
     {
@@ -212,16 +218,24 @@ private slots:
         getConfigFile().configFile()->setPowerOffResumePrintStatus(true);
         if (fault == "stuck")
             rig.sim().movesNeverEnd(true);
-        rig.startJob("foul.gcode", makeJob(4, 400, 200, 60));
+        // Short layers for the pause: it comes a few layers in.
+        rig.startJob("foul.gcode", fault == "stuckPause" ? makeJob(20, 20, 200, 60) : makeJob(4, 400, 200, 60));
         QVERIFY(rig.waitStreaming());
         if (fault == "stuckPause") {
+            QVERIFY(rig.waitFor([&] { return FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() > 60; }));
             rig.sim().movesNeverEnd(true);
             rig.press("play_pause");
             QVERIFY(rig.waitFor([] { return !PrintPageRig::messageText().isEmpty(); }));
             QCOMPARE(PrintPageRig::messageText(), message);
             QVERIFY(PrintPageRig::noticeText().isEmpty() && rig.sim().nozzleTarget() == 0 && rig.sim().bedTarget() == 0);
-            PrintPageRig::closeMessage();
-            rig.cancelFromScreen(true);
+        } else if (fault == "garbled") {
+            QVERIFY(rig.waitFor([&] { return FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() > 0; }));
+            // Until one lands on a line in flight (one on a query is read again).
+            QVERIFY(rig.waitFor([&] {
+                rig.sim().garbleReplies(1);
+                QTest::qWait(50);
+                return !rig.page();
+            }, 20000));
         } else if (fault != "stuck") {
             QVERIFY(rig.waitFor([&] { return FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() > 0; }));
             if (fault == "silent")
@@ -242,7 +256,8 @@ private slots:
         QVERIFY2(meter.longest() < 3 * timing.exchangeLimitMs(), qPrintable(QString::number(meter.longest())));
         if (!message.isEmpty())
             QCOMPARE(PrintPageRig::messageText(), message);
-        const bool lost = fault.startsWith("hangUp") || (fault == "silent" && !cancelled);
+        const bool lost = fault.startsWith("hangUp") || fault == "stuckPause" || fault == "garbled"
+            || (fault == "silent" && !cancelled);
         QCOMPARE(QString::fromStdString(getConfigFile().configFile()->getPowerOffResumePrintFileName()).isEmpty(), !lost);
         QCOMPARE(FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() > 0, lost);
         QVERIFY(rig.cloud->sentUpdates().last() != "Printing");

@@ -27,7 +27,9 @@ std::function<void()> fault(ControllerSimulator& sim, const QString& name)
         {"pinned", [&] { sim.pinNozzleTemperature(281); }}, {"duplicate", [&] { sim.duplicateReplies(3); }},
         {"full", [&] { sim.holdBufferFull(80); }}, {"hangUpBack", [&] { sim.hangUp(150); }},
         {"hangUpSwallows", [&] { sim.hangUp(300, true); }}, {"hangUp", [&] { sim.hangUp(-1); }},
-        {"duplicates", [&] { sim.duplicateReplies(1); }}, {"lateMany", [&] { sim.delayReplies(150, 1); }}};
+        {"duplicates", [&] { sim.duplicateReplies(1); }}, {"lateMany", [&] { sim.delayReplies(150, 1); }},
+        {"everyTwice", [&] { sim.duplicateReplies(1 << 30); }},
+        {"everyTwiceApart", [&] { sim.duplicateReplies(1 << 30, 3); }}};
     return f.value(name);
 }
 
@@ -287,6 +289,11 @@ private slots:
             QTest::newRow(f) << QString(f) << 8 << ends;
         for (int n : {4, 16}) {
             QTest::newRow(qPrintable(QString("duplicates, %1 slots").arg(n))) << "duplicates" << n << 0;
+            // A controller that repeats every reply, the copy right behind it or
+            // on its own a little later: found by the replies beyond the lines,
+            // the job goes one line at a time and never overfills the buffer.
+            QTest::newRow(qPrintable(QString("every reply twice, %1 slots").arg(n))) << "everyTwice" << n << 0;
+            QTest::newRow(qPrintable(QString("every reply twice apart, %1 slots").arg(n))) << "everyTwiceApart" << n << 0;
             QTest::newRow(qPrintable(QString("late replies, %1 slots").arg(n))) << "lateMany" << n << 1;
         }
     }
@@ -298,12 +305,13 @@ private slots:
         ControllerSimulator::Options o = SimHarness::fastOptions();
         o.bufferSlots = slotCount;
         // Moves short enough to keep lines in flight, long enough to fill the buffer (always, for repeated faults).
-        o.timeScale = fault == "duplicates" || fault == "lateMany" ? 20 : 20000;
+        const bool every = fault.startsWith("everyTwice");
+        o.timeScale = fault == "duplicates" || fault == "lateMany" || every ? 20 : 20000;
         SimHarness h(o);
         SerialObject* link = h.link();
         link->setTiming(quickTiming(500));
         const bool repeated = fault == "duplicates" || fault == "lateMany";
-        const QByteArray file = makeMoves(repeated ? 3000 : 1200, 50);
+        const QByteArray file = makeMoves(repeated ? 3000 : every ? 600 : 1200, 50);
         h.sandbox().writeFile("/data/flight.g", file);
         const QStringList expected = expectedLines(file);
         std::atomic<int> result{-2}, quits{0}, overs{0};

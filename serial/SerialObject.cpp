@@ -287,9 +287,12 @@ struct SerialObject::Impl {
     bool quiet() const { return silent.load() || silentNow(); }
     // A reply later than this counts as missing: one exchange limit.
     int lateMs() const { return exchangeLimitMs() - silentCallMs(); }
+    // Whatever was awaited came (or something did): a new wait starts with
+    // the next request.
     void heard()
     {
         lastHeard.store(nowMs());
+        awaitingSince.store(0);
         silent.store(false);
     }
     void awaiting()
@@ -307,9 +310,7 @@ struct SerialObject::Impl {
             heard();
         const int late = std::min(owed.load(), lines);
         owed.fetch_sub(late);
-        if (lines == 0)
-            return owed.load() > 0 ? 0 : 1;   // a piece of a line: late if one was given up on
-        return lines - late;
+        return lines - late;   // a piece of a line proves no copy: the fault it came with resyncs
     }
     void giveUpReply()
     {
@@ -790,6 +791,7 @@ bool SerialObject::Impl::windowSend(std::string_view line)
             progress.commandSent(line);
             flight[(flightHead + inFlight) % MaxInFlight] = currentLine;
             ++inFlight;
+            awaiting();
             if (written < frame.size())
                 windowResync("line cut short");   // it may have arrived: it counts as sent
             return true;
@@ -821,6 +823,8 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
             flightHead = (flightHead + 1) % MaxInFlight;
             tookCount(n);
             progress.replyTaken({}, windowReply);
+            if (inFlight > 0)
+                awaiting();   // the next line's reply is awaited from now
             if (port.linesWaiting() > inFlight) {   // a reply came twice: the counts may be a line old
                 foundSurplus("with lines in flight");
                 windowResync("more replies than lines");

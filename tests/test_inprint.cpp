@@ -157,7 +157,11 @@ private slots:
         const int mark = rig.mark();
         click(page, "ok_2");
         QCOMPARE(rig.sandbox().readFile(Record), QByteArray("1\n150\n100\n-10\n70\n215\n0\n0\n"));
-        QCOMPARE(rig.commands(mark).filter(QRegularExpression("^M1(04|40) ")), QStringList({"M140 S70", "M104 S215 T0"}));
+        // The second may be kept for a slot (or a screen event with time to
+        // spare); it follows in order.
+        const auto targets = [&] { return rig.commands(mark).filter(QRegularExpression("^M1(04|40) ")).mid(0, 2); };
+        QVERIFY(rig.waitFor([&] { return targets().size() == 2; }));
+        QCOMPARE(targets(), QStringList({"M140 S70", "M104 S215 T0"}));
         QVERIFY(rig.page()->m_printSpeed == 150 && rig.page()->m_zOffset == -10);
         PrintPageRig::closeMessage();
 

@@ -232,10 +232,10 @@ private slots:
             QVERIFY(rig.waitFor([&] { return FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() > 0; }));
             // Until one lands on a line in flight (one on a query is read again).
             QVERIFY(rig.waitFor([&] {
-                rig.sim().garbleReplies(1);
+                rig.sim().garbleReplies(4);
                 QTest::qWait(50);
                 return !rig.page();
-            }, 20000));
+            }, 40000));
         } else if (fault != "stuck") {
             QVERIFY(rig.waitFor([&] { return FILESNAMESPACE::ResumePrintConfigSaveFile().getResumePrintNumber() > 0; }));
             if (fault == "silent")

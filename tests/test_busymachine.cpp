@@ -5,6 +5,8 @@
 #include "UI/PlatformLevel.h"
 #include "UI/home.h"
 #include "UI/loadfilament.h"
+#include "UI/printctl.h"
+#include "UI/printdetail.h"
 #include "tests/support/PrintPageRig.h"
 
 namespace {
@@ -66,6 +68,51 @@ bool noStopWhileBusy(PrintPageRig& rig, const QStringList& lines)
     const int first = cmds.indexOf(lines.first());
     const int finish = cmds.lastIndexOf("G92 X100 Y100 Z212.00");
     return first >= 0 && finish > first && !cmds.mid(first, finish - first).contains("M112");
+}
+
+// A job whose last `count` moves take 6 s each (60 mm at 600 mm/min), enough
+// to fill every slot of the controller; each move unique.
+QByteArray jobEndingInLongMoves(int count)
+{
+    QByteArray f = jobWith("G1 X20.00 Y60 F600", 20, 0);
+    for (int i = 1; i <= count; ++i)
+        f += "G1 X" + QByteArray::number((i % 2 ? 80 : 20) + i * 0.01, 'f', 2) + " Y60 F600\n";
+    return f;
+}
+
+// Long moves at 10 times the machine's speed: a slot frees every 0.6 s, longer
+// than one exchange limit of these link timings (0.44 s), all a screen event may wait.
+ControllerSimulator::Options longMoveOptions()
+{
+    ControllerSimulator::Options options = SimHarness::fastOptions();
+    options.timeScale = 10;
+    options.heatRate = 60;
+    options.unhomedTravel = 60;
+    return options;
+}
+
+LinkTiming longMoveTiming() { return LinkTiming{200, 20, 4000, 3000}; }
+
+// The finish's commands, each once and in order behind the file's last line,
+// and the coordinate set only where the park left the head. A safety command
+// the controller had no room for is written at once and delivered once more:
+// its repeat is left aside.
+void checkFinish(PrintPageRig& rig, const QString& lastLine)
+{
+    const QStringList finish{"M140 S0", "M104 S0 T0", "M50 S0", "G90", "G1 Z212.00 F300", "G1 X90 Y90 F2000",
+                             "G90", "G92 X100 Y100 Z212.00", "M18"};
+    const QStringList cmds = rig.commands();
+    const int last = cmds.lastIndexOf(lastLine);
+    QVERIFY(last >= 0);
+    const int set = cmds.indexOf("G92 X100 Y100 Z212.00", last);
+    QVERIFY2(set > last, qPrintable(cmds.mid(last).join(", ")));
+    QStringList seen;
+    for (const QString& c : cmds.mid(last + 1, set + 1 - last)) {
+        if ((c == "M140 S0" || c == "M104 S0 T0") && seen.contains(c))
+            continue;
+        seen << c;
+    }
+    QCOMPARE(seen, finish);
 }
 
 }
@@ -161,6 +208,59 @@ private slots:
         QCOMPARE(PrintPageRig::messageText(), QString("Build completed!"));
         QVERIFY2(noStopWhileBusy(rig, lines), qPrintable(rig.commands().join(", ")));
         QCOMPARE(StreamCheck::fileLinesIn(rig.sim().transcript(), lines), lines);
+    }
+
+    // The file ends in long moves that fill the controller's buffer: the
+    // finish's heaters off, park and coordinate set wait for room and all
+    // arrive, in order, after the last line; the job completes.
+    void finishBehindLongMoves()
+    {
+        PrintPageRig rig(longMoveOptions());
+        rig.link()->setTiming(longMoveTiming());
+        const QByteArray job = jobEndingInLongMoves(17);
+        const QStringList lines = ownLines(job, "");
+        rig.startJob("long.gcode", job);
+        QVERIFY(rig.waitPageGone(60000));
+        QCOMPARE(PrintPageRig::messageText(), QString("Build completed!"));
+        QVERIFY2(noStopWhileBusy(rig, lines), qPrintable(rig.commands().join(", ")));
+        QCOMPARE(StreamCheck::fileLinesIn(rig.sim().transcript(), lines), lines);
+        checkFinish(rig, lines.last());
+    }
+
+    // The nozzle target set on the adjustments page while long moves hold the
+    // buffer full reaches the controller; the page and the status show it.
+    void adjustWhileBufferFull()
+    {
+        PrintPageRig rig(longMoveOptions());
+        rig.link()->setTiming(longMoveTiming());
+        const QByteArray job = jobEndingInLongMoves(24);
+        const QStringList lines = ownLines(job, "");
+        rig.startJob("adjust.gcode", job);
+        // Every slot taken by long moves, seven more to go.
+        QVERIFY(rig.waitSent(lines.at(lines.size() - 8), 60000));
+        QCOMPARE(rig.sim().freeSlots(), 0);
+        rig.press("buildSetting");
+        QVERIFY(PrintCtl::instHandle);
+        PageTools::click(PrintCtl::instHandle, "printset");
+        PrintDetail* page = PrintDetail::instPrintDetail;
+        QVERIFY(page);
+        QCOMPARE(PageTools::label(page, "extruderTemp"), QString("200"));
+        for (int i = 0; i < 15; ++i)
+            PageTools::click(page, "btnNozzleInc");
+        PageTools::click(page, "ok");
+        QCOMPARE(PageTools::label(page, "extruderTemp"), QString("215"));
+        QVERIFY(rig.waitFor([&] { return rig.sim().nozzleTarget() == 215; }, 10000));
+        QVERIFY2(rig.waitFor([&] { return rig.text("extruderTemp").endsWith("/215"); }, 10000),
+                 qPrintable(rig.text("extruderTemp")));
+        PrintPageRig::closeMessage();
+        QVERIFY(rig.waitPageGone(60000));
+        QCOMPARE(PrintPageRig::messageText(), QString("Build completed!"));
+        QVERIFY2(noStopWhileBusy(rig, lines), qPrintable(rig.commands().join(", ")));
+        QCOMPARE(StreamCheck::fileLinesIn(rig.sim().transcript(), lines), lines);
+        const QStringList cmds = rig.commands();
+        QCOMPARE(cmds.count("M104 S215 T0"), 1);
+        QVERIFY(cmds.indexOf("M104 S215 T0") < cmds.indexOf(lines.last()));
+        checkFinish(rig, lines.last());
     }
 
     // A Z axis that homes over 212 mm at 200 mm/min (64 s): every page that

@@ -112,7 +112,9 @@ int LoadFilament::performFilamentFeedingProcess()
         }
         break;
     case 1:
-        if (m_homed) {
+        // The coordinate set and the move to X0 Y0 go out before the push's stop,
+        // which would give up what a busy controller has not taken yet.
+        if (m_homed && (!m_serial || m_serial->keptCommands() == 0)) {
             step("home completed");
             m_feedState = 3;
         }

@@ -1,9 +1,14 @@
 // The GUI thread's longest stall while the controller falls silent (replies
 // dropped, the line left open): during a print, with Cancel pressed in the
 // silence, while it holds its buffer full, on Back of every tool page, and on
-// the idle main window. A 5 ms timer on the GUI thread records the longest gap
-// between its ticks. The goal is one exchange limit of the link (two reply
-// waits and drains), and a quarter of a second once the silence is known.
+// the idle main window. Then with a controller that is only slow: every reply
+// 0.2 to 1.4 s or 1 to 2.5 s late during a print and on the tool pages' normal
+// use, and a print whose last moves (6 s each) hold the buffer full through
+// the finish; those runs also check that every file line and every command
+// of the pages arrived, once and in order. A 5 ms timer on the GUI thread
+// records the longest gap between its ticks. The bound is one exchange limit
+// of the link (two reply waits and drains), and a quarter of a second once the
+// silence is known; a gap past the bound, or anything missing, fails the run.
 //
 //   bench_silentstall [seconds]      (default 20 per print fault, real link timing)
 #include "UI/ExtruderCalibration.h"
@@ -18,6 +23,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <cstdio>
 #include <functional>
 
@@ -34,11 +40,16 @@ void fail(const char* what, const QString& why)
     g_failed = true;
 }
 
+// The meter's own tick and the event's work beside its waits.
+constexpr int GapSlackMs = 30;
+
 void report(const char* what, qint64 gap, const QString& note = QString())
 {
-    std::printf("%-26s longest GUI stall %6lld ms  (exchange limit %d ms) %s\n", what, (long long)gap,
+    std::printf("%-34s longest GUI stall %6lld ms  (exchange limit %d ms) %s\n", what, (long long)gap,
                 LinkTiming().exchangeLimitMs(), qPrintable(note));
     std::fflush(stdout);
+    if (gap > LinkTiming().exchangeLimitMs() + GapSlackMs)
+        fail(what, QString("the GUI thread stalled %1 ms").arg(gap));
 }
 
 // The button to leave the page, once it is shown and usable (pages may hold it back a while).
@@ -94,6 +105,217 @@ void toolPage(const char* name, const std::function<QWidget*(PrintPageRig&)>& op
     else if (!gone)
         fail(name, "the page stayed open after Back");
     delete page.data();
+}
+
+// ---- a slow controller: nothing may be dropped
+
+// A stop or heater-off command the controller could not confirm within its
+// call is delivered once more: each counts once.
+QStringList firstOfEachSafety(const QStringList& commands)
+{
+    static const QStringList safety{"M112", "M18", "M140 S0", "M104 S0 T0", "M141 T219"};
+    QStringList out;
+    for (const QString& c : commands)
+        if (!safety.contains(c) || out.isEmpty() || out.last() != c)
+            out << c;
+    return out;
+}
+
+// What is missing or out of place in a print: the file's lines once and in
+// order, no stop among them, then the finish's heaters off, park and coordinate set.
+QString printMissing(PrintPageRig& rig, const QStringList& lines)
+{
+    if (PrintPageRig::messageText() != "Build completed!")
+        return "the job did not complete: \"" + PrintPageRig::messageText().simplified() + "\"";
+    if (StreamCheck::fileLinesIn(rig.sim().transcript(), lines) != lines)
+        return "file lines missing, repeated or out of order";
+    const QStringList cmds = rig.commands();
+    const int first = cmds.indexOf(lines.first()), last = cmds.lastIndexOf(lines.last());
+    if (cmds.mid(first, last - first).contains("M112"))
+        return "a stop among the file's lines";
+    QStringList park = cmds.mid(last + 1);
+    park = park.mid(0, park.indexOf("M18") + 1);
+    QStringList seen;
+    for (const QString& c : park)
+        if (!(QStringList{"M140 S0", "M104 S0 T0"}.contains(c) && seen.contains(c)))
+            seen << c;
+    const QStringList finish{"M140 S0", "M104 S0 T0", "M50 S0", "G90", "G1 Z212.00 F300", "G1 X90 Y90 F2000",
+                             "G90", "G92 X100 Y100 Z212.00", "M18"};
+    return seen == finish ? QString() : "the finish sent " + seen.join(", ");
+}
+
+// A short job at Z200 (the park above it is short), its replies late once it streams.
+void slowPrint(const char* name, int minMs, int maxMs)
+{
+    ControllerSimulator::Options o = SimHarness::fastOptions();
+    o.timeScale = 1;
+    o.ambient = 190;
+    o.unhomedTravel = 20;
+    PrintPageRig rig(o);
+    QByteArray job = StreamCheck::makeMoves(40, 10, 1.0, "G90\nM82\nG92 E0\nG1 Z200 F600\n");
+    job.prepend("M104 S200 T0\nM140 S60\n;layer_count:4\n");
+    const QStringList lines = StreamCheck::expectedLines(job).filter("G1 X");
+    rig.startJob("slow.gcode", job);
+    if (!rig.waitStreaming(60000) || !rig.page()) {
+        fail(name, "the job did not start streaming");
+        return;
+    }
+    rig.sim().replyLatency(minMs, maxMs);
+    const PageTools::GuiGapMeter meter(5);
+    QElapsedTimer t;
+    t.start();
+    const bool gone = rig.waitPageGone(300000);
+    const qint64 took = t.elapsed();
+    rig.waitFor([&] { return rig.link()->pendingSafetyCommands() + rig.link()->keptCommands() == 0; }, 30000);
+    report(name, meter.longest(), QString("%1 lines and the finish in %2 ms").arg(lines.size()).arg(took));
+    const QString missing = gone ? printMissing(rig, lines) : "the job did not end";
+    if (!missing.isEmpty())
+        fail(name, missing);
+}
+
+// The file ends in moves of 6 s each that fill the controller's buffer: the
+// finish waits behind them, longer than a screen call may wait for a slot.
+void longMovesPrint(const char* name)
+{
+    ControllerSimulator::Options o = SimHarness::fastOptions();
+    o.timeScale = 1;
+    o.ambient = 190;
+    o.unhomedTravel = 20;
+    PrintPageRig rig(o);
+    QByteArray job = "M104 S200 T0\nM140 S60\n;layer_count:1\nG90\nG92 E0\nG1 Z200 F600\n;layer:0\n";
+    for (int i = 1; i <= 20; ++i)
+        job += "G1 X" + QByteArray::number((i % 2 ? 80 : 20) + i * 0.01, 'f', 2) + " Y60 F600\n";
+    const QStringList lines = StreamCheck::expectedLines(job).filter("G1 X");
+    rig.startJob("long.gcode", job);
+    if (!rig.waitStreaming(60000) || !rig.page()) {
+        fail(name, "the job did not start streaming");
+        return;
+    }
+    const PageTools::GuiGapMeter meter(5);
+    QElapsedTimer t;
+    t.start();
+    const bool gone = rig.waitPageGone(300000);
+    const qint64 took = t.elapsed();
+    rig.waitFor([&] { return rig.link()->pendingSafetyCommands() + rig.link()->keptCommands() == 0; }, 30000);
+    report(name, meter.longest(), QString("%1 lines and the finish in %2 ms").arg(lines.size()).arg(took));
+    const QString missing = gone ? printMissing(rig, lines) : "the job did not end";
+    if (!missing.isEmpty())
+        fail(name, missing);
+}
+
+// A tool page used as usual against a slow controller, up to its first step
+// after homing (or its first moves): what it sent must be its own sequence,
+// as far as it got, and no trouble may show.
+struct ToolUse {
+    const char* name;
+    double timeScale;   // the long Z moves of levelling and probing run faster
+    QStringList sequence, then;
+    std::function<QWidget*()> open;
+    std::function<bool(QWidget*, PrintPageRig&)> reached;
+    // A move whose touch found its event's time spent is kept, and the
+    // release's stop gives it up: it may be missing.
+    QString mayMiss;
+};
+
+void slowToolPage(const ToolUse& use, int minMs, int maxMs, const char* late)
+{
+    const QString name = QString("%1, late %2").arg(use.name, late);
+    const QByteArray nameText = name.toUtf8();
+    ControllerSimulator::Options o = SimHarness::fastOptions();
+    o.timeScale = use.timeScale;
+    o.ambient = 190;
+    o.unhomedTravel = 20;
+    PrintPageRig rig(o);
+    rig.sim().replyLatency(minMs, maxMs);
+    const PageTools::GuiGapMeter meter(5);
+    QPointer<QWidget> page = use.open();
+    if (page)
+        page->show();
+    QElapsedTimer t;
+    t.start();
+    const bool reached = page && rig.waitFor([&] { return use.reached(page, rig); }, 120000);
+    const qint64 took = t.elapsed();
+    rig.waitFor([] { return false; }, maxMs);   // a stop that would follow
+    QString trouble;
+    for (QLabel* l : page ? page->findChildren<QLabel*>() : QList<QLabel*>())
+        if (l->text().contains("not answering") || l->text().contains("did not finish"))
+            trouble = l->text().simplified();
+    const QStringList sent = firstOfEachSafety(rig.commands());
+    QStringList sequence = use.sequence;
+    if (!use.mayMiss.isEmpty() && !sent.contains(use.mayMiss))
+        sequence.removeAll(use.mayMiss);
+    const QStringList expected = firstOfEachSafety(sequence + use.then);
+    report(nameText.constData(), meter.longest(), QString("first step after %1 ms").arg(took));
+    if (!reached)
+        fail(nameText.constData(), "the page did not get to its first step: " + sent.join(", "));
+    else if (!trouble.isEmpty())
+        fail(nameText.constData(), "the page gave up: " + trouble);
+    else if (sent.size() < sequence.size() || sent != expected.mid(0, sent.size()))
+        fail(nameText.constData(), "sent " + sent.join(", "));
+    delete page.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QList<ToolUse> toolUses()
+{
+    const QStringList homing{"G28 Z", "G28 X", "G28 Y"};
+    const auto sent = [](const QString& line) {
+        return [line](QWidget*, PrintPageRig& rig) { return rig.sent(line); };
+    };
+    return {
+        {"homing", 1, QStringList{"M17"} + homing + QStringList{"G90", "G92 X100 Y102 Z212.00 A0 B0"}, {},
+         [] { return Home::instHome = new Home(nullptr); },
+         [](QWidget* p, PrintPageRig&) { return PageTools::label(p, "label") == "Homing completed"; }, {}},
+        {"preheat", 1, {"M18", "M104 S210 T0"}, {},
+         [] {
+             auto* p = Preheat::instPreheat = new Preheat(nullptr);
+             QTimer::singleShot(1500, p, [p] {
+                 QTest::mousePress(p->findChild<QToolButton*>("nozzleStart"), Qt::LeftButton);
+                 QTest::mouseRelease(p->findChild<QToolButton*>("nozzleStart"), Qt::LeftButton);
+             });
+             return p;
+         },
+         sent("M104 S210 T0"), {}},
+        {"jog", 1, {"M17", "G1 X1000 F2000", "M112"}, {},
+         [] {
+             auto* p = new Manual(nullptr);
+             QTimer::singleShot(1500, p, [p] {
+                 auto* b = p->findChild<QToolButton*>("Xp");
+                 QTest::mousePress(b, Qt::LeftButton);
+                 QTimer::singleShot(500, b, [b] { QTest::mouseRelease(b, Qt::LeftButton); });
+             });
+             return p;
+         },
+         sent("M112"), "G1 X1000 F2000"},
+        {"load", 1,
+         QStringList{"M104 S230 T0"} + homing
+             + QStringList{"M112", "G90", "G92 X100 Y102 Z212.00 A0 B0", "G1 X0 Y0 F2000", "M112", "G92 E0",
+                           "G1 E500 F180"},
+         {}, [] { return new LoadFilament(nullptr); }, sent("G1 E500 F180"), {}},
+        {"unload", 1, {"M104 S230 T0", "M112", "G92 E0", "G1 E10 F180", "G1 E-200 F1000"}, {},
+         [] { return new UnloadFilament(nullptr); }, sent("G1 E-200 F1000"), {}},
+        {"levelling", 5,
+         QStringList{"M112", "M17"} + homing
+             + QStringList{"M112", "G92 X100 Y100 Z212.0", "G1 X5 Y80 F2000", "G1 Z3 F300"},
+         {}, [] { return new PlatformLevel(nullptr); },
+         [](QWidget* p, PrintPageRig&) {
+             return !OneLableDialog::instOneLableDialog && p->findChild<QToolButton*>("ok")->isVisible();
+         },
+         {}},
+        {"probing", 5,
+         QStringList{"M112"} + homing
+             + QStringList{"M112", "G92 X100 Y102 Z212.00 A0 B0", "M141 T219", "G1 Z15 F300", "G1 X-80 Y100 F2000"},
+         {"M112", "M141 T65", "G1 Z0 F200", "M112", "M141 T219", "M141 T219", "G1 Z15 F300", "G1 X20 Y100 F2000"},
+         [] {
+             Setting::instSetting = new Setting(nullptr);
+             Setting::instSetting->show();
+             QTest::mouseClick(Setting::instSetting->findChild<QToolButton*>("showExtruderCalibration"), Qt::LeftButton);
+             QTest::qWait(120);
+             delete Setting::instSetting;
+             return static_cast<QWidget*>(ExtruderCalibration::instExtruderCalibration);
+         },
+         sent("G1 X-80 Y100 F2000"), {}},
+    };
 }
 
 }
@@ -163,6 +385,14 @@ int main(int argc, char** argv)
         const PageTools::GuiGapMeter later(5);
         rig.waitFor([] { return false; }, seconds * 1000);
         report("idle main window", meter.longest(), QString("after the silence is known: %1 ms").arg(later.longest()));
+    }
+    slowPrint("print, late 200-1400 ms", 200, 1400);
+    slowPrint("print, late 1000-2500 ms", 1000, 2500);
+    longMovesPrint("print, long moves fill the buffer");
+    ExtruderCalibration::stepIntervalMs = 20;
+    for (const ToolUse& use : toolUses()) {
+        slowToolPage(use, 200, 1400, "200-1400 ms");
+        slowToolPage(use, 1000, 2500, "1000-2500 ms");
     }
     return g_failed ? 1 : 0;
 }

@@ -71,6 +71,7 @@ constexpr const char* kSrc = "serial/SerialObject.cpp";
 // did not use. waitSpent adds up what this thread's waits used, for tests.
 thread_local int64_t callLeftMs = -1;   // -1: no limit (the print thread)
 thread_local int64_t waitSpent = 0;
+thread_local int64_t waitCarryUs = 0;   // what the waits took beyond whole milliseconds
 // The calls one screen event makes one after another share one budget, so an
 // event that asks several things never waits several limits.
 thread_local int64_t burstStartMs = 0, burstEndMs = INT64_MIN / 2, burstLeftMs = 0;
@@ -133,10 +134,15 @@ public:
     }
     ~Wait()
     {
-        const int64_t used = std::min<int64_t>(
-            ms, std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start).count());
+        // What the wait really took, overshoot and fractions of a millisecond
+        // included: a slot wait of thousands of 1 ms sleeps would otherwise
+        // pass the call's limit by a quarter of a second.
+        const int64_t us = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - m_start).count()
+            + waitCarryUs;
+        const int64_t used = us / 1000;
+        waitCarryUs = us % 1000;
         if (callLeftMs >= 0)
-            callLeftMs += ms - used;
+            callLeftMs = std::max<int64_t>(0, callLeftMs + ms - used);
         waitSpent += used;
     }
     Clock::time_point until() const { return m_start + std::chrono::milliseconds(ms); }
@@ -337,17 +343,39 @@ struct SerialObject::Impl {
     // less that, so the call that finds the silence and one try after it (in
     // one screen tick) stay within one exchange limit together.
     int silentCallMs() const { return std::min(SilentCallMs, replyMs.load() / 2); }
-    int callLimitMs() const { return quiet() ? silentCallMs() : exchangeLimitMs() - silentCallMs(); }
+    int callLimitMs()
+    {
+        lookForLateInput();
+        return quiet() ? silentCallMs() : exchangeLimitMs() - silentCallMs();
+    }
+    // A reply that came after its call gave up waits unread until the next
+    // exchange: it proves the controller alive before that call's budget is set.
+    void lookForLateInput()
+    {
+        if (!quiet() || onPrintThread() || !io.try_lock_until(Clock::now()))
+            return;
+        if (port.isOpen() && port.hasStaleInput())
+            heard();
+        io.unlock();
+    }
     // Outside the print thread: at most one reply wait, out of the call's budget.
+    // After a whole reply wait without the line, the print thread waits on a
+    // slow controller: the screen tries again after one exchange limit, and
+    // meanwhile neither waits nor holds up the print's lines.
     bool tryLockIo(std::unique_lock<FairLock>& lock)
     {
+        if (nowMs() < lineBusyUntil.load())
+            return false;
         const Wait w(replyMs.load());
         if (lock.try_lock_until(w.until()))
             return true;
         if (quiet())   // counts as the silent try of this exchange limit
             lastSilentTry.store(nowMs());
+        else if (w.ms >= replyMs.load() && printThread.load() != std::thread::id())
+            lineBusyUntil.store(nowMs() + exchangeLimitMs());
         return false;
     }
+    std::atomic<int64_t> lineBusyUntil{0};
 
     bool onPrintThread() const { return printThread.load() == std::this_thread::get_id(); }
     // Outside the print thread, a silent controller is tried once per exchange
@@ -412,6 +440,7 @@ struct SerialObject::Impl {
     std::atomic<int64_t> lastHeard{0};    // the last line the controller sent, of any kind
     std::atomic<int64_t> awaitingSince{0};   // a reply has been awaited since; 0: none
     std::atomic<int> owed{0};             // replies given up on that may still come late
+    std::atomic<int> answerMs{0};         // how long the controller took to answer the last exchange
     std::atomic<bool> unreadable{false};  // a line that was no reply came since the last check
     // The program itself stopped the controller ("M112") while job moves may
     // still have been queued: the job cannot go on as if they had run.
@@ -472,6 +501,8 @@ struct SerialObject::Impl {
     {
         return callLeftMs < 0 || callLeftMs >= lateMs() - std::min(100, lateMs() / 4);
     }
+    // What is left of the call covers a reply as late as the controller's last.
+    bool timeForReply() const { return callLeftMs < 0 || callLeftMs > answerMs.load() + quietMs.load(); }
     std::atomic<bool> congested{false};   // a send outside the print thread found no slot in time
     std::atomic<bool> needSync{false};    // a fault left the count in doubt: ask with the sync query
     mutable std::mutex pendingMutex;
@@ -568,6 +599,7 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
     }
     awaiting();
     progress.commandSent(command);
+    const auto sentAt = Clock::now();
     if (written < frame.size()) {
         port.reopen();
         return Outcome::Unconfirmed;
@@ -606,6 +638,7 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         if (n >= 0) {
             tookCount(n);
             answered();
+            answerMs.store(int(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sentAt).count()));
             progress.replyTaken(command, reply);
             return Outcome::Replied;
         }
@@ -637,9 +670,12 @@ QString SerialObject::Impl::query(std::string_view command, int tries)
     for (int attempt = 0; attempt < tries && !callSpent(); ++attempt) {
         // A query may be asked again after one reply wait: either answer,
         // the late one or the repeat's, tells the same, and the other is
-        // expected as a late reply.
-        const bool again = attempt + 1 < tries;
+        // expected as a late reply. A command is not: its copy would be
+        // carried out twice, so its late reply is waited out first.
+        const bool again = attempt + 1 < tries && !ControllerProtocol::answersOk(command);
         if (transact(command, reply, false, again ? replyMs.load() : -1) == Outcome::Replied) {
+            if (attempt > 0)   // the answer may be the first asking's, late
+                answerMs.store(int(nowMs() - asked));
             if (command == ControllerProtocol::SyncQuery) {
                 needSync.store(false);
                 owed.store(0);   // every earlier reply lies before this one
@@ -949,6 +985,7 @@ QString SerialObject::serialCheckCode(const QString& code)
         d->windowClose();
     } else {
         deliverPending();
+        const int kept = d->outboxCount.load();
         deliverQueued();
         // Commands keep their order behind what is kept; queries need not.
         if (d->outboxCount.load() > 0 && ControllerProtocol::answersOk(command) && command != "M112") {
@@ -956,6 +993,10 @@ QString SerialObject::serialCheckCode(const QString& code)
             armQueuedTick();
             return QString::fromLatin1(ControllerProtocol::Queued);
         }
+        // Moves still kept, or only just delivered, have not even begun: the
+        // motion question needs no exchange (nor the budget the delivery used).
+        if (command == "M121" && kept > 0 && !d->quiet())
+            return QString::number(d->freeSlots.load()) + ' ' + ControllerProtocol::formatM121(false);
     }
     std::unique_lock<FairLock> lock(d->io, std::defer_lock);
     if (printThread) {
@@ -1185,6 +1226,10 @@ void SerialObject::deliverPendingLocked()
                 return;
             }
         }
+        // Delivered again only by a call that can wait its reply out; short
+        // of that a late controller would get it again and again, unconfirmed.
+        if (!d->timeForReply())
+            return;
         std::string answer;
         const Impl::Outcome out = d->transact(code, answer, true);
         if (out == Impl::Outcome::NotWritten)
@@ -1309,6 +1354,10 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
     }
 
     deliverPendingLocked();
+    // Asking for the count may have taken the time a late reply needs: the
+    // command then waits for the next call rather than go out unconfirmed.
+    if (!d->timeForReply() && !d->quiet())
+        return SendStatus::NoTime;
     return sendNow(code, reply);
 }
 
@@ -1368,10 +1417,11 @@ QString SerialObject::serialSendCode(const QString& code)
         }
         // What the controller cannot take now is kept, in order, never dropped.
         // A safety command goes behind what is kept too (a kept "heat" must not
-        // follow it), but never waits to be written; only a stop ends the queue.
+        // follow it), and waits for a call with time for its reply as long as
+        // the controller answers; only a stop ends the queue.
         if (command != "M112" && !d->quiet()) {
             deliverQueued();
-            if (d->outboxCount.load() > 0 || (!safety && !d->timeToSend())) {
+            if (d->outboxCount.load() > 0 || (safety ? !d->timeForReply() : !d->timeToSend())) {
                 d->queue(command);
                 armQueuedTick();
                 return QString::fromLatin1(ControllerProtocol::Queued);
@@ -1380,6 +1430,11 @@ QString SerialObject::serialSendCode(const QString& code)
         flowMs = d->congested.load() ? 0 : std::min(flowMs, d->exchangeLimitMs());
     }
     const SendStatus st = sendFlowControlled(command, flowMs, AbortOn::Nothing, &reply);
+    if (st == SendStatus::NoTime) {
+        d->queue(command);
+        armQueuedTick();
+        return QString::fromLatin1(ControllerProtocol::Queued);
+    }
     if (!printThread && !safety && st == SendStatus::FlowTimeout && !d->quiet()) {
         d->congested.store(true);
         d->queue(command);
@@ -1758,6 +1813,7 @@ SerialObject::Step SerialObject::sendJobCommand(std::string_view code, AbortOn a
                 d->unprovenFrom = d->currentLine;
             return lostLines();
         case SendStatus::Aborted:
+        case SendStatus::NoTime:   // only outside the print thread
             continue;
         case SendStatus::FlowTimeout:
             // No free slot for the whole flow limit: the controller is silent or

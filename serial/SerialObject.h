@@ -127,7 +127,7 @@ public slots:
 
 private:
     struct Impl;
-    enum class SendStatus { Sent, Unconfirmed, FlowTimeout, Aborted, PortDown };
+    enum class SendStatus { Sent, Unconfirmed, FlowTimeout, Aborted, PortDown, NoTime };
     enum class AbortOn { Nothing, Quit, PauseOrQuit };
     SendStatus sendFlowControlled(std::string_view code, int flowMs, AbortOn abortOn, QString* reply);
     SendStatus sendNow(std::string_view code, QString* reply);

@@ -60,6 +60,7 @@ constexpr int SilentCallMs = 250;       // what a screen-side call may cost once
 constexpr int MaxInFlight = 64;
 constexpr int RepeatWatchLines = 500;   // lines sent with a second spare slot after a reply came twice
 constexpr int SurplusLimit = 2;         // replies nobody asked for in one job before it goes one line at a time
+constexpr int CopyQuietMs = 10;         // a copy follows its reply within this; a quiet line has sent them all
 constexpr int MaxOwed = 8;              // replies given up on that may still come
 constexpr int QueuedTickMs = 100;       // kept commands are tried again this often
 constexpr int BurstGapMs = 10;          // screen calls closer than this belong to one event
@@ -334,6 +335,7 @@ struct SerialObject::Impl {
         repeatsSeen = RepeatWatchLines;
         if (++surplusInJob >= SurplusLimit && !oneAtATime) {
             oneAtATime = true;
+            repliesRepeat.store(true);
             qWarning() << LOG_SRC(kSrc) << "the controller keeps sending replies nobody asked for:"
                        << "one line at a time for the rest of the job";
         }
@@ -407,8 +409,13 @@ struct SerialObject::Impl {
             || pendingCount.load(std::memory_order_relaxed) > 0 || outboxCount.load(std::memory_order_relaxed) > 0;
     }
     // A reply's free count: the controller answers and, with room, takes commands again.
-    void tookCount(int n)
+    // From a controller that repeats its replies any reply may be an old copy
+    // with an old, larger count: then only a count taken after a quiet line
+    // (freshCount) raises it.
+    void tookCount(int n, bool fresh = false)
     {
+        if (repliesRepeat.load() && !fresh)
+            n = std::min(n, freeSlots.load());
         freeSlots.store(n);
         if (n > maxFree.load())
             maxFree.store(n);
@@ -523,6 +530,8 @@ struct SerialObject::Impl {
     int repeatsSeen = 0;                  // lines to go with two spare slots after a reply came twice
     int surplusInJob = 0;                 // replies nobody asked for, this job
     bool oneAtATime = false;              // the job no longer keeps lines in flight
+    std::atomic<bool> repliesRepeat{false};   // this job's controller sends copies: counts only fall, but after a quiet line
+    int freshCount();
     // One spare slot absorbs one count taken from a repeated reply; while
     // repeats come, a second one covers a repeat found a reply late.
     int spareSlots() const { return repeatsSeen > 0 ? 2 : 1; }
@@ -584,7 +593,7 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
     // Input nobody asked for (a late or repeated reply) would be taken for this
     // command's answer, with a stale free-slot count: drop it first, always.
     // Late replies we gave up on are expected; anything more is a surplus.
-    if (port.hasStaleInput() && dropStale() > 0) {
+    if (port.hasStaleInput() && dropStale() > 0 && !repliesRepeat.load()) {
         if (ControllerProtocol::answersOk(command))
             needSync.store(true);
         foundSurplus("before a command");
@@ -599,6 +608,8 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
     }
     awaiting();
     progress.commandSent(command);
+    if (repliesRepeat.load())   // its slot is taken whatever the reply read says
+        freeSlots.store(std::max(0, freeSlots.load() - 1));
     const auto sentAt = Clock::now();
     if (written < frame.size()) {
         port.reopen();
@@ -661,6 +672,23 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
         port.drainUntilQuiet(quietMs.load(), w.ms);
     }
     return Outcome::Unconfirmed;
+}
+
+// The free count of a controller that repeats its replies: asked once the
+// line has been quiet a while, so the reply read is this question's own and
+// not an old copy. -1: no answer.
+int SerialObject::Impl::freshCount()
+{
+    {
+        const Wait w(replyMs.load());
+        port.drainUntilQuiet(std::min(CopyQuietMs, quietMs.load()), w.ms);
+    }
+    std::string reply;
+    if (transact("M117", reply, false) != Outcome::Replied)
+        return -1;
+    const int n = ControllerProtocol::freeSlots(std::string_view(reply));
+    tookCount(n, true);
+    return n;
 }
 
 QString SerialObject::Impl::query(std::string_view command, int tries)
@@ -1309,8 +1337,10 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
             std::lock_guard<FairLock> l(d->io);
             if (d->silent.load())
                 d->writeKeptAtOnce();
-            const bool answered = d->query(d->countQuery(), !d->onPrintThread() && d->silent.load() ? 1 : 2)
-                                  != QLatin1String(ControllerProtocol::SendFailed);
+            const bool answered = d->repliesRepeat.load() && d->onPrintThread()
+                                      ? d->freshCount() >= 0
+                                      : d->query(d->countQuery(), !d->onPrintThread() && d->silent.load() ? 1 : 2)
+                                            != QLatin1String(ControllerProtocol::SendFailed);
             if (!d->port.isOpen()) {   // the line is gone and cannot be opened again
                 if (reply)
                     *reply = QString::fromLatin1(ControllerProtocol::SendFailed);
@@ -1324,7 +1354,9 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
                 return SendStatus::FlowTimeout;
         }
         lock.lock();
-        if (!d->port.hasStaleInput() || d->dropStale() == 0) {
+        // Copies from a controller known to repeat its replies are dropped
+        // without ado: its counts are taken after a quiet line only.
+        if (!d->port.hasStaleInput() || d->dropStale() == 0 || d->repliesRepeat.load()) {
             // A command kept for another thread goes first, each in its turn;
             // this one waits for the next slot.
             std::string queued;
@@ -1661,12 +1693,17 @@ SerialObject::JobEnd SerialObject::streamFile(const std::string& path)
 
     struct CloseWindow {
         Impl* d;
-        ~CloseWindow() { d->windowClose(); }
+        ~CloseWindow()
+        {
+            d->windowClose();
+            d->repliesRepeat.store(false);   // counts are the controller's own again for the screen
+        }
     } closeWindow{d};
     d->adjuster.reset();
     d->unprovenFrom = -1;
     d->surplusInJob = 0;
     d->oneAtATime = false;
+    d->repliesRepeat.store(false);
     d->sentTotal = 0;
     d->layerStarts.clear();
     d->lastSavedLine = skip;

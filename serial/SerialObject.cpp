@@ -1038,6 +1038,13 @@ QString SerialObject::serialCheckCode(const QString& code)
     }
     const auto asked = Clock::now();
     if (!printThread && !d->tryLockIo(lock)) {
+        // The print thread waits on a slow controller: a command is kept in
+        // order, not dropped.
+        if (ControllerProtocol::answersOk(command) && command != "M112" && !d->quiet()) {
+            d->queue(command);
+            armQueuedTick();
+            return QString::fromLatin1(ControllerProtocol::Queued);
+        }
         // The print thread is in a long exchange with a silent controller.
         qWarning() << LOG_SRC(kSrc) << "link busy, not sent:" << code;
         keepIfSafety(command);

@@ -111,6 +111,34 @@ private slots:
         QCOMPARE(h.sim().overflows(), 0);
     }
 
+    // Commands a page sends through the one-exchange call while a print waits
+    // on a slow controller (every reply 1.6-2.5 s late): each is answered or
+    // kept, none dropped, all reach the controller once and in order.
+    void commandsBesideASlowPrint()
+    {
+        ControllerSimulator::Options o = SimHarness::fastOptions();
+        o.timeScale = 1;
+        SimHarness h(o);
+        SerialObject* link = h.link();
+        h.sandbox().writeFile("/data/slow.g", makeMoves(400, 50));
+        std::thread printer([&] { link->serialPrint(h.sandbox().path("/data/slow.g")); });
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().receivedCount() > 20; }, 10000));
+        h.sim().replyLatency(1600, 2500);
+        const QStringList lights{"M145", "M144", "M145", "M144"};
+        for (const QString& c : lights) {
+            const QString reply = link->serialCheckCode(c);
+            QVERIFY2(reply != ControllerProtocol::SendFailed, qPrintable(c));
+            QTest::qWait(300);
+        }
+        const bool sent = SimHarness::waitUntil([&] { return h.sim().transcript().filter(QRegularExpression("^M14[45]$")).size() >= lights.size()
+                                                              && link->keptCommands() == 0; }, 30000);
+        link->slo_printingQuit();
+        printer.join();
+        QVERIFY(sent);
+        QCOMPARE(h.sim().transcript().filter(QRegularExpression("^M14[45]$")), lights);
+        QVERIFY(!h.sim().transcript().contains("M112"));
+    }
+
     // One exchange meets a fault. A query reports what it can and the next ones
     // are in step again; a command whose reply went missing is confirmed only
     // when the replies read up to the sync query's answer prove it arrived

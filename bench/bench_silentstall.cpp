@@ -17,7 +17,6 @@
 #include "UI/loadfilament.h"
 #include "UI/manual.h"
 #include "UI/preheat.h"
-#include "UI/setting.h"
 #include "UI/unloadfilament.h"
 #include "tests/support/PrintPageRig.h"
 
@@ -144,23 +143,24 @@ QString printMissing(PrintPageRig& rig, const QStringList& lines)
     return seen == finish ? QString() : "the finish sent " + seen.join(", ");
 }
 
-// A short job at Z200 (the park above it is short), its replies late once it streams.
-void slowPrint(const char* name, int minMs, int maxMs)
+// A print through the page against a controller that works in real time,
+// its replies late by minMs..maxMs once it streams (none when maxMs is 0):
+// the longest GUI gap, and every line and the finish must arrive.
+void measurePrint(const char* name, const QByteArray& job, int minMs, int maxMs)
 {
     ControllerSimulator::Options o = SimHarness::fastOptions();
     o.timeScale = 1;
     o.ambient = 190;
     o.unhomedTravel = 20;
     PrintPageRig rig(o);
-    QByteArray job = StreamCheck::makeMoves(40, 10, 1.0, "G90\nM82\nG92 E0\nG1 Z200 F600\n");
-    job.prepend("M104 S200 T0\nM140 S60\n;layer_count:4\n");
     const QStringList lines = StreamCheck::expectedLines(job).filter("G1 X");
-    rig.startJob("slow.gcode", job);
+    rig.startJob("bench.gcode", job);
     if (!rig.waitStreaming(60000) || !rig.page()) {
         fail(name, "the job did not start streaming");
         return;
     }
-    rig.sim().replyLatency(minMs, maxMs);
+    if (maxMs > 0)
+        rig.sim().replyLatency(minMs, maxMs);
     const PageTools::GuiGapMeter meter(5);
     QElapsedTimer t;
     t.start();
@@ -173,34 +173,22 @@ void slowPrint(const char* name, int minMs, int maxMs)
         fail(name, missing);
 }
 
+// A short job at Z200 (the park above it is short), its replies late once it streams.
+void slowPrint(const char* name, int minMs, int maxMs)
+{
+    QByteArray job = StreamCheck::makeMoves(40, 10, 1.0, "G90\nM82\nG92 E0\nG1 Z200 F600\n");
+    job.prepend("M104 S200 T0\nM140 S60\n;layer_count:4\n");
+    measurePrint(name, job, minMs, maxMs);
+}
+
 // The file ends in moves of 6 s each that fill the controller's buffer: the
 // finish waits behind them, longer than a screen call may wait for a slot.
 void longMovesPrint(const char* name)
 {
-    ControllerSimulator::Options o = SimHarness::fastOptions();
-    o.timeScale = 1;
-    o.ambient = 190;
-    o.unhomedTravel = 20;
-    PrintPageRig rig(o);
     QByteArray job = "M104 S200 T0\nM140 S60\n;layer_count:1\nG90\nG92 E0\nG1 Z200 F600\n;layer:0\n";
     for (int i = 1; i <= 20; ++i)
         job += "G1 X" + QByteArray::number((i % 2 ? 80 : 20) + i * 0.01, 'f', 2) + " Y60 F600\n";
-    const QStringList lines = StreamCheck::expectedLines(job).filter("G1 X");
-    rig.startJob("long.gcode", job);
-    if (!rig.waitStreaming(60000) || !rig.page()) {
-        fail(name, "the job did not start streaming");
-        return;
-    }
-    const PageTools::GuiGapMeter meter(5);
-    QElapsedTimer t;
-    t.start();
-    const bool gone = rig.waitPageGone(300000);
-    const qint64 took = t.elapsed();
-    rig.waitFor([&] { return rig.link()->pendingSafetyCommands() + rig.link()->keptCommands() == 0; }, 30000);
-    report(name, meter.longest(), QString("%1 lines and the finish in %2 ms").arg(lines.size()).arg(took));
-    const QString missing = gone ? printMissing(rig, lines) : "the job did not end";
-    if (!missing.isEmpty())
-        fail(name, missing);
+    measurePrint(name, job, 0, 0);
 }
 
 // A tool page used as usual against a slow controller, up to its first step
@@ -306,14 +294,7 @@ QList<ToolUse> toolUses()
          QStringList{"M112"} + homing
              + QStringList{"M112", "G92 X100 Y102 Z212.00 A0 B0", "M141 T219", "G1 Z15 F300", "G1 X-80 Y100 F2000"},
          {"M112", "M141 T65", "G1 Z0 F200", "M112", "M141 T219", "M141 T219", "G1 Z15 F300", "G1 X20 Y100 F2000"},
-         [] {
-             Setting::instSetting = new Setting(nullptr);
-             Setting::instSetting->show();
-             QTest::mouseClick(Setting::instSetting->findChild<QToolButton*>("showExtruderCalibration"), Qt::LeftButton);
-             QTest::qWait(120);
-             delete Setting::instSetting;
-             return static_cast<QWidget*>(ExtruderCalibration::instExtruderCalibration);
-         },
+         [] { return static_cast<QWidget*>(PageTools::openProbingPage()); },
          sent("G1 X-80 Y100 F2000"), {}},
     };
 }
@@ -368,14 +349,8 @@ int main(int argc, char** argv)
     toolPage("load Back", [&](PrintPageRig&) { return show(new LoadFilament(nullptr)); }, nullptr);
     toolPage("unload Back", [&](PrintPageRig&) { return show(new UnloadFilament(nullptr)); }, nullptr);
     toolPage("levelling Back", [&](PrintPageRig&) { return show(new PlatformLevel(nullptr)); }, nullptr);
-    toolPage("probing Back", [&](PrintPageRig&) {
-        Setting::instSetting = new Setting(nullptr);
-        Setting::instSetting->show();
-        QTest::mouseClick(Setting::instSetting->findChild<QToolButton*>("showExtruderCalibration"), Qt::LeftButton);
-        QTest::qWait(120);
-        delete Setting::instSetting;
-        return static_cast<QWidget*>(ExtruderCalibration::instExtruderCalibration);
-    }, nullptr);
+    toolPage("probing Back", [&](PrintPageRig&) { return static_cast<QWidget*>(PageTools::openProbingPage()); },
+             nullptr);
     {
         PrintPageRig rig;
         rig.waitFor([] { return false; }, 1500);

@@ -7,7 +7,6 @@
 #include "UI/home.h"
 #include "UI/loadfilament.h"
 #include "UI/manual.h"
-#include "UI/setting.h"
 #include "UI/unloadfilament.h"
 #include "tests/support/PrintPageRig.h"
 
@@ -213,12 +212,7 @@ private slots:
         } else if (page == "level") {
             opened = new PlatformLevel(nullptr);
         } else {
-            Setting::instSetting = new Setting(nullptr);
-            Setting::instSetting->show();
-            click(Setting::instSetting, "showExtruderCalibration");
-            QTest::qWait(120);
-            delete Setting::instSetting;
-            opened = ExtruderCalibration::instExtruderCalibration;
+            opened = openProbingPage();
         }
         QVERIFY(opened);
         const PageCloser closing{opened};

@@ -43,12 +43,7 @@ ExtruderCalibration* openFromSettings(SimHarness& h, bool flatBed = false)
         map.push_back({kX[i], kY[i], kHeights[i]});
     h.sim().setBedHeight(0.25);
     h.sim().setBedHeightMap(map);
-    Setting::instSetting = new Setting(nullptr);
-    Setting::instSetting->show();
-    PageTools::click(Setting::instSetting, "showExtruderCalibration");
-    QTest::qWait(120);   // the one-press guard
-    delete Setting::instSetting;
-    return ExtruderCalibration::instExtruderCalibration;
+    return PageTools::openProbingPage();
 }
 
 QStringList readings()

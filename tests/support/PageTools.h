@@ -1,6 +1,8 @@
 #pragma once
 // Presses and readers shared by the page tests.
 #include "Dialog/twobuttondialog.h"
+#include "UI/ExtruderCalibration.h"
+#include "UI/setting.h"
 #include "Execute/COneTimesClicked.h"
 #include "buzzer/buzzerPlay.h"
 #include "tests/support/SimHarness.h"
@@ -57,6 +59,17 @@ inline void answerSoon(bool yes)
 }
 
 // Waits until a page is deleted, sending the deferred deletes a close outside an event loop leaves.
+// The probing page, opened the only way there is: its entry on the settings page.
+inline ExtruderCalibration* openProbingPage()
+{
+    Setting::instSetting = new Setting(nullptr);
+    Setting::instSetting->show();
+    click(Setting::instSetting, "showExtruderCalibration");
+    QTest::qWait(120);   // the one-press guard
+    delete Setting::instSetting;
+    return ExtruderCalibration::instExtruderCalibration;
+}
+
 inline bool gone(QObject* object, int ms = 20000)
 {
     QPointer<QObject> page = object;

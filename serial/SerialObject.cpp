@@ -60,6 +60,8 @@ constexpr int SilentCallMs = 250;       // what a screen-side call may cost once
 constexpr int MaxInFlight = 64;
 constexpr int RepeatWatchLines = 500;   // lines sent with a second spare slot after a reply came twice
 constexpr int SurplusLimit = 2;         // replies nobody asked for in one job before it goes one line at a time
+constexpr int RideTakenMs = 300;        // a screen query waits this long for the print to carry it
+constexpr int RideSliceMs = 20;         // how soon a print waiting on its replies carries a screen query
 constexpr int CopyQuietMs = 10;         // a copy follows its reply within this; a quiet line has sent them all
 constexpr int MaxOwed = 8;              // replies given up on that may still come
 constexpr int QueuedTickMs = 100;       // kept commands are tried again this often
@@ -277,7 +279,7 @@ struct SerialObject::Impl {
     // After a fault with `unanswered` commands whose replies were not read:
     // the sync query, unanswered replies read up to its answer. True when
     // their "ok"s cover every unanswered command.
-    bool prove(int unanswered);
+    bool prove(int unanswered, int lookalikes = 0);
     // The count query: "M117" while in step, the sync query after a fault.
     const char* countQuery() const { return needSync.load() ? ControllerProtocol::SyncQuery : "M117"; }
     // Kept safety commands not yet written go to the line now (I/O lock held).
@@ -427,6 +429,16 @@ struct SerialObject::Impl {
     void windowRelease()
     {
         windowOpen = false;
+        streaming.store(false);
+        {
+            std::lock_guard<std::mutex> l(rideMutex);
+            if (ride) {   // not taken: the screen asks the usual way
+                ride->state = Ride::Refused;
+                ride.reset();
+                ridePosted.store(false);
+            }
+        }
+        rideCv.notify_all();
         answered();
         windowIo.unlock();
         windowFlow.unlock();
@@ -525,6 +537,42 @@ struct SerialObject::Impl {
     int inFlight = 0;                     // lines written whose replies have not been read
     int64_t flight[MaxInFlight] = {};     // their file line numbers, oldest at flightHead
     int flightHead = 0;
+    // A screen query carried among the lines in flight: its answer comes in
+    // order behind theirs, so the print need not stop and drain them for it.
+    struct Ride {
+        std::string command, reply;
+        enum State { Posted, Written, Answered, Failed, Refused } state = Posted;
+    };
+    std::mutex rideMutex;
+    std::condition_variable rideCv;
+    std::shared_ptr<Ride> ride;                      // posted, not yet written
+    std::atomic<bool> ridePosted{false};
+    std::atomic<bool> streaming{false};              // the window is open: a ride may be taken
+    std::shared_ptr<Ride> flightRide[MaxInFlight];   // the ride at that place in flight
+    int ridesInFlight = 0;                           // print thread only
+    void endRide(std::shared_ptr<Ride>& r, Ride::State state, const std::string* reply = nullptr)
+    {
+        {
+            std::lock_guard<std::mutex> l(rideMutex);
+            if (reply)
+                r->reply = *reply;
+            r->state = state;
+        }
+        rideCv.notify_all();
+        r.reset();
+    }
+    bool writeRide();
+    bool rideAlong(std::string_view command, QString& reply);
+    // The oldest entry in flight is answered (or given up, on a fault).
+    void popFlight(const std::string* rideReply)
+    {
+        if (flightRide[flightHead]) {
+            --ridesInFlight;
+            endRide(flightRide[flightHead], rideReply ? Ride::Answered : Ride::Failed, rideReply);
+        }
+        --inFlight;
+        flightHead = (flightHead + 1) % MaxInFlight;
+    }
     int64_t currentLine = 0;              // the file line being sent
     int64_t unprovenFrom = -1;            // the first file line that may not have arrived
     int repeatsSeen = 0;                  // lines to go with two spare slots after a reply came twice
@@ -724,7 +772,7 @@ QString SerialObject::Impl::query(std::string_view command, int tries)
     return QString::fromLatin1(ControllerProtocol::SendFailed);
 }
 
-bool SerialObject::Impl::prove(int unanswered)
+bool SerialObject::Impl::prove(int unanswered, int lookalikes)
 {
     freeSlots.store(0);
     needSync.store(true);
@@ -764,6 +812,10 @@ bool SerialObject::Impl::prove(int unanswered)
             if (n == 0 && !sync && ControllerProtocol::freeSlots(std::string_view(line)) < 0)
                 unreadable.store(true);
             oks += n;
+            if (sync && lookalikes > 0) {   // a screen query's answer, written before the sync query
+                --lookalikes;
+                continue;
+            }
             if (sync && oks < unanswered && owed.load() > 0) {
                 --owed;   // an earlier query's late answer: the oks may still follow
                 continue;
@@ -830,6 +882,7 @@ bool SerialObject::Impl::windowSend(std::string_view line)
                 return false;
             }
             windowOpen = true;
+            streaming.store(true);
             inFlight = 0;
             if (port.hasStaleInput() && dropStale() > 0) {
                 // Nothing is in flight: a reply nobody asked for means earlier
@@ -843,6 +896,8 @@ bool SerialObject::Impl::windowSend(std::string_view line)
             if (takeReply(0) == Take::Fault)
                 return false;
         }
+        if (ridePosted.load() && !writeRide())
+            return false;
         if (inFlight + 1 <= std::min(freeSlots.load() - spareSlots(), MaxInFlight)) {
             if (repeatsSeen > 0)
                 --repeatsSeen;
@@ -869,22 +924,96 @@ bool SerialObject::Impl::windowSend(std::string_view line)
     }
 }
 
+// Writes the screen's posted query among the lines in flight. False when the
+// write failed: the window has been brought back in step.
+bool SerialObject::Impl::writeRide()
+{
+    if (inFlight >= MaxInFlight)
+        return true;   // taken once a reply makes room
+    std::shared_ptr<Ride> r;
+    {
+        std::lock_guard<std::mutex> l(rideMutex);
+        r = std::move(ride);
+        ridePosted.store(false);
+        if (!r)
+            return true;
+        r->state = Ride::Written;
+    }
+    rideCv.notify_all();
+    ControllerProtocol::frameInto(frame, r->command);
+    const size_t written = port.write(frame.data(), frame.size(), replyMs.load());
+    const int at = (flightHead + inFlight) % MaxInFlight;
+    flight[at] = currentLine;
+    flightRide[at] = std::move(r);
+    ++inFlight;
+    ++ridesInFlight;
+    awaiting();
+    if (written < frame.size()) {
+        windowResync(written == 0 ? "query not written" : "query cut short");
+        return false;
+    }
+    return true;
+}
+
+// Outside the print thread, while lines are in flight: the query goes out
+// among them and its answer is taken in order. False when the print thread
+// did not take it: the caller asks the usual way.
+bool SerialObject::Impl::rideAlong(std::string_view command, QString& reply)
+{
+    auto r = std::make_shared<Ride>();
+    r->command = std::string(command);
+    std::unique_lock<std::mutex> l(rideMutex);
+    if (ride)
+        return false;
+    ride = r;
+    ridePosted.store(true);
+    const Wait w(lateMs());
+    const auto takenBy = std::min(w.until(), Clock::now() + std::chrono::milliseconds(RideTakenMs));
+    rideCv.wait_until(l, takenBy, [&] { return r->state != Ride::Posted; });
+    if (r->state == Ride::Posted) {   // the print thread waits on its lines: ask the usual way
+        ride.reset();
+        ridePosted.store(false);
+        return false;
+    }
+    if (r->state == Ride::Refused)
+        return false;
+    rideCv.wait_until(l, w.until(), [&] { return r->state >= Ride::Answered; });
+    if (r->state == Ride::Answered) {
+        reply = QString::fromLatin1(r->reply.data(), int(r->reply.size()));
+        return true;
+    }
+    // Not answered in time: its answer, should it come, is taken in order and dropped.
+    qWarning() << LOG_SRC(kSrc) << ControllerProtocol::SendFailed << text(command) << "among the lines in flight";
+    reply = QString::fromLatin1(ControllerProtocol::SendFailed);
+    return true;
+}
+
 // The reply to the oldest line in flight: a line with a count and "ok". Anything
 // else (no reply in time, unreadable, another command's answer, two replies run
 // together, the line hung up) brings the link back in step; every line in flight
 // counts as sent.
 SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
 {
-    const SerialPort::Read r = port.readLine(windowReply, timeoutMs, MaxReplyLength);
+    // A screen query posted meanwhile goes out at once: it takes no slot.
+    const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    SerialPort::Read r;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        r = port.readLine(windowReply, int(std::clamp<int64_t>(left, 0, RideSliceMs)), MaxReplyLength);
+        if (r != SerialPort::Read::Timeout || left <= RideSliceMs)
+            break;
+        if (ridePosted.load() && !writeRide())
+            return Take::Fault;
+    }
     if (r == SerialPort::Read::Timeout && timeoutMs == 0)
         return Take::Nothing;
     if (r == SerialPort::Read::Line || r == SerialPort::Read::TooLong)
         heard();
     if (r == SerialPort::Read::Line) {
         const int n = ControllerProtocol::freeSlots(std::string_view(windowReply));
-        if (n >= 0 && ControllerProtocol::replyFits("G1", windowReply)) {
-            --inFlight;
-            flightHead = (flightHead + 1) % MaxInFlight;
+        const std::shared_ptr<Ride>& riding = flightRide[flightHead];
+        if (n >= 0 && ControllerProtocol::replyFits(riding ? std::string_view(riding->command) : "G1", windowReply)) {
+            popFlight(&windowReply);
             tookCount(n);
             progress.replyTaken({}, windowReply);
             if (inFlight > 0)
@@ -900,10 +1029,8 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
             unreadable.store(true);
         // Replies run together by a lost line end still answer their lines.
         bool sync = false;
-        for (int oks = ControllerProtocol::okRepliesIn(windowReply, &sync); oks > 0 && inFlight > 0; --oks) {
-            --inFlight;
-            flightHead = (flightHead + 1) % MaxInFlight;
-        }
+        for (int oks = ControllerProtocol::okRepliesIn(windowReply, &sync); oks > 0 && inFlight > 0; --oks)
+            popFlight(nullptr);
     }
     windowResync(r == SerialPort::Read::Line      ? "unexpected reply"
                  : r == SerialPort::Read::Timeout ? "no reply"
@@ -917,11 +1044,19 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
 void SerialObject::Impl::windowResync(const char* why)
 {
     qWarning() << LOG_SRC(kSrc) << why << "with" << inFlight << "lines in flight";
-    const int unanswered = inFlight;
     const int64_t oldest = flight[flightHead];
-    inFlight = 0;
+    // Screen queries among them get no answer; a status query's may still
+    // come ahead of the sync answer, which it looks like.
+    int unanswered = 0, lookalikes = 0;
+    while (inFlight > 0) {
+        if (flightRide[flightHead])
+            lookalikes += flightRide[flightHead]->command == ControllerProtocol::SyncQuery;
+        else
+            ++unanswered;
+        popFlight(nullptr);
+    }
     flightHead = 0;
-    if (!prove(unanswered) && unprovenFrom < 0)
+    if (!prove(unanswered, lookalikes) && unprovenFrom < 0)
         unprovenFrom = oldest;
     windowRelease();
 }
@@ -1025,6 +1160,12 @@ QString SerialObject::serialCheckCode(const QString& code)
         // motion question needs no exchange (nor the budget the delivery used).
         if (command == "M121" && kept > 0 && !d->quiet())
             return QString::number(d->freeSlots.load()) + ' ' + ControllerProtocol::formatM121(false);
+    }
+    // A query while the print keeps lines in flight goes among them.
+    if (!printThread && !ControllerProtocol::answersOk(command) && d->streaming.load() && !d->quiet()) {
+        QString reply;
+        if (d->rideAlong(command, reply))
+            return reply;
     }
     std::unique_lock<FairLock> lock(d->io, std::defer_lock);
     if (printThread) {

@@ -211,6 +211,7 @@ struct ControllerSimulator::Impl {
     Clock::time_point delayedAt{};
 
     QStringList transcript;
+    QStringList receivedBehind;   // received while an earlier reply was still due
     int64_t received = 0;
     int overflows = 0;
     int lastBusy = -1;
@@ -571,6 +572,8 @@ void ControllerSimulator::Impl::handleLine(std::string_view line, Clock::time_po
         return;
     }
     ++received;
+    if (latencyMaxMs > 0 && !laterCopies.empty())
+        receivedBehind << QString::fromLatin1(line.data(), int(line.size()));
     if (opt.keepTranscript) {
         transcript << QString::fromLatin1(line.data(), int(line.size()));
         cv.notify_all();
@@ -953,6 +956,12 @@ void ControllerSimulator::replyLatency(int minMs, int maxMs)
     std::lock_guard<std::mutex> lock(d->m);
     d->latencyMinMs = std::max(0, minMs);
     d->latencyMaxMs = std::max(d->latencyMinMs, maxMs);
+}
+
+QStringList ControllerSimulator::receivedBeforeEarlierReplies() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->receivedBehind;
 }
 
 void ControllerSimulator::garbleReplies(int count)

@@ -73,6 +73,8 @@ public:
     // A slow controller: every reply comes minMs..maxMs late, in order, while
     // commands are still taken and carried out (0, 0 turns it off).
     void replyLatency(int minMs, int maxMs);
+    // Commands received while a reply to an earlier one was still on its way.
+    QStringList receivedBeforeEarlierReplies() const;
     void garbleReplies(int count);               // answer with unreadable bytes
     void partialReplies(int count);              // answer without the final "\n"
     void holdBufferFull(int ms);                 // report 0 free slots and hold the busy line

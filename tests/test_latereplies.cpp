@@ -257,14 +257,15 @@ private slots:
             expected << moves[expected.size() / 2] << "M112";
         }
         QTest::qWait(maxMs);
-        QStringList sent = once(rig.commands());
+        QStringList sent = rig.commands();
         sent.removeAll("M114");
+        sent = once(sent);
         // A move whose touch found the event's time spent is kept, and the
         // release's stop gives it up: it never starts, which is safe.
         for (const QString& m : moves)
             if (!sent.contains(m))
                 expected.removeOne(m);
-        QVERIFY2(sent == expected, qPrintable(sent.join(", ")));
+        QVERIFY2(sent == once(expected), qPrintable(sent.join(", ")));
         QVERIFY(!rig.sim().moving());
         click(page, "back");
         QVERIFY(gone(page, 20000));

@@ -139,6 +139,38 @@ private slots:
         QVERIFY(!h.sim().transcript().contains("M112"));
     }
 
+    // The screen's status and position queries during a print on a slow
+    // controller go out among the lines in flight: the print does not stop
+    // and wait for every reply first. Each is answered, every line arrives
+    // once and in order, the buffer never overfills.
+    void queriesAmongLinesInFlight()
+    {
+        ControllerSimulator::Options o = SimHarness::fastOptions();
+        o.timeScale = 50;
+        SimHarness h(o);
+        SerialObject* link = h.link();
+        const QByteArray file = makeMoves(300, 50);
+        h.sandbox().writeFile("/data/polls.g", file);
+        h.sim().replyLatency(300, 700);
+        std::atomic<bool> done{false};
+        std::thread printer([&] { link->serialPrint(h.sandbox().path("/data/polls.g")); done = true; });
+        QVERIFY(SimHarness::waitUntil([&] { return h.sim().receivedCount() > 40; }, 20000));
+        int asked = 0, answered = 0;
+        for (; asked < 12 && !done; ++asked) {
+            answered += ControllerProtocol::parseM105(link->serialCheckCode("M105")).has_value();
+            answered += ControllerProtocol::parseM114(link->serialCheckCode("M114")).has_value();
+            QTest::qWait(200);
+        }
+        QVERIFY(SimHarness::waitUntil([&] { return done.load(); }, 60000));
+        printer.join();
+        QVERIFY(asked >= 6);
+        QCOMPARE(answered, 2 * asked);
+        const QStringList among = h.sim().receivedBeforeEarlierReplies();
+        QVERIFY2(among.count("M105") + among.count("M114") >= asked, qPrintable(QString::number(among.size())));
+        QCOMPARE(fileLinesIn(h.sim().transcript(), expectedLines(file)), expectedLines(file));
+        QCOMPARE(h.sim().overflows(), 0);
+    }
+
     // One exchange meets a fault. A query reports what it can and the next ones
     // are in step again; a command whose reply went missing is confirmed only
     // when the replies read up to the sync query's answer prove it arrived

@@ -994,16 +994,20 @@ bool SerialObject::Impl::rideAlong(std::string_view command, QString& reply)
 // counts as sent.
 SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
 {
-    // A screen query posted meanwhile goes out at once: it takes no slot.
-    const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    SerialPort::Read r;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-        r = port.readLine(windowReply, int(std::clamp<int64_t>(left, 0, RideSliceMs)), MaxReplyLength);
-        if (r != SerialPort::Read::Timeout || left <= RideSliceMs)
-            break;
-        if (ridePosted.load() && !writeRide())
-            return Take::Fault;
+    SerialPort::Read r = port.readLine(windowReply, std::min(timeoutMs, RideSliceMs), MaxReplyLength);
+    if (r == SerialPort::Read::Timeout && timeoutMs > RideSliceMs) {
+        // A screen query posted meanwhile goes out at once: it takes no slot.
+        const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs - RideSliceMs);
+        for (;;) {
+            if (ridePosted.load() && !writeRide())
+                return Take::Fault;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+            if (left <= 0)
+                break;
+            r = port.readLine(windowReply, int(std::min<int64_t>(left, RideSliceMs)), MaxReplyLength);
+            if (r != SerialPort::Read::Timeout)
+                break;
+        }
     }
     if (r == SerialPort::Read::Timeout && timeoutMs == 0)
         return Take::Nothing;

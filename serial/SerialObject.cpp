@@ -1033,8 +1033,10 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
             unreadable.store(true);
         // Replies run together by a lost line end still answer their lines.
         bool sync = false;
-        for (int oks = ControllerProtocol::okRepliesIn(windowReply, &sync); oks > 0 && inFlight > 0; --oks)
+        for (int oks = ControllerProtocol::okRepliesIn(windowReply, &sync); oks > 0 && inFlight > 0;) {
+            oks -= !flightRide[flightHead];   // an "ok" answers a line, never a screen query
             popFlight(nullptr);
+        }
     }
     windowResync(r == SerialPort::Read::Line      ? "unexpected reply"
                  : r == SerialPort::Read::Timeout ? "no reply"

@@ -108,18 +108,6 @@ void toolPage(const char* name, const std::function<QWidget*(PrintPageRig&)>& op
 
 // ---- a slow controller: nothing may be dropped
 
-// A stop or heater-off command the controller could not confirm within its
-// call is delivered once more: each counts once.
-QStringList firstOfEachSafety(const QStringList& commands)
-{
-    static const QStringList safety{"M112", "M18", "M140 S0", "M104 S0 T0", "M141 T219"};
-    QStringList out;
-    for (const QString& c : commands)
-        if (!safety.contains(c) || out.isEmpty() || out.last() != c)
-            out << c;
-    return out;
-}
-
 // What is missing or out of place in a print: the file's lines once and in
 // order, no stop among them, then the finish's heaters off, park and coordinate set.
 QString printMissing(PrintPageRig& rig, const QStringList& lines)
@@ -132,15 +120,7 @@ QString printMissing(PrintPageRig& rig, const QStringList& lines)
     const int first = cmds.indexOf(lines.first()), last = cmds.lastIndexOf(lines.last());
     if (cmds.mid(first, last - first).contains("M112"))
         return "a stop among the file's lines";
-    QStringList park = cmds.mid(last + 1);
-    park = park.mid(0, park.indexOf("M18") + 1);
-    QStringList seen;
-    for (const QString& c : park)
-        if (!(QStringList{"M140 S0", "M104 S0 T0"}.contains(c) && seen.contains(c)))
-            seen << c;
-    const QStringList finish{"M140 S0", "M104 S0 T0", "M50 S0", "G90", "G1 Z212.00 F300", "G1 X90 Y90 F2000",
-                             "G90", "G92 X100 Y100 Z212.00", "M18"};
-    return seen == finish ? QString() : "the finish sent " + seen.join(", ");
+    return finishMismatch(cmds, lines.last());
 }
 
 // A print through the page against a controller that works in real time,
@@ -228,11 +208,11 @@ void slowToolPage(const ToolUse& use, int minMs, int maxMs, const char* late)
     for (QLabel* l : page ? page->findChildren<QLabel*>() : QList<QLabel*>())
         if (l->text().contains("not answering") || l->text().contains("did not finish"))
             trouble = l->text().simplified();
-    const QStringList sent = firstOfEachSafety(rig.commands());
+    const QStringList sent = PageTools::onceEach(rig.commands());
     QStringList sequence = use.sequence;
     if (!use.mayMiss.isEmpty() && !sent.contains(use.mayMiss))
         sequence.removeAll(use.mayMiss);
-    const QStringList expected = firstOfEachSafety(sequence + use.then);
+    const QStringList expected = PageTools::onceEach(sequence + use.then);
     report(nameText.constData(), meter.longest(), QString("first step after %1 ms").arg(took));
     if (!reached)
         fail(nameText.constData(), "the page did not get to its first step: " + sent.join(", "));

@@ -429,7 +429,6 @@ struct SerialObject::Impl {
     void windowRelease()
     {
         windowOpen = false;
-        streaming.store(false);
         {
             std::lock_guard<std::mutex> l(rideMutex);
             if (ride) {   // not taken: the screen asks the usual way
@@ -533,7 +532,7 @@ struct SerialObject::Impl {
     std::atomic<int> pendingCount{0};     // pending.size(), read without the lock on every print line
     std::atomic<bool> exiting{false};     // the program ends: a stream stops, its records stay
     std::atomic<int> othersWaiting{0};    // threads other than the print thread waiting for a send
-    bool windowOpen = false;              // print thread only
+    std::atomic<bool> windowOpen{false};  // set by the print thread; open: a screen query may ride along
     int inFlight = 0;                     // lines written whose replies have not been read
     int64_t flight[MaxInFlight] = {};     // their file line numbers, oldest at flightHead
     int flightHead = 0;
@@ -547,9 +546,7 @@ struct SerialObject::Impl {
     std::condition_variable rideCv;
     std::shared_ptr<Ride> ride;                      // posted, not yet written
     std::atomic<bool> ridePosted{false};
-    std::atomic<bool> streaming{false};              // the window is open: a ride may be taken
     std::shared_ptr<Ride> flightRide[MaxInFlight];   // the ride at that place in flight
-    int ridesInFlight = 0;                           // print thread only
     void endRide(std::shared_ptr<Ride>& r, Ride::State state, const std::string* reply = nullptr)
     {
         {
@@ -566,10 +563,8 @@ struct SerialObject::Impl {
     // The oldest entry in flight is answered (or given up, on a fault).
     void popFlight(const std::string* rideReply)
     {
-        if (flightRide[flightHead]) {
-            --ridesInFlight;
+        if (flightRide[flightHead])
             endRide(flightRide[flightHead], rideReply ? Ride::Answered : Ride::Failed, rideReply);
-        }
         --inFlight;
         flightHead = (flightHead + 1) % MaxInFlight;
     }
@@ -656,7 +651,7 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
     }
     awaiting();
     progress.commandSent(command);
-    if (repliesRepeat.load())   // its slot is taken whatever the reply read says
+    if (repliesRepeat.load() && ControllerProtocol::answersOk(command))   // its slot is taken whatever the reply read says
         freeSlots.store(std::max(0, freeSlots.load() - 1));
     const auto sentAt = Clock::now();
     if (written < frame.size()) {
@@ -882,7 +877,6 @@ bool SerialObject::Impl::windowSend(std::string_view line)
                 return false;
             }
             windowOpen = true;
-            streaming.store(true);
             inFlight = 0;
             if (port.hasStaleInput() && dropStale() > 0) {
                 // Nothing is in flight: a reply nobody asked for means earlier
@@ -946,7 +940,6 @@ bool SerialObject::Impl::writeRide()
     flight[at] = currentLine;
     flightRide[at] = std::move(r);
     ++inFlight;
-    ++ridesInFlight;
     awaiting();
     if (written < frame.size()) {
         windowResync(written == 0 ? "query not written" : "query cut short");
@@ -1168,7 +1161,7 @@ QString SerialObject::serialCheckCode(const QString& code)
             return QString::number(d->freeSlots.load()) + ' ' + ControllerProtocol::formatM121(false);
     }
     // A query while the print keeps lines in flight goes among them.
-    if (!printThread && !ControllerProtocol::answersOk(command) && d->streaming.load() && !d->quiet()) {
+    if (!printThread && !ControllerProtocol::answersOk(command) && d->windowOpen.load() && !d->quiet()) {
         QString reply;
         if (d->rideAlong(command, reply))
             return reply;

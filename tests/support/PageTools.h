@@ -59,6 +59,18 @@ inline void answerSoon(bool yes)
 }
 
 // Waits until a page is deleted, sending the deferred deletes a close outside an event loop leaves.
+// A stop or heater-off command the controller could not confirm within its
+// call is delivered once more right behind itself: that is one command.
+inline QStringList onceEach(const QStringList& commands)
+{
+    static const QStringList safety{"M112", "M18", "M140 S0", "M104 S0 T0", "M141 T219"};
+    QStringList out;
+    for (const QString& c : commands)
+        if (out.isEmpty() || out.last() != c || !safety.contains(c))
+            out << c;
+    return out;
+}
+
 // The probing page, opened the only way there is: its entry on the settings page.
 inline ExtruderCalibration* openProbingPage()
 {

@@ -176,6 +176,23 @@ public:
     PolarClient* cloud = nullptr;
 };
 
+// The finish of a completed print as the controller took it, from the file's
+// last line to the motors off: empty when it is the page's sequence, else what
+// came. A heater-off command written at once for want of room, and delivered
+// once more, counts once.
+inline QString finishMismatch(const QStringList& commands, const QString& lastLine)
+{
+    static const QStringList finish{"M140 S0", "M104 S0 T0", "M50 S0", "G90", "G1 Z212.00 F300",
+                                    "G1 X90 Y90 F2000", "G90", "G92 X100 Y100 Z212.00", "M18"};
+    QStringList park = commands.mid(commands.lastIndexOf(lastLine) + 1);
+    park = park.mid(0, park.indexOf("M18") + 1);
+    QStringList seen;
+    for (const QString& c : park)
+        if (!(QStringList{"M140 S0", "M104 S0 T0"}.contains(c) && seen.contains(c)))
+            seen << c;
+    return seen == finish ? QString() : "the finish sent " + seen.join(", ");
+}
+
 // A plain G-code job: targets, layers and moves per layer (short moves keep a
 // pause's wait for the controller's queue short).
 inline QByteArray makeJob(int layers, int movesPerLayer, int nozzle, int bed, int feed)

@@ -477,39 +477,52 @@ struct SerialObject::Impl {
     }
     // Commands from outside the print thread that found no slot (or no time)
     // within the caller's bound: kept in order and sent as slots free.
+    // The one taken out for delivery still counts as kept until it is
+    // written: a later command must not pass it meanwhile.
     std::mutex outboxMutex;
     std::deque<std::string> outbox;
+    bool delivering = false;
     std::atomic<int> outboxCount{0};
     std::atomic<bool> outboxTickArmed{false};
+    void countOutbox() { outboxCount.store(int(outbox.size()) + (delivering ? 1 : 0)); }
     void queue(std::string_view code)
     {
         std::lock_guard<std::mutex> l(outboxMutex);
         outbox.emplace_back(code);
-        outboxCount.store(int(outbox.size()));
+        countOutbox();
         qDebug() << LOG_SRC(kSrc) << "kept until a slot frees:" << text(code);
     }
+    // One delivery at a time, so they go out in order.
     bool takeQueued(std::string& code)
     {
         std::lock_guard<std::mutex> l(outboxMutex);
-        if (outbox.empty())
+        if (outbox.empty() || delivering)
             return false;
         code = std::move(outbox.front());
         outbox.pop_front();
-        outboxCount.store(int(outbox.size()));
+        delivering = true;
+        countOutbox();
         return true;
+    }
+    void delivered()
+    {
+        std::lock_guard<std::mutex> l(outboxMutex);
+        delivering = false;
+        countOutbox();
     }
     void putBack(std::string code)
     {
         std::lock_guard<std::mutex> l(outboxMutex);
         outbox.push_front(std::move(code));
-        outboxCount.store(int(outbox.size()));
+        delivering = false;
+        countOutbox();
     }
     std::deque<std::string> takeAllQueued()
     {
         std::lock_guard<std::mutex> l(outboxMutex);
         std::deque<std::string> all;
         all.swap(outbox);
-        outboxCount.store(0);
+        countOutbox();
         return all;
     }
     // A command from outside the print thread goes out only while the call
@@ -1147,6 +1160,8 @@ QString SerialObject::serialCheckCode(const QString& code)
         d->windowClose();
     } else {
         deliverPending();
+        if (ControllerProtocol::answersOk(command) && refusedBehindKept(command))
+            return QString::fromLatin1(ControllerProtocol::SendFailed);
         const int kept = d->outboxCount.load();
         deliverQueued();
         // Commands keep their order behind what is kept; queries need not.
@@ -1222,6 +1237,17 @@ void SerialObject::giveUpQueued(const char* why)
         writeKeptNow();
 }
 
+// A silent controller gets nothing that is kept, and no command may pass
+// what is: both are given up, and the caller is told.
+bool SerialObject::refusedBehindKept(std::string_view command)
+{
+    if (command == "M112" || d->outboxCount.load() == 0 || !d->quiet())
+        return false;
+    giveUpQueued("the controller is not answering,");
+    keepAndWrite(command);
+    return true;
+}
+
 // "M112" from a page empties the controller's queue: while job moves may be
 // in it, the job must end rather than carry on as if they had run. A pause
 // that saw every move end, and the user's own cancel, lose nothing.
@@ -1256,10 +1282,10 @@ void SerialObject::deliverQueued()
         const int flowMs = d->congested.load() ? 0 : std::min(d->flowMs.load(), d->exchangeLimitMs());
         QString reply;
         const SendStatus st = sendFlowControlled(code, flowMs, AbortOn::Nothing, &reply);
-        if (st == SendStatus::Sent)
-            continue;
-        if (st == SendStatus::Unconfirmed) {
-            qWarning() << LOG_SRC(kSrc) << "kept command not confirmed:" << text(code);
+        if (st == SendStatus::Sent || st == SendStatus::Unconfirmed) {
+            if (st == SendStatus::Unconfirmed)
+                qWarning() << LOG_SRC(kSrc) << "kept command not confirmed:" << text(code);
+            d->delivered();
             continue;
         }
         d->putBack(std::move(code));
@@ -1515,6 +1541,7 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
                 d->putBack(std::move(queued));
                 break;
             }
+            d->delivered();
             lock.unlock();
             continue;
         }
@@ -1598,6 +1625,8 @@ QString SerialObject::serialSendCode(const QString& code)
         // A safety command goes behind what is kept too (a kept "heat" must not
         // follow it), and waits for a call with time for its reply as long as
         // the controller answers; only a stop ends the queue.
+        if (refusedBehindKept(command))
+            return QString::fromLatin1(ControllerProtocol::SendFailed);
         if (command != "M112" && !d->quiet()) {
             deliverQueued();
             if (d->outboxCount.load() > 0 || (safety ? !d->timeForReply() : !d->timeToSend())) {

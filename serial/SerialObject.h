@@ -148,6 +148,7 @@ private:
     void keepAndWrite(std::string_view code);
     void writeKeptNow();
     void giveUpQueued(const char* why);
+    bool refusedBehindKept(std::string_view command);
     void stopAtOnce();
     Step lostLines();
     Step stoppedJob();

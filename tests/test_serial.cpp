@@ -140,6 +140,58 @@ private slots:
         QVERIFY(!h.sim().transcript().contains("M112"));
     }
 
+    // A screen event's query spends most of its budget on a slow controller
+    // (every reply 1.1 s late) while the buffer reads full, so its command is
+    // kept. The delivery then needs two count queries, which leave it no time
+    // for the command's reply; meanwhile a worker thread sends the next
+    // command. The kept one still arrives first.
+    void keptCommandStaysAheadOfOtherThreads()
+    {
+        SimHarness h;
+        SerialObject* link = h.link();
+        QVERIFY(!isLinkError(link->serialSendCode("G92 E0")));
+        h.sim().replyLatency(1100, 1100);
+        h.sim().holdBufferFull(1700);
+        link->serialCheckCode("M105");
+        QCOMPARE(link->serialSendCode("G92 E1"), QString(ControllerProtocol::Queued));
+        const int64_t before = h.sim().receivedCount();
+        std::thread worker([&] {
+            while (h.sim().receivedCount() < before + 2)   // the delivery's second count query
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            link->serialSendCode("M106 S1");
+        });
+        const bool sent = SimHarness::waitUntil([&] { return h.sim().transcript().contains("M106 S1")
+                                                              && link->keptCommands() == 0; }, 30000);
+        worker.join();
+        QVERIFY(sent);
+        QCOMPARE(h.sim().transcript().filter(QRegularExpression("^(G92 E|M106 S)")),
+                 QStringList({"G92 E0", "G92 E1", "M106 S1"}));
+    }
+
+    // A command is kept (the event's budget is spent), then the controller
+    // falls silent. The next command neither passes the kept one nor goes
+    // out on its own: both are given up and the caller is told.
+    void nothingPassesKeptCommandsOfASilentController()
+    {
+        SimHarness h;
+        SerialObject* link = h.link();
+        link->setTiming(quickTiming());
+        QVERIFY(!isLinkError(link->serialSendCode("G92 E0")));
+        h.sim().delayReplies(200, 1);
+        link->serialCheckCode("M105");
+        QCOMPARE(link->serialSendCode("G92 E1"), QString(ControllerProtocol::Queued));
+        h.sim().dropReplies(1 << 30);
+        link->serialCheckCode("M105");   // the same event: no time to deliver, and no reply
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        QVERIFY(link->controllerSilent());
+        QCOMPARE(link->serialSendCode("M106 S1"), QString(ControllerProtocol::SendFailed));
+        QCOMPARE(link->keptCommands(), 0);
+        h.sim().dropReplies(0);
+        QTest::qWait(1000);
+        QCOMPARE(h.sim().transcript().filter(QRegularExpression("^(G92 E|M106 S)")), QStringList({"G92 E0"}));
+    }
+
     // The screen's status and position queries during a print on a slow
     // controller go out among the lines in flight: the print does not stop
     // and wait for every reply first. Each is answered, every line arrives

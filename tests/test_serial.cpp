@@ -156,7 +156,8 @@ private slots:
         QCOMPARE(link->serialSendCode("G92 E1"), QString(ControllerProtocol::Queued));
         const int64_t before = h.sim().receivedCount();
         std::thread worker([&] {
-            while (h.sim().receivedCount() < before + 2)   // the delivery's second count query
+            // Until the delivery's second count query is on its way.
+            for (int ms = 0; h.sim().receivedCount() < before + 2 && ms < 10000; ms += 5)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
             link->serialSendCode("M106 S1");

@@ -204,7 +204,8 @@ bool replyFits(std::string_view command, std::string_view reply)
 bool answersOk(std::string_view command)
 {
     const std::string_view word = command.substr(0, command.find(' '));
-    return word != "M105" && word != "M114" && word != "M119" && word != "M121" && word != "M113" && word != "M130";
+    return word != "M105" && word != "M114" && word != "M119" && word != "M121" && word != "M113" && word != "M130"
+        && word != CountQuery;
 }
 
 static bool queryReplyFits(std::string_view word, std::string_view payload)
@@ -228,6 +229,8 @@ static bool queryReplyFits(std::string_view word, std::string_view payload)
         return payload == "F" || payload == "B";
     if (word == "M113")
         return starts(payload, "FIL:") || payload.find("Fail") != std::string_view::npos;
+    if (word == CountQuery)
+        return payload == CountPayload;
     return starts(payload, "PROBE:");
 }
 

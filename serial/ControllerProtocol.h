@@ -11,7 +11,9 @@
 //   M121           F | B                           every move ended | still moving
 //   M119           X:<0|1> Y:<0|1> Z:<0|1>         end stop triggered (1) per axis
 //   M113           FIL:1 | FIL:0                   filament present | run out
-//   M117           ok                              only the free-slot count matters
+//   M117           SLOTS                           only the free-slot count matters (a shape
+//                                                  no command's "ok" has, so a late copy of
+//                                                  either can never pass for the other)
 //   M130           PROBE:<0|1>                     probe fitted
 //   anything else  ok
 //
@@ -91,6 +93,9 @@ std::optional<EndStops> parseM119(const QString& reply);
 QString formatM113(bool filamentPresent);
 // Present also when the controller could not tell ("Fail") or the reply is unreadable.
 bool filamentPresent(const QString& m113Reply);
+
+constexpr const char* CountQuery = "M117";
+constexpr const char* CountPayload = "SLOTS";
 
 QString formatM130(bool probeFitted);
 bool probeFitted(const QString& m130Reply);

@@ -281,7 +281,7 @@ struct SerialObject::Impl {
     // their "ok"s cover every unanswered command.
     bool prove(int unanswered, int lookalikes = 0);
     // The count query: "M117" while in step, the sync query after a fault.
-    const char* countQuery() const { return needSync.load() ? ControllerProtocol::SyncQuery : "M117"; }
+    const char* countQuery() const { return needSync.load() ? ControllerProtocol::SyncQuery : ControllerProtocol::CountQuery; }
     // Kept safety commands not yet written go to the line now (I/O lock held).
     void writeKeptAtOnce();
     static int64_t nowMs() { return steadyMs(); }
@@ -414,9 +414,11 @@ struct SerialObject::Impl {
     // From a controller that repeats its replies any reply may be an old copy
     // with an old, larger count: then only a count taken after a quiet line
     // (freshCount) raises it.
+    // So does any reply while a fault has left the count in doubt, until the
+    // sync query's answer.
     void tookCount(int n, bool fresh = false)
     {
-        if (repliesRepeat.load() && !fresh)
+        if ((repliesRepeat.load() || needSync.load()) && !fresh)
             n = std::min(n, freeSlots.load());
         freeSlots.store(n);
         if (n > maxFree.load())
@@ -664,7 +666,8 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
     }
     awaiting();
     progress.commandSent(command);
-    if (repliesRepeat.load() && ControllerProtocol::answersOk(command))   // its slot is taken whatever the reply read says
+    // Its slot is taken whatever the reply read says, while replies may be copies.
+    if ((repliesRepeat.load() || needSync.load()) && ControllerProtocol::answersOk(command))
         freeSlots.store(std::max(0, freeSlots.load() - 1));
     const auto sentAt = Clock::now();
     if (written < frame.size()) {
@@ -692,9 +695,15 @@ SerialObject::Impl::Outcome SerialObject::Impl::transact(std::string_view comman
             || ControllerProtocol::replyFits(command, reply))
             break;
         // A late answer to an earlier command: skip it and wait for our own.
+        // With none owed it is a reply nobody asked for: counts taken
+        // meanwhile may be old, until the sync query.
         qWarning() << LOG_SRC(kSrc) << "dropping a late reply before the reply to" << text(command);
-        if (owed.load() > 0)
+        if (owed.load() > 0) {
             --owed;
+        } else {
+            foundSurplus("before the reply to a command");
+            needSync.store(true);
+        }
         if (Clock::now() >= deadline) {
             r = SerialPort::Read::Timeout;
             break;
@@ -740,7 +749,7 @@ int SerialObject::Impl::freshCount()
         port.drainUntilQuiet(std::min(CopyQuietMs, quietMs.load()), w.ms);
     }
     std::string reply;
-    if (transact("M117", reply, false) != Outcome::Replied)
+    if (transact(ControllerProtocol::CountQuery, reply, false) != Outcome::Replied)
         return -1;
     const int n = ControllerProtocol::freeSlots(std::string_view(reply));
     tookCount(n, true);
@@ -763,6 +772,7 @@ QString SerialObject::Impl::query(std::string_view command, int tries)
             if (command == ControllerProtocol::SyncQuery) {
                 needSync.store(false);
                 owed.store(0);   // every earlier reply lies before this one
+                tookCount(ControllerProtocol::freeSlots(std::string_view(reply)), !repliesRepeat.load());
             }
             return QString::fromLatin1(reply.data(), int(reply.size()));
         }
@@ -829,10 +839,10 @@ bool SerialObject::Impl::prove(int unanswered, int lookalikes)
                 continue;
             }
             if (sync) {
-                tookCount(std::max(0, ControllerProtocol::freeSlots(std::string_view(line))));
+                needSync.store(false);
+                tookCount(std::max(0, ControllerProtocol::freeSlots(std::string_view(line))), !repliesRepeat.load());
                 answered();
                 owed.store(0);
-                needSync.store(false);
                 if (oks < unanswered)
                     qWarning() << LOG_SRC(kSrc) << oks << "of" << unanswered << "commands proven to have arrived";
                 return oks >= unanswered;
@@ -879,7 +889,8 @@ bool SerialObject::Impl::windowSend(std::string_view line)
         }
         if (!windowOpen) {
             // A reply given up on may still come: it would pass for a line's.
-            if (oneAtATime || owed.load() > 0)
+            // Nor does it open on a count in doubt.
+            if (oneAtATime || owed.load() > 0 || needSync.load())
                 return false;
             if (freeSlots.load() < 1 + spareSlots() || !port.isOpen() || port.broken())
                 return false;
@@ -905,6 +916,11 @@ bool SerialObject::Impl::windowSend(std::string_view line)
         }
         if (ridePosted.load() && !writeRide())
             return false;
+        if (inFlight == 0 && port.hasStaleInput() && dropStale() > 0) {   // every line answered, and more came
+            foundSurplus("before a line");
+            windowResync("input nobody asked for");
+            return false;
+        }
         if (inFlight + 1 <= std::min(freeSlots.load() - spareSlots(), MaxInFlight)) {
             if (repeatsSeen > 0)
                 --repeatsSeen;
@@ -1028,7 +1044,10 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
             progress.replyTaken({}, windowReply);
             if (inFlight > 0)
                 awaiting();   // the next line's reply is awaited from now
-            if (port.linesWaiting() > inFlight) {   // a reply came twice: the counts may be a line old
+            // More replies already here than lines awaiting them: a reply
+            // came twice, and the counts may be lines old.
+            port.readAvailable();
+            if (port.linesWaiting() > inFlight) {
                 foundSurplus("with lines in flight");
                 windowResync("more replies than lines");
                 return Take::Fault;
@@ -1470,9 +1489,9 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
     }
 
     std::unique_lock<FairLock> lock(d->io, std::defer_lock);
-    // After a repeated reply a count may be a line old: the print thread then
-    // keeps a slot spare here too.
-    const int reserve = d->onPrintThread() ? d->spareSlots() - 1 : 0;
+    // A count may be a line old (a reply's copy read as the next one's): the
+    // print thread keeps a slot spare here too, two after a repeated reply.
+    const int reserve = d->onPrintThread() ? d->spareSlots() : 0;
     // The print thread gives a controller that answers nothing at all as long
     // as a lost line: then it counts as lost, as in every other wait of a job.
     const auto silentLimit = std::chrono::milliseconds(d->onPrintThread() ? d->portLostMs.load() : flowMs);

@@ -182,6 +182,21 @@ int SerialPort::linesWaiting() const
     return int(std::count(m_in.begin(), m_in.end(), '\n'));
 }
 
+void SerialPort::readAvailable()
+{
+    int pending = 0;
+    if (m_fd < 0 || ioctl(m_fd, FIONREAD, &pending) != 0)
+        return;
+    char buf[4096];
+    while (pending > 0) {
+        const ssize_t n = ::read(m_fd, buf, std::min(sizeof buf, size_t(pending)));
+        if (n <= 0)
+            return;   // a failing line shows at the next read
+        m_in.append(buf, size_t(n));
+        pending -= int(n);
+    }
+}
+
 bool SerialPort::hasStaleInput()
 {
     if (!m_in.empty())

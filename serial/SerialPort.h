@@ -34,6 +34,8 @@ public:
     bool hasPartialLine() const { return !m_in.empty() && !hasLine(); }
     // Whole lines read ahead (replies waiting to be taken).
     int linesWaiting() const;
+    // Reads ahead, without waiting, what has already arrived.
+    void readAvailable();
     // Drops everything already received.
     void flushInput();
     // Drops everything already received and returns how many whole lines it held.

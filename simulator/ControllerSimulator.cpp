@@ -538,6 +538,8 @@ std::string ControllerSimulator::Impl::execute(const Words& words)
         return ControllerProtocol::formatM113(filament).toStdString();
     if (letter == 'M' && code == 130)
         return ControllerProtocol::formatM130(probeFitted).toStdString();
+    if (letter == 'M' && code == 117)
+        return ControllerProtocol::CountPayload;
     if (letter == 'M' && code == 141) {
         const int t = int(value('T', 0));
         if (t == 65)

@@ -1489,9 +1489,9 @@ SerialObject::SendStatus SerialObject::sendFlowControlled(std::string_view code,
     }
 
     std::unique_lock<FairLock> lock(d->io, std::defer_lock);
-    // A count may be a line old (a reply's copy read as the next one's): the
-    // print thread keeps a slot spare here too, two after a repeated reply.
-    const int reserve = d->onPrintThread() ? d->spareSlots() : 0;
+    // After a repeated reply a count may be a line old: the print thread then
+    // keeps a slot spare here too.
+    const int reserve = d->onPrintThread() ? d->spareSlots() - 1 : 0;
     // The print thread gives a controller that answers nothing at all as long
     // as a lost line: then it counts as lost, as in every other wait of a job.
     const auto silentLimit = std::chrono::milliseconds(d->onPrintThread() ? d->portLostMs.load() : flowMs);

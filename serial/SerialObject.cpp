@@ -1184,11 +1184,8 @@ QString SerialObject::serialCheckCode(const QString& code)
         const int kept = d->outboxCount.load();
         deliverQueued();
         // Commands keep their order behind what is kept; queries need not.
-        if (d->outboxCount.load() > 0 && ControllerProtocol::answersOk(command) && command != "M112") {
-            d->queue(command);
-            armQueuedTick();
-            return QString::fromLatin1(ControllerProtocol::Queued);
-        }
+        if (d->outboxCount.load() > 0 && ControllerProtocol::answersOk(command) && command != "M112")
+            return keepInOrder(command);
         // Moves still kept, or only just delivered, have not even begun: the
         // motion question needs no exchange (nor the budget the delivery used).
         if (command == "M121" && kept > 0 && !d->quiet())
@@ -1214,11 +1211,8 @@ QString SerialObject::serialCheckCode(const QString& code)
     if (!printThread && !d->tryLockIo(lock)) {
         // The print thread waits on a slow controller: a command is kept in
         // order, not dropped.
-        if (ControllerProtocol::answersOk(command) && command != "M112" && !d->quiet()) {
-            d->queue(command);
-            armQueuedTick();
-            return QString::fromLatin1(ControllerProtocol::Queued);
-        }
+        if (ControllerProtocol::answersOk(command) && command != "M112" && !d->quiet())
+            return keepInOrder(command);
         // The print thread is in a long exchange with a silent controller.
         qWarning() << LOG_SRC(kSrc) << "link busy, not sent:" << code;
         keepIfSafety(command);
@@ -1254,6 +1248,14 @@ void SerialObject::giveUpQueued(const char* why)
     }
     if (safety)
         writeKeptNow();
+}
+
+// Kept behind what is kept already; the timer sends it once a slot frees.
+QString SerialObject::keepInOrder(std::string_view command)
+{
+    d->queue(command);
+    armQueuedTick();
+    return QString::fromLatin1(ControllerProtocol::Queued);
 }
 
 // A silent controller gets nothing that is kept, and no command may pass
@@ -1648,25 +1650,17 @@ QString SerialObject::serialSendCode(const QString& code)
             return QString::fromLatin1(ControllerProtocol::SendFailed);
         if (command != "M112" && !d->quiet()) {
             deliverQueued();
-            if (d->outboxCount.load() > 0 || (safety ? !d->timeForReply() : !d->timeToSend())) {
-                d->queue(command);
-                armQueuedTick();
-                return QString::fromLatin1(ControllerProtocol::Queued);
-            }
+            if (d->outboxCount.load() > 0 || (safety ? !d->timeForReply() : !d->timeToSend()))
+                return keepInOrder(command);
         }
         flowMs = d->congested.load() ? 0 : std::min(flowMs, d->exchangeLimitMs());
     }
     const SendStatus st = sendFlowControlled(command, flowMs, AbortOn::Nothing, &reply);
-    if (st == SendStatus::NoTime) {
-        d->queue(command);
-        armQueuedTick();
-        return QString::fromLatin1(ControllerProtocol::Queued);
-    }
+    if (st == SendStatus::NoTime)
+        return keepInOrder(command);
     if (!printThread && !safety && st == SendStatus::FlowTimeout && !d->quiet()) {
         d->congested.store(true);
-        d->queue(command);
-        armQueuedTick();
-        return QString::fromLatin1(ControllerProtocol::Queued);
+        return keepInOrder(command);
     }
     if (st == SendStatus::FlowTimeout || st == SendStatus::PortDown) {
         if (!printThread)

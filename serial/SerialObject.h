@@ -149,6 +149,7 @@ private:
     void writeKeptNow();
     void giveUpQueued(const char* why);
     bool refusedBehindKept(std::string_view command);
+    QString keepInOrder(std::string_view command);
     void stopAtOnce();
     Step lostLines();
     Step stoppedJob();

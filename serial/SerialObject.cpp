@@ -1045,8 +1045,10 @@ SerialObject::Impl::Take SerialObject::Impl::takeReply(int timeoutMs)
             if (inFlight > 0)
                 awaiting();   // the next line's reply is awaited from now
             // More replies already here than lines awaiting them: a reply
-            // came twice, and the counts may be lines old.
-            port.readAvailable();
+            // came twice, and the counts may be lines old. What arrived is
+            // read ahead once the lines read before are used up.
+            if (!port.hasLine())
+                port.readAvailable();
             if (port.linesWaiting() > inFlight) {
                 foundSurplus("with lines in flight");
                 windowResync("more replies than lines");
